@@ -1,0 +1,86 @@
+#include "engine/Digest.h"
+
+#include <map>
+#include <memory>
+
+#include "engine/Catalogue.h"
+
+namespace {
+
+// The one read buffer of the worker thread, reused for every file.
+uint8_t* ReadBuffer()
+{
+    thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[kDigestStep]);
+    return buffer.get();
+}
+
+// Reads exactly `count` bytes; false on a read error or when the file ends first.
+bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count)
+{
+    while (count > 0) {
+        const int64_t got = reader.Read(buffer, count);
+        if (got <= 0)
+            return false;
+        buffer += got;
+        count -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool GetCachedDigest(std::map<std::u16string, CFileRecord>& cache, CFileRecord& record, uint64_t limit)
+{
+    const auto found = cache.find(record.path);
+    if (found != cache.end()) {
+        const CFileRecord& cached = found->second;
+        if (cached.lastWrite == record.lastWrite) {
+            // Same path by the key. The identity stays the one the scan saw: it decides which
+            // paths name one file.
+            record.digest = cached.digest;
+            record.size = cached.size;
+            return true;
+        }
+        cache.erase(found);
+    }
+    if (!DigestFile(record.path, record, limit))
+        return false;
+    cache.emplace(record.path, record);
+    return true;
+}
+
+} // namespace
+
+bool DigestFile(const std::u16string& path, CFileRecord& record, uint64_t limit)
+{
+    const auto reader = g_fileSystem->OpenFile(path);
+    if (!reader)
+        return false;
+    uint64_t remaining = reader->Size();
+    if (remaining == 0)
+        return false;
+    if (limit != 0 && limit < remaining)
+        remaining = limit;
+
+    uint8_t* const buffer = ReadBuffer();
+    CMd5 md5;
+    for (bool first = true; remaining > 0; first = false) {
+        if (!first && StopRequested())
+            return false;
+        const size_t step = static_cast<size_t>(remaining < kDigestStep ? remaining : kDigestStep);
+        if (!ReadExactly(*reader, buffer, step))
+            return false;
+        md5.Update(buffer, step);
+        remaining -= step;
+    }
+    record.digest = md5.Final();
+    return true;
+}
+
+bool GetQuickDigest(CFileRecord& record)
+{
+    return GetCachedDigest(g_quickDigestCache, record, kQuickDigestBytes);
+}
+
+bool GetFullDigest(CFileRecord& record)
+{
+    return GetCachedDigest(g_fullDigestCache, record, 0);
+}

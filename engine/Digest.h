@@ -1,0 +1,28 @@
+#pragma once
+// File content digests (MD5) with per-path caches. Called on the search worker only.
+#include <cstdint>
+#include <string>
+
+#include "engine/FileRecord.h"
+
+// Largest amount digested between two looks at the stop flag.
+constexpr uint64_t kDigestStep = 65536;
+// Bytes covered by the quick digest.
+constexpr uint64_t kQuickDigestBytes = 1024;
+
+// Computes the MD5 of the first min(limit, size) bytes of the file at `path` (the whole file when
+// limit is 0) into record.digest; no other field changes. Reads in steps of at most kDigestStep
+// bytes and looks at the stop flag before every step but the first, so a digest of at most one
+// step never stops. Returns false, leaving the digest unspecified, when the file cannot be
+// opened, is empty, ends before the selected bytes were read (it shrank), fails to read, or a
+// stop was requested.
+bool DigestFile(const std::u16string& path, CFileRecord& record, uint64_t limit);
+
+// Gives the record its quick digest (first 1024 bytes): from g_quickDigestCache when an entry
+// for its path has exactly its lastWrite (the entry's digest, path, size and lastWrite are copied
+// into it), otherwise by DigestFile, caching the result on success. A cache entry whose time
+// differs is removed. Returns false when the digest cannot be made; nothing is cached then.
+bool GetQuickDigest(CFileRecord& record);
+
+// The same for the whole-file digest and g_fullDigestCache.
+bool GetFullDigest(CFileRecord& record);

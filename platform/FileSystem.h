@@ -1,0 +1,67 @@
+#pragma once
+// The small interface through which the engine reaches the file system: list a folder, read a
+// file. The real implementation is CPosixFileSystem; tests substitute their own to make a file
+// vanish, a read fail or a folder refuse to open at the moment they choose.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// A last-write time: 100-nanosecond intervals since 1601-01-01 UTC.
+using FileTime = uint64_t;
+
+// Converts POSIX seconds and nanoseconds since 1970 to a FileTime.
+constexpr FileTime FileTimeFromUnix(int64_t seconds, int64_t nanoseconds)
+{
+    return static_cast<FileTime>((seconds + 11644473600LL) * 10000000LL + nanoseconds / 100);
+}
+
+// A file's identity: two paths with equal identity name the same file (a hard link, a folder
+// reached twice through a link or through overlapping search folders).
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// One entry of a folder listing. "." and ".." are never reported.
+struct DirEntry {
+    std::u16string name;     // entry name, decoded losslessly from the native bytes
+    bool isFolder = false;   // a directory, or a symbolic link to one
+    bool isFile = false;     // a regular file (never a link, FIFO, socket or device)
+    uint64_t size = 0;       // bytes; set for files
+    FileTime lastWrite = 0;  // set for files
+    FileIdentity identity;   // set for files
+};
+
+// An open folder listing, positioned before its first entry.
+class IDirListing {
+public:
+    virtual ~IDirListing() = default;
+    // Identity of the listed folder itself (after following links).
+    virtual FileIdentity Identity() const = 0;
+    // Moves to the next entry in file-system order and fills `entry` (reusing its storage).
+    // Returns false at the end of the listing or when it cannot be read further.
+    virtual bool Next(DirEntry& entry) = 0;
+};
+
+// A regular file open for reading from its start.
+class IFileReader {
+public:
+    virtual ~IFileReader() = default;
+    // Size of the open file in bytes, taken when it was opened.
+    virtual uint64_t Size() const = 0;
+    // Reads up to `count` bytes. Returns the number read, 0 at the end of the file, or -1 on a
+    // read error.
+    virtual int64_t Read(void* buffer, size_t count) = 0;
+};
+
+class IFileSystem {
+public:
+    virtual ~IFileSystem() = default;
+    // Opens the folder (following a link to it) for listing; nullptr when it cannot be listed.
+    virtual std::unique_ptr<IDirListing> OpenFolder(std::u16string_view path) = 0;
+    // Opens a regular file for reading; nullptr when it is missing, unreadable or not a regular
+    // file. Never blocks on a FIFO or a device.
+    virtual std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) = 0;
+};

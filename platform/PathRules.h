@@ -1,0 +1,25 @@
+#pragma once
+// Path rules of the program on this platform: the separator is '/', and the root "/" plays the
+// part a drive root plays elsewhere. Pure functions on UTF-16 text; any thread may call them.
+#include <string>
+#include <string_view>
+
+constexpr char16_t kPathSeparator = u'/';
+
+// Appends the separator to a non-empty path that does not already end with one; leaves an
+// empty path, or one that ends with the separator, unchanged.
+void AddTrailingBackslash(std::u16string& path);
+
+// The folder of a path: drops the last component and the separator before it, except that the
+// root keeps its separator. "/a/b.txt" -> "/a", "/b.txt" -> "/", "/" -> "/", "name" -> "",
+// "/a/b/" -> "/a/b". Paths of any length are handled.
+std::u16string FolderOfPath(std::u16string_view path);
+
+// The absolute form of a folder argument, resolved lexically against `base` (an absolute
+// folder): "." and empty components are dropped, ".." removes the component before it (never
+// above the root), symbolic links are not resolved. The result has no trailing separator unless
+// it is the root.
+std::u16string AbsoluteFolder(std::u16string_view folder, std::u16string_view base);
+
+// The process's current working folder in UTF-16, or an empty text when it cannot be read.
+std::u16string CurrentFolder();

@@ -1,0 +1,142 @@
+#include "platform/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/NativeName.h"
+
+namespace {
+
+FileTime LastWriteOf(const struct stat& st)
+{
+    return FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+}
+
+class CPosixDirListing final : public IDirListing {
+public:
+    CPosixDirListing(DIR* dir, const struct stat& self)
+        : m_dir(dir), m_identity{static_cast<uint64_t>(self.st_dev), static_cast<uint64_t>(self.st_ino)}
+    {
+    }
+    ~CPosixDirListing() override { closedir(m_dir); }
+
+    FileIdentity Identity() const override { return m_identity; }
+
+    bool Next(DirEntry& entry) override
+    {
+        for (;;) {
+            const dirent* raw = readdir(m_dir);
+            if (!raw)
+                return false;
+            const char* name = raw->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            if (Classify(*raw, entry)) {
+                entry.name.clear();
+                AppendDecodedNativeName(entry.name, name);
+                return true;
+            }
+            // The entry vanished between the listing and the look at it: it is not there.
+        }
+    }
+
+private:
+    bool Classify(const dirent& raw, DirEntry& entry) const
+    {
+        entry.isFolder = false;
+        entry.isFile = false;
+        entry.size = 0;
+        entry.lastWrite = 0;
+        entry.identity = {};
+        if (raw.d_type == DT_DIR) {
+            entry.isFolder = true;
+            return true;
+        }
+        if (raw.d_type != DT_REG && raw.d_type != DT_LNK && raw.d_type != DT_UNKNOWN)
+            return true;  // FIFO, socket or device: listed, but neither folder nor file
+        struct stat st;
+        if (fstatat(dirfd(m_dir), raw.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (S_ISREG(st.st_mode)) {
+            entry.isFile = true;
+            entry.size = static_cast<uint64_t>(st.st_size);
+            entry.lastWrite = LastWriteOf(st);
+            entry.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+        } else if (S_ISDIR(st.st_mode)) {
+            entry.isFolder = true;
+        } else if (S_ISLNK(st.st_mode)) {
+            // A link counts as a folder when it leads to one; a link to a file is never a file.
+            struct stat target;
+            entry.isFolder = fstatat(dirfd(m_dir), raw.d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+        }
+        return true;
+    }
+
+    DIR* m_dir;
+    FileIdentity m_identity;
+};
+
+class CPosixFileReader final : public IFileReader {
+public:
+    CPosixFileReader(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
+    ~CPosixFileReader() override { close(m_fd); }
+
+    uint64_t Size() const override { return m_size; }
+
+    int64_t Read(void* buffer, size_t count) override
+    {
+        for (;;) {
+            const ssize_t got = read(m_fd, buffer, count);
+            if (got >= 0)
+                return got;
+            if (errno != EINTR)
+                return -1;
+        }
+    }
+
+private:
+    int m_fd;
+    uint64_t m_size;
+};
+
+} // namespace
+
+std::unique_ptr<IDirListing> CPosixFileSystem::OpenFolder(std::u16string_view path)
+{
+    const std::string native = EncodeNativeName(path);
+    const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat self;
+    DIR* dir = fstat(fd, &self) == 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<CPosixDirListing>(dir, self);
+}
+
+std::unique_ptr<IFileReader> CPosixFileSystem::OpenFile(std::u16string_view path)
+{
+    const std::string native = EncodeNativeName(path);
+    // O_NONBLOCK: a path that has become a FIFO since the scan must not block the open.
+    const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<CPosixFileReader>(fd, static_cast<uint64_t>(st.st_size));
+}
+
+CPosixFileSystem& CPosixFileSystem::Instance()
+{
+    static CPosixFileSystem instance;
+    return instance;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The real file system through POSIX calls. Stateless: one instance may serve any thread.
+#include "platform/FileSystem.h"
+
+class CPosixFileSystem final : public IFileSystem {
+public:
+    std::unique_ptr<IDirListing> OpenFolder(std::u16string_view path) override;
+    std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) override;
+
+    // The process-wide instance.
+    static CPosixFileSystem& Instance();
+};

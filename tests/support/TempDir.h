@@ -1,0 +1,36 @@
+#pragma once
+// Temporary folders and small file helpers for tests. Paths are native byte strings.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillon::test {
+
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
+class TempDir {
+public:
+    explicit TempDir(std::string_view tag = "quillon");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // Path() + "/" + relative.
+    std::string operator/(std::string_view relative) const;
+
+private:
+    std::string m_path;
+};
+
+// Creates the folder and every missing parent; throws std::runtime_error on failure.
+void MakeDirs(const std::string& path);
+// Writes the bytes into the file (creating parents), replacing it.
+void WriteFile(const std::string& path, std::string_view content);
+// Sets the file's modification time to the given seconds and nanoseconds since the epoch.
+void SetMtime(const std::string& path, int64_t seconds, long nanoseconds = 0);
+// Removes the tree below and including the path; missing paths are fine.
+void RemoveTree(const std::string& path);
+// The bytes of a file; throws when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+} // namespace quillon::test
