@@ -189,9 +189,12 @@ TEST_F(RegStore, ValueNamesAndTextsOfEveryKindRoundTripExactlyThroughTheFile)
             ASSERT_EQ(SetText(key, u"name " + text, text), ERROR_SUCCESS);
         RegCloseKey(key);
     }
-    const std::string file = ReadFile(path);
-    for (char16_t unit : DecodeNativeName(file))
-        ASSERT_FALSE(unit >= 0xDC80 && unit <= 0xDCFF) << "the file is not valid UTF-8";
+    // Every surrogate in the file is half of a valid pair: no byte fell outside UTF-8.
+    const std::u16string file = DecodeNativeName(ReadFile(path));
+    for (size_t i = 0; i < file.size(); ++i) {
+        const bool lone = file[i] >= 0xDC80 && file[i] <= 0xDCFF && (i == 0 || file[i - 1] < 0xD800 || file[i - 1] > 0xDBFF);
+        ASSERT_FALSE(lone) << "the file is not valid UTF-8";
+    }
 
     CRegStore again(path);
     HKEY key = nullptr;

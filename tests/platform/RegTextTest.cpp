@@ -41,10 +41,13 @@ std::u16string TextAt(const CRegTree& tree, std::initializer_list<std::u16string
     return text;
 }
 
+// Bytes that are not UTF-8 decode to U+DC80..U+DCFF without a high surrogate before them.
 bool IsValidUtf8(const std::string& bytes)
 {
-    for (char16_t unit : DecodeNativeName(bytes)) {
-        if (unit >= 0xDC80 && unit <= 0xDCFF)
+    const std::u16string decoded = DecodeNativeName(bytes);
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        if (decoded[i] >= 0xDC80 && decoded[i] <= 0xDCFF
+            && (i == 0 || decoded[i - 1] < 0xD800 || decoded[i - 1] > 0xDBFF))
             return false;
     }
     return true;
