@@ -7,6 +7,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DuplicatePair.h"
@@ -17,8 +18,11 @@
 extern std::list<CFileRecord> g_fileList;                      // scan order, then candidates
 extern std::vector<CDuplicatePair> g_duplicates;               // rows of the last run
 extern std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;       // folder -> appearances in rows
-// A digest cache: path -> the record as it was when digested (digest, size, lastWrite).
-using DigestCache = std::map<CPathString, CFileRecord, CodeUnitLess>;
+// A digest cache: path (exact code units) -> the record as it was when digested (digest, size,
+// lastWrite). Hashed: a repeated search looks up every candidate, and a hashed lookup costs a few
+// memory accesses where an ordered one costs one per tree level. Nothing iterates the caches, so
+// their order would serve nobody.
+using DigestCache = std::unordered_map<CPathString, CFileRecord, PathHash>;
 extern DigestCache g_quickDigestCache;
 extern DigestCache g_fullDigestCache;
 

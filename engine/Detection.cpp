@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <unordered_map>
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
@@ -18,9 +19,24 @@ using RecordIterator = std::list<CFileRecord>::iterator;
 constexpr size_t kWindowRecords = 256;
 constexpr uint64_t kWindowBytes = 64ull << 20;
 
+// The first eight or the last eight digest bytes as one number whose order is that of the bytes.
+uint64_t DigestHalf(const Md5Digest& digest, size_t offset)
+{
+    uint64_t half;
+    std::memcpy(&half, digest.data() + offset, sizeof half);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    half = __builtin_bswap64(half);
+#endif
+    return half;
+}
+
+// Byte-wise order of the digests (that of memcmp), two numbers at a time.
 bool DigestLess(const CFileRecord& a, const CFileRecord& b)
 {
-    return std::memcmp(a.digest.data(), b.digest.data(), a.digest.size()) < 0;
+    const uint64_t a0 = DigestHalf(a.digest, 0), b0 = DigestHalf(b.digest, 0);
+    if (a0 != b0)
+        return a0 < b0;
+    return DigestHalf(a.digest, 8) < DigestHalf(b.digest, 8);
 }
 
 // Two records name the same file when their identities are known and equal: a folder walked twice,
@@ -92,12 +108,15 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator original)
 {
     ahead.Clear();
     while (original != g_fileList.end() && ahead.Records() < kWindowRecords && ahead.BytesToRead() < kWindowBytes) {
+        bool originalAdded = false;
         RecordIterator record = std::next(original);
         for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
-            if (!SameFile(*original, *record)) {
+            if (SameFile(*original, *record))
+                continue;
+            if (!originalAdded)
                 ahead.Add(*original);
-                ahead.Add(*record);
-            }
+            originalAdded = true;
+            ahead.Add(*record);
         }
         original = record;
     }
@@ -105,8 +124,27 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator original)
     return original;
 }
 
+// Appearances of folders in the rows being made, counted in a hashed table (the folders are
+// views into the paths of g_fileList, which outlive the pairing) and added to g_folderTally at the
+// end in one pass: the same counts as TallyFolder row by row, without an ordered lookup per path.
+class CFolderCounts {
+public:
+    void Add(std::u16string_view path) { ++m_counts[FolderViewOfPath(path)]; }
+    void AddToTally() const
+    {
+        for (const auto& [folder, count] : m_counts) {
+            const auto [entry, inserted] = g_folderTally.try_emplace(std::u16string(folder), count);
+            if (!inserted)
+                entry->second += count;
+        }
+    }
+
+private:
+    std::unordered_map<std::u16string_view, uint32_t> m_counts;
+};
+
 // Compares one record of a run with the run's original by full digest and makes the row.
-void PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CDigestAhead& ahead)
+void PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CDigestAhead& ahead, CFolderCounts& tally)
 {
     CFileRecord originalFull = original;
     CFileRecord recordFull = record;
@@ -116,8 +154,8 @@ void PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CD
         return;
     g_duplicates.push_back(CDuplicatePair{original.path, record.path, original.size, original.lastWrite, record.lastWrite});
     g_duplicateBytes += original.size;
-    TallyFolder(original.path);
-    TallyFolder(record.path);
+    tally.Add(original.path);
+    tally.Add(record.path);
 }
 
 } // namespace
@@ -147,6 +185,7 @@ void PairDuplicates()
     g_duplicates.clear();
     g_folderTally.clear();
     CDigestAhead ahead(g_fullDigestCache, 0, false);
+    CFolderCounts tally;
     RecordIterator original = g_fileList.begin();
     RecordIterator windowEnd = original;
     while (original != g_fileList.end()) {
@@ -155,13 +194,19 @@ void PairDuplicates()
         RecordIterator record = std::next(original);
         for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
             if (!SameFile(*original, *record))
-                PairWithOriginal(*original, *record, ahead);
+                PairWithOriginal(*original, *record, ahead, tally);
         }
         original = record;
     }
+    tally.AddToTally();
 }
 
 void TallyFolder(std::u16string_view path)
 {
-    ++g_folderTally[FolderOfPath(path)];
+    const std::u16string_view folder = FolderViewOfPath(path);
+    const auto found = g_folderTally.find(folder);
+    if (found != g_folderTally.end())
+        ++found->second;
+    else
+        g_folderTally.emplace(std::u16string(folder), 1);
 }

@@ -77,7 +77,7 @@ bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
     }
     if (!DigestFile(record.path, record, limit))
         return false;
-    cache.emplace(record.path, record);
+    cache.insert_or_assign(record.path, record);
     return true;
 }
 

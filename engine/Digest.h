@@ -1,7 +1,7 @@
 #pragma once
 // File content digests (MD5) with per-path caches. Called on the search worker only.
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <string_view>
 
 #include "engine/FileRecord.h"
@@ -26,7 +26,7 @@ bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit);
 bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes);
 
 // GetQuickDigest / GetFullDigest on the given cache with the given limit.
-bool GetCachedDigest(std::map<CPathString, CFileRecord, CodeUnitLess>& cache, CFileRecord& record, uint64_t limit);
+bool GetCachedDigest(std::unordered_map<CPathString, CFileRecord, PathHash>& cache, CFileRecord& record, uint64_t limit);
 
 // Gives the record its quick digest (first 1024 bytes): from g_quickDigestCache when an entry
 // for its path has exactly its lastWrite (the entry's digest, path, size and lastWrite are copied

@@ -1,5 +1,7 @@
 #include "engine/DigestAhead.h"
 
+#include <algorithm>
+
 #include "engine/Digest.h"
 #include "engine/DigestPool.h"
 
@@ -17,8 +19,6 @@ void CDigestAhead::Clear()
 
 void CDigestAhead::Add(const CFileRecord& record)
 {
-    if (!m_index.emplace(&record, m_entries.size()).second)
-        return;
     Entry& entry = m_entries.emplace_back();
     entry.record = &record;
     const auto found = m_cache.find(record.path);
@@ -33,6 +33,11 @@ void CDigestAhead::Add(const CFileRecord& record)
 
 void CDigestAhead::Compute()
 {
+    m_index.clear();
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        m_index.emplace_back(m_entries[i].record, i);
+    std::sort(m_index.begin(), m_index.end());
+
     std::vector<Entry*> work;
     for (Entry& entry : m_entries)
         if (!entry.cached && !entry.computed)
@@ -46,12 +51,18 @@ void CDigestAhead::Compute()
     });
 }
 
+CDigestAhead::Entry* CDigestAhead::Find(const CFileRecord& record)
+{
+    const auto found = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(&record, size_t{0}));
+    return found != m_index.end() && found->first == &record ? &m_entries[found->second] : nullptr;
+}
+
 bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
 {
-    const auto indexed = m_index.find(&listed);
-    if (indexed == m_index.end())
+    Entry* const found = Find(listed);
+    if (!found)
         return GetCachedDigest(m_cache, into, m_limit);
-    Entry& entry = m_entries[indexed->second];
+    Entry& entry = *found;
     if (entry.cached) {
         into.digest = entry.digest;
         into.size = entry.size;
@@ -76,23 +87,22 @@ bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
 // Caches a digest computed ahead the way GetCachedDigest caches one it computes itself.
 bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into)
 {
-    const auto found = m_cache.find(listed.path);
-    if (found != m_cache.end()) {
-        if (found->second.lastWrite == listed.lastWrite) {
-            // Cached meanwhile under the same path (a folder walked twice): the cache answers.
-            into.digest = found->second.digest;
-            into.size = found->second.size;
-            entry.digest = into.digest;
-            entry.succeeded = true;
-            return true;
-        }
-        m_cache.erase(found);
+    const auto [slot, inserted] = m_cache.try_emplace(listed.path);
+    if (!inserted && slot->second.lastWrite == listed.lastWrite) {
+        // Cached meanwhile under the same path (a folder walked twice): the cache answers.
+        into.digest = slot->second.digest;
+        into.size = slot->second.size;
+        entry.digest = into.digest;
+        entry.succeeded = true;
+        return true;
     }
     if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
         entry.succeeded = false;  // it would have been computed after the stop request
-    if (!entry.succeeded)
+    if (!entry.succeeded) {
+        m_cache.erase(slot);  // a new slot, or an entry whose time no longer matches
         return false;
+    }
     into.digest = entry.digest;
-    m_cache.emplace(listed.path, into);
+    slot->second = into;
     return true;
 }

@@ -6,7 +6,7 @@
 // that is taken after a stop request fails, as if it had been computed then. Used on the search
 // worker only.
 #include <cstdint>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/Catalogue.h"
@@ -19,7 +19,8 @@ public:
 
     // Forgets the current window.
     void Clear();
-    // Adds a record of g_fileList whose digest will be asked for; looks it up in the cache now.
+    // Adds a record of g_fileList whose digest will be asked for (each record once); looks it up
+    // in the cache now.
     void Add(const CFileRecord& record);
     // Computes, in parallel, the digests of the window that the cache could not give.
     void Compute();
@@ -43,12 +44,13 @@ private:
         uint64_t size = 0;       // the cached size, for a cache hit
         Md5Digest digest{};
     };
+    Entry* Find(const CFileRecord& record);
     bool TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into);
 
     DigestCache& m_cache;
     const uint64_t m_limit;
     const bool m_skipAfterStop;
     std::vector<Entry> m_entries;
-    std::unordered_map<const CFileRecord*, size_t> m_index;
+    std::vector<std::pair<const CFileRecord*, size_t>> m_index;  // by record address, for Take
     uint64_t m_bytesToRead = 0;
 };

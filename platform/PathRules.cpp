@@ -14,14 +14,17 @@ void AddTrailingBackslash(std::u16string& path)
         path.push_back(kPathSeparator);
 }
 
-std::u16string FolderOfPath(std::u16string_view path)
+std::u16string_view FolderViewOfPath(std::u16string_view path)
 {
     const size_t slash = path.rfind(kPathSeparator);
     if (slash == std::u16string_view::npos)
         return {};
-    if (slash == 0)
-        return std::u16string(1, kPathSeparator);
-    return std::u16string(path.substr(0, slash));
+    return path.substr(0, slash == 0 ? 1 : slash);  // the root keeps its separator
+}
+
+std::u16string FolderOfPath(std::u16string_view path)
+{
+    return std::u16string(FolderViewOfPath(path));
 }
 
 std::u16string AbsoluteFolder(std::u16string_view folder, std::u16string_view base)

@@ -14,6 +14,8 @@ void AddTrailingBackslash(std::u16string& path);
 // root keeps its separator. "/a/b.txt" -> "/a", "/b.txt" -> "/", "/" -> "/", "name" -> "",
 // "/a/b/" -> "/a/b". Paths of any length are handled.
 std::u16string FolderOfPath(std::u16string_view path);
+// The same as a view into `path`.
+std::u16string_view FolderViewOfPath(std::u16string_view path);
 
 // The absolute form of a folder argument, resolved lexically against `base` (an absolute
 // folder): "." and empty components are dropped, ".." removes the component before it (never

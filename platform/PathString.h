@@ -38,14 +38,23 @@ public:
     friend auto operator<=>(const CPathString& a, const CPathString& b) { return a.view() <=> b.view(); }
     friend std::ostream& operator<<(std::ostream& out, const CPathString& path);
 
+    // A hash of the code units, for hashed containers of paths; computed once per text.
+    size_t Hash() const;
+
 private:
     struct Buffer {
         std::atomic<uint32_t> shares;
         uint32_t size;
+        std::atomic<uint64_t> hash;  // 0 until first asked for
     };
+    static uint64_t ComputeHash(std::u16string_view text);
     static Buffer* Allocate(size_t size);
     char16_t* Text() const { return reinterpret_cast<char16_t*>(m_buffer + 1); }
     void Release() noexcept;
 
     Buffer* m_buffer = nullptr;
+};
+
+struct PathHash {
+    size_t operator()(const CPathString& path) const { return path.Hash(); }
 };

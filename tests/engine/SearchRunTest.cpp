@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/Detection.h"
 #include "engine/ResultOrder.h"
 #include "engine/SearchRun.h"
 #include "engine/StopWatch.h"
@@ -160,4 +161,15 @@ TEST(StopWatch, FormatsHoursMinutesSecondsAndUnpaddedMilliseconds)
     CStopWatch watch;
     watch.SetTicks(0xFFFFFF00u, 0x100u);
     EXPECT_EQ(watch.ElapsedMs(), 0x200u) << "one wrap of the tick count is survived";
+}
+
+TEST(TallyFolder, CountsOneAppearanceOfTheFolderOfEachPath)
+{
+    g_folderTally.clear();
+    TallyFolder(u"/photos/a.jpg");
+    TallyFolder(u"/photos/b.jpg");
+    TallyFolder(u"/Photos/c.jpg");
+    TallyFolder(u"/top.jpg");
+    EXPECT_EQ(g_folderTally, (std::map<std::u16string, uint32_t, CodeUnitLess>{{u"/", 1}, {u"/Photos", 1}, {u"/photos", 2}}));
+    g_folderTally.clear();
 }
