@@ -4,9 +4,9 @@
 
 std::list<CFileRecord> g_fileList;
 std::vector<CDuplicatePair> g_duplicates;
-std::map<std::u16string, uint32_t> g_folderTally;
-std::map<std::u16string, CFileRecord> g_quickDigestCache;
-std::map<std::u16string, CFileRecord> g_fullDigestCache;
+std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;
+std::map<std::u16string, CFileRecord, CodeUnitLess> g_quickDigestCache;
+std::map<std::u16string, CFileRecord, CodeUnitLess> g_fullDigestCache;
 
 uint64_t g_minSize = 0;
 uint64_t g_maxSize = 0;

@@ -12,12 +12,13 @@
 #include "engine/DuplicatePair.h"
 #include "engine/FileRecord.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf16Text.h"
 
 extern std::list<CFileRecord> g_fileList;                      // scan order, then candidates
 extern std::vector<CDuplicatePair> g_duplicates;               // rows of the last run
-extern std::map<std::u16string, uint32_t> g_folderTally;       // folder -> appearances in rows
-extern std::map<std::u16string, CFileRecord> g_quickDigestCache;
-extern std::map<std::u16string, CFileRecord> g_fullDigestCache;
+extern std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;       // folder -> appearances in rows
+extern std::map<std::u16string, CFileRecord, CodeUnitLess> g_quickDigestCache;
+extern std::map<std::u16string, CFileRecord, CodeUnitLess> g_fullDigestCache;
 
 extern uint64_t g_minSize;            // exclusive lower size bound in bytes
 extern uint64_t g_maxSize;            // exclusive upper size bound; all bits set for none

@@ -27,7 +27,7 @@ bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count)
     return true;
 }
 
-bool GetCachedDigest(std::map<std::u16string, CFileRecord>& cache, CFileRecord& record, uint64_t limit)
+bool GetCachedDigest(std::map<std::u16string, CFileRecord, CodeUnitLess>& cache, CFileRecord& record, uint64_t limit)
 {
     const auto found = cache.find(record.path);
     if (found != cache.end()) {

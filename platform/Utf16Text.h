@@ -21,6 +21,13 @@ int CompareFoldAZ(std::u16string_view a, std::u16string_view b);
 // True when the texts are equal after folding A–Z.
 bool EqualFoldAZ(std::u16string_view a, std::u16string_view b);
 
+// Plain code-unit order (what std::u16string's operator< gives), computed four units at a time:
+// the comparator of the path-keyed maps, whose keys share long prefixes.
+struct CodeUnitLess {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const;
+};
+
 // Text for messages and literals: ASCII/UTF-8 to UTF-16 (lossless, see NativeName.h).
 std::u16string Utf16(std::string_view utf8);
 // UTF-16 to UTF-8 bytes (lossless for every string the program reads from the file system).

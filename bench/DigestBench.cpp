@@ -1,0 +1,72 @@
+// Throughput of the digest path: MD5 over a buffer in memory, and full digests of a file that is
+// in the page cache (read through the engine's one reused buffer, as a search does).
+// Run: build/bench/quillon_bench --benchmark_filter=Md5|FullDigest
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/Catalogue.h"
+#include "engine/Digest.h"
+#include "engine/Md5.h"
+#include "platform/NativeName.h"
+
+namespace {
+
+std::vector<uint8_t> RandomBuffer(size_t size)
+{
+    std::vector<uint8_t> buffer(size);
+    std::mt19937_64 random(42);
+    for (size_t i = 0; i + 8 <= size; i += 8) {
+        const uint64_t value = random();
+        std::memcpy(buffer.data() + i, &value, 8);
+    }
+    return buffer;
+}
+
+void BM_Md5Buffer(benchmark::State& state)
+{
+    const auto buffer = RandomBuffer(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        Md5Digest digest = CMd5::Of(buffer.data(), buffer.size());
+        benchmark::DoNotOptimize(digest);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_Md5Buffer)->Arg(256 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A full digest of one file kept in the page cache, bypassing the digest cache.
+void BM_FullDigestCachedFile(benchmark::State& state)
+{
+    const size_t size = static_cast<size_t>(state.range(0));
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillon-digest-bench.bin";
+    {
+        const auto buffer = RandomBuffer(size);
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || write(fd, buffer.data(), buffer.size()) != static_cast<ssize_t>(buffer.size())) {
+            state.SkipWithError("cannot write the test file");
+            return;
+        }
+        close(fd);
+    }
+    const std::u16string path16 = DecodeNativeName(path);
+    CFileRecord record;
+    DigestFile(path16, record, 0);  // warm the page cache
+    for (auto _ : state) {
+        if (!DigestFile(path16, record, 0))
+            state.SkipWithError("digest failed");
+        benchmark::DoNotOptimize(record.digest);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+    unlink(path.c_str());
+}
+BENCHMARK(BM_FullDigestCachedFile)->Arg(256 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace

@@ -1,0 +1,83 @@
+#include "cli/RowText.h"
+
+#include <cstdio>
+
+#include "platform/NativeName.h"
+
+namespace {
+
+bool IsHigh(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLow(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void AppendEscape(std::string& out, const char* format, unsigned value)
+{
+    char escape[16];
+    std::snprintf(escape, sizeof escape, format, value);
+    out += escape;
+}
+
+// Escapes shared by both forms; returns false when the unit needs the caller's own treatment.
+bool AppendCommonEscape(std::string& out, char16_t unit)
+{
+    switch (unit) {
+    case u'"': out += "\\\""; return true;
+    case u'\\': out += "\\\\"; return true;
+    case u'\n': out += "\\n"; return true;
+    case u'\r': out += "\\r"; return true;
+    case u'\t': out += "\\t"; return true;
+    default: return false;
+    }
+}
+
+// Walks the text, handing lone surrogates and control characters to `special` and copying the
+// rest as UTF-8.
+template <typename Special>
+std::string Escaped(std::u16string_view text, Special special)
+{
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (AppendCommonEscape(out, unit))
+            continue;
+        if (IsHigh(unit) && i + 1 < text.size() && IsLow(text[i + 1])) {
+            out += EncodeNativeName(text.substr(i, 2));
+            ++i;
+        } else if (unit < 0x20 || unit == 0x7F || IsHigh(unit) || IsLow(unit)) {
+            special(out, unit);
+        } else {
+            out += EncodeNativeName(text.substr(i, 1));
+        }
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace
+
+std::string JsonString(std::u16string_view text)
+{
+    return Escaped(text, [](std::string& out, char16_t unit) { AppendEscape(out, "\\u%04x", unit); });
+}
+
+std::string QuotedText(std::u16string_view text)
+{
+    return Escaped(text, [](std::string& out, char16_t unit) {
+        if (unit >= 0xDC80 && unit <= 0xDCFF)
+            AppendEscape(out, "\\x%02x", unit - 0xDC00u);   // a byte that is not UTF-8
+        else if (unit < 0x80)
+            AppendEscape(out, "\\x%02x", unit);             // a control character
+        else
+            AppendEscape(out, "\\u%04x", unit);             // any other lone surrogate
+    });
+}
+
+std::string JsonRow(const CDuplicatePair& row)
+{
+    return "{\"original\": " + JsonString(row.originalPath) + ", \"duplicate\": " + JsonString(row.duplicatePath)
+        + ", \"size\": " + std::to_string(row.size) + "}\n";
+}
+
+std::string TextRow(const CDuplicatePair& row)
+{
+    return std::to_string(row.size) + "  " + QuotedText(row.originalPath) + "  " + QuotedText(row.duplicatePath) + "\n";
+}

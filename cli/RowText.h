@@ -1,0 +1,22 @@
+#pragma once
+// How quillon-find writes paths and rows. Text is UTF-16 inside the program; output is UTF-8.
+#include <string>
+#include <string_view>
+
+#include "engine/DuplicatePair.h"
+
+// A JSON string literal (with its quotes) of the text: valid UTF-8 JSON for every input. Quotes,
+// backslashes and control characters are escaped; a surrogate without its partner (a byte of a
+// file name that is not UTF-8 is U+DC80..U+DCFF) is written as a \udcXX escape.
+std::string JsonString(std::u16string_view text);
+
+// The text in double quotes for people: UTF-8, with quotes, backslashes and control characters
+// escaped C-style, and each byte of a name that is not UTF-8 written as \xNN. Two different paths
+// never give the same text, so names with blanks or quotes stay unambiguous.
+std::string QuotedText(std::u16string_view text);
+
+// One row as a line of JSON: {"original": ..., "duplicate": ..., "size": N} and a newline.
+std::string JsonRow(const CDuplicatePair& row);
+
+// One row as a line of text: the size in bytes, the original and the duplicate, quoted.
+std::string TextRow(const CDuplicatePair& row);

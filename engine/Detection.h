@@ -1,0 +1,24 @@
+#pragma once
+// Duplicate detection: the grouping and the pairing phase of a run. Both run on the search worker.
+#include <string>
+
+class IEngineSink;
+
+// The grouping phase. Sorts g_fileList by size (stable), keeps only records whose size another
+// record shares and whose quick digest succeeds (the first record of a size run is digested last
+// and follows the others of its run), sorts them by quick digest (stable, byte-wise order) and
+// makes them the new g_fileList. Counts examined records in g_progressCount and, when a
+// successful quick digest leaves it at a multiple of 100, sets g_currentPath and sends
+// WMU_COMPAREPROGRESS. Returns at the first stop request it sees, before the next same-size
+// record, leaving g_fileList for the caller to discard.
+void GroupCandidates(IEngineSink* sink);
+
+// The pairing phase. Empties g_duplicates and g_folderTally, then walks the runs of equal quick
+// digest: each later record of a run whose full digest equals that of the run's first record (the
+// original) becomes a row, adds the original's size to g_duplicateBytes and tallies both folders.
+// Two records of the same file (equal identity) never form a row. Does not poll the stop flag;
+// full digests larger than one step fail once a stop was requested, so the rows made stand.
+void PairDuplicates();
+
+// Adds one appearance of the path's folder to g_folderTally.
+void TallyFolder(const std::u16string& path);

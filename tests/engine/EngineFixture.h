@@ -1,0 +1,142 @@
+#pragma once
+// Test doubles and a fixture for the engine: a sink that records messages, a file system that
+// wraps the real one and can fail or cut short chosen operations, and a fixture that gives every
+// test fresh engine globals.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/Catalogue.h"
+#include "engine/EngineSink.h"
+#include "platform/NativeName.h"
+#include "platform/PosixFileSystem.h"
+#include "tests/support/TempDir.h"
+
+namespace quillon::test {
+
+class RecordingSink : public IEngineSink {
+public:
+    void SendMessage(unsigned message) override
+    {
+        messages.push_back(message);
+        if (onMessage)
+            onMessage(message);
+    }
+    size_t Count(unsigned message) const
+    {
+        size_t n = 0;
+        for (unsigned m : messages)
+            n += m == message;
+        return n;
+    }
+
+    std::vector<unsigned> messages;
+    std::function<void(unsigned)> onMessage;
+};
+
+class FaultFileSystem : public IFileSystem {
+public:
+    std::unique_ptr<IDirListing> OpenFolder(std::u16string_view path) override
+    {
+        ++foldersOpened;
+        if (failFolders.count(std::u16string(path)))
+            return nullptr;
+        return CPosixFileSystem::Instance().OpenFolder(path);
+    }
+
+    std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) override
+    {
+        const std::u16string key(path);
+        if (beforeOpenFile)
+            beforeOpenFile(key);
+        opened.push_back(key);
+        if (failFiles.count(key))
+            return nullptr;
+        auto real = CPosixFileSystem::Instance().OpenFile(path);
+        if (!real)
+            return nullptr;
+        return std::make_unique<Reader>(*this, key, std::move(real));
+    }
+
+    std::set<std::u16string> failFolders;
+    std::set<std::u16string> failFiles;
+    std::set<std::u16string> failReads;                       // Read returns -1
+    std::function<void(const std::u16string&)> beforeOpenFile;
+    std::function<void(const std::u16string&, uint64_t)> afterRead;  // path, bytes so far
+    std::vector<std::u16string> opened;
+    uint64_t bytesRead = 0;
+    size_t foldersOpened = 0;
+
+private:
+    class Reader : public IFileReader {
+    public:
+        Reader(FaultFileSystem& owner, std::u16string path, std::unique_ptr<IFileReader> real)
+            : m_owner(owner), m_path(std::move(path)), m_real(std::move(real))
+        {
+        }
+        uint64_t Size() const override { return m_real->Size(); }
+        int64_t Read(void* buffer, size_t count) override
+        {
+            if (m_owner.failReads.count(m_path))
+                return -1;
+            const int64_t got = m_real->Read(buffer, count);
+            if (got > 0) {
+                m_owner.bytesRead += static_cast<uint64_t>(got);
+                m_total += static_cast<uint64_t>(got);
+                if (m_owner.afterRead)
+                    m_owner.afterRead(m_path, m_total);
+            }
+            return got;
+        }
+
+    private:
+        FaultFileSystem& m_owner;
+        std::u16string m_path;
+        std::unique_ptr<IFileReader> m_real;
+        uint64_t m_total = 0;
+    };
+};
+
+// Resets every engine global before and after each test and installs a FaultFileSystem.
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetEngine(); g_fileSystem = &fs; }
+    void TearDown() override { ResetEngine(); }
+
+    static void ResetEngine()
+    {
+        g_fileList.clear();
+        g_duplicates.clear();
+        g_folderTally.clear();
+        g_quickDigestCache.clear();
+        g_fullDigestCache.clear();
+        g_minSize = 0;
+        g_maxSize = UINT64_MAX;
+        g_fileCount = 0;
+        g_progressCount = 0;
+        g_duplicateBytes = 0;
+        g_currentPath.clear();
+        g_stopFlag.store(0);
+        g_fileSystem = &CPosixFileSystem::Instance();
+    }
+
+    // The UTF-16 path of a native path.
+    static std::u16string U(const std::string& native) { return DecodeNativeName(native); }
+
+    std::vector<std::u16string> ListedPaths() const
+    {
+        std::vector<std::u16string> paths;
+        for (const CFileRecord& record : g_fileList)
+            paths.push_back(record.path);
+        return paths;
+    }
+
+    TempDir dir;
+    FaultFileSystem fs;
+    RecordingSink sink;
+};
+
+} // namespace quillon::test

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "engine/Md5.h"
+
+namespace {
+
+std::string Hex(const Md5Digest& digest)
+{
+    static const char* const kDigits = "0123456789abcdef";
+    std::string text;
+    for (uint8_t byte : digest) {
+        text.push_back(kDigits[byte >> 4]);
+        text.push_back(kDigits[byte & 15]);
+    }
+    return text;
+}
+
+std::string RandomBytes(size_t length, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(length, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+} // namespace
+
+TEST(Md5, MatchesTheReferenceTestSuite)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(Hex(CMd5::Of(input, std::char_traits<char>::length(input))), expected) << input;
+}
+
+TEST(Md5, EverySplitIntoTwoStepsGivesTheSameDigest)
+{
+    // Lengths around the 56- and 64-byte padding edges, split at every point.
+    for (size_t length = 0; length <= 200; ++length) {
+        const std::string input = RandomBytes(length, static_cast<unsigned>(length));
+        const Md5Digest whole = CMd5::Of(input.data(), input.size());
+        for (size_t split = 0; split <= length; ++split) {
+            CMd5 md5;
+            md5.Update(input.data(), split);
+            md5.Update(input.data() + split, length - split);
+            ASSERT_EQ(md5.Final(), whole) << "length " << length << " split " << split;
+        }
+    }
+}
+
+TEST(Md5, LargeInputFedInStepsOfAnySizeGivesTheSameDigest)
+{
+    const std::string input = RandomBytes(1 << 20, 7);
+    const Md5Digest whole = CMd5::Of(input.data(), input.size());
+    for (size_t step : {size_t{1}, size_t{3}, size_t{63}, size_t{64}, size_t{65}, size_t{1000}, size_t{65536}, size_t{65537}}) {
+        CMd5 md5;
+        for (size_t offset = 0; offset < input.size(); offset += step)
+            md5.Update(input.data() + offset, std::min(step, input.size() - offset));
+        EXPECT_EQ(md5.Final(), whole) << "step " << step;
+    }
+    std::mt19937 random(11);
+    CMd5 md5;
+    for (size_t offset = 0; offset < input.size();) {
+        const size_t step = std::min<size_t>(random() % 5000, input.size() - offset);
+        md5.Update(input.data() + offset, step);
+        offset += step;
+    }
+    EXPECT_EQ(md5.Final(), whole) << "random steps";
+    md5.Reset();
+    md5.Update("abc", 3);
+    EXPECT_EQ(Hex(md5.Final()), "900150983cd24fb0d6963f7d28e17f72") << "Reset starts over";
+}

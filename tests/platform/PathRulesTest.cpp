@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "platform/PathRules.h"
+
+TEST(PathRules, AddTrailingBackslashAppendsOnlyWhenMissing)
+{
+    std::u16string path = u"/home/user";
+    AddTrailingBackslash(path);
+    EXPECT_EQ(path, u"/home/user/");
+    AddTrailingBackslash(path);
+    EXPECT_EQ(path, u"/home/user/");
+    std::u16string empty;
+    AddTrailingBackslash(empty);
+    EXPECT_EQ(empty, u"");
+    std::u16string root = u"/";
+    AddTrailingBackslash(root);
+    EXPECT_EQ(root, u"/");
+}
+
+TEST(PathRules, FolderOfPathDropsTheLastComponentButKeepsTheRoot)
+{
+    EXPECT_EQ(FolderOfPath(u"/a/b.txt"), u"/a");
+    EXPECT_EQ(FolderOfPath(u"/b.txt"), u"/");
+    EXPECT_EQ(FolderOfPath(u"/"), u"/");
+    EXPECT_EQ(FolderOfPath(u"name"), u"");
+    EXPECT_EQ(FolderOfPath(u"/a/b/"), u"/a/b");
+    EXPECT_EQ(FolderOfPath(u"/A/b.txt"), u"/A") << "case is kept";
+    const std::u16string deep = u"/" + std::u16string(5000, u'x') + u"/f";
+    EXPECT_EQ(FolderOfPath(deep).size(), 5001u) << "no length limit";
+}
+
+TEST(PathRules, AbsoluteFolderResolvesDotsLexically)
+{
+    EXPECT_EQ(AbsoluteFolder(u"photos", u"/home/u"), u"/home/u/photos");
+    EXPECT_EQ(AbsoluteFolder(u"./photos/", u"/home/u"), u"/home/u/photos");
+    EXPECT_EQ(AbsoluteFolder(u"../x/./y//z/..", u"/home/u"), u"/home/x/y");
+    EXPECT_EQ(AbsoluteFolder(u"/abs/../../..", u"/home/u"), u"/");
+    EXPECT_EQ(AbsoluteFolder(u".", u"/"), u"/");
+    EXPECT_EQ(AbsoluteFolder(u"/tmp/", u"/home"), u"/tmp");
+}
