@@ -66,8 +66,11 @@ void CListControlMem::PreSubclassWindow()
     }
 }
 
-QRect CListControlMem::GetClientRect() const
+QRect CListControlMem::GetClientRect()
 {
+    // The view places its rows' area when it is shown or resized; settle it now, so that the
+    // answer also holds for a list that has not been shown yet.
+    updateGeometries();
     return viewport()->rect();
 }
 

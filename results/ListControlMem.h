@@ -37,7 +37,7 @@ public:
     void PreSubclassWindow();
 
     // The area the rows are drawn in (the header excluded), in its own coordinates.
-    QRect GetClientRect() const;
+    QRect GetClientRect();
 
     int InsertColumn(int column, const QString& heading, int format, int width);
     int GetColumnCount() const;

@@ -130,6 +130,20 @@ TEST(ListControlMem, EnabledListPaintsItsRowsGridAndCheckBoxesThroughTheSurface)
     EXPECT_TRUE(Colours(again).count(qRgb(0, 0, 0))) << "enabling again shows the rows again";
 }
 
+TEST(ListControlMem, ClientRectIsKnownBeforeTheListIsShown)
+{
+    QWidget parent;
+    CListControlMem list(&parent);
+    list.InsertColumn(0, QStringLiteral("Original"), LVCFMT_LEFT, 100);
+    list.setGeometry(0, 0, 400, 200);
+    const int frame = list.frameWidth();
+    const QRect client = list.GetClientRect();
+    EXPECT_EQ(client.width(), 400 - 2 * frame);
+    EXPECT_EQ(client.height(), 200 - 2 * frame - list.horizontalHeader()->height());
+    list.horizontalHeader()->hide();
+    EXPECT_EQ(list.GetClientRect().height(), 200 - 2 * frame);
+}
+
 TEST(ListControlMem, TemplateStylesChooseSelectionModeHeaderAndBorder)
 {
     QWidget parent;
