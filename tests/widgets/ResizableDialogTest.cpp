@@ -176,6 +176,7 @@ TEST(WindowPlacement, TextHoldsEightNumbersAndFewerAreRefused)
 
 TEST(ResizableDialog, PlacementOfSevenNumbersIsIgnored)
 {
+    SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"LayoutTest");
     ASSERT_TRUE(WriteProfileString(u"ResizableState", u"LayoutWindowPlacement", u"100,80,1100,880,1,0,-1"));
     LayoutDialog dialog;
     dialog.m_bRememberPlacement = true;
@@ -188,6 +189,7 @@ TEST(ResizableDialog, PlacementOfSevenNumbersIsIgnored)
 
 TEST(ResizableDialog, PlacementOfEightNumbersIsAppliedAndWrittenBackAtTheEnd)
 {
+    SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"LayoutTest");
     LayoutDialog dialog;
     dialog.m_bRememberPlacement = true;
     ASSERT_TRUE(dialog.Create());
