@@ -5,8 +5,8 @@
 std::list<CFileRecord> g_fileList;
 std::vector<CDuplicatePair> g_duplicates;
 std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;
-std::map<std::u16string, CFileRecord, CodeUnitLess> g_quickDigestCache;
-std::map<std::u16string, CFileRecord, CodeUnitLess> g_fullDigestCache;
+DigestCache g_quickDigestCache;
+DigestCache g_fullDigestCache;
 
 uint64_t g_minSize = 0;
 uint64_t g_maxSize = 0;

@@ -17,8 +17,10 @@
 extern std::list<CFileRecord> g_fileList;                      // scan order, then candidates
 extern std::vector<CDuplicatePair> g_duplicates;               // rows of the last run
 extern std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;       // folder -> appearances in rows
-extern std::map<std::u16string, CFileRecord, CodeUnitLess> g_quickDigestCache;
-extern std::map<std::u16string, CFileRecord, CodeUnitLess> g_fullDigestCache;
+// A digest cache: path -> the record as it was when digested (digest, size, lastWrite).
+using DigestCache = std::map<CPathString, CFileRecord, CodeUnitLess>;
+extern DigestCache g_quickDigestCache;
+extern DigestCache g_fullDigestCache;
 
 extern uint64_t g_minSize;            // exclusive lower size bound in bytes
 extern uint64_t g_maxSize;            // exclusive upper size bound; all bits set for none

@@ -5,12 +5,18 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
+#include "engine/DigestAhead.h"
 #include "engine/EngineSink.h"
 #include "platform/PathRules.h"
 
 namespace {
 
 using RecordIterator = std::list<CFileRecord>::iterator;
+
+// How far ahead digests are computed: enough records to keep every digesting thread busy, few
+// enough bytes that a window stays short.
+constexpr size_t kWindowRecords = 256;
+constexpr uint64_t kWindowBytes = 64ull << 20;
 
 bool DigestLess(const CFileRecord& a, const CFileRecord& b)
 {
@@ -31,10 +37,28 @@ void MoveToCandidates(std::list<CFileRecord>& candidates, RecordIterator record)
     candidates.splice(candidates.end(), g_fileList, record);
 }
 
+// Prepares the quick digests of the size runs from `first` on: every record of each run of at
+// least two records, until the window is full. Returns the first run the window does not cover.
+RecordIterator PrepareSizeRuns(CDigestAhead& ahead, RecordIterator first)
+{
+    ahead.Clear();
+    while (first != g_fileList.end() && ahead.Records() < kWindowRecords) {
+        RecordIterator next = std::next(first);
+        while (next != g_fileList.end() && next->size == first->size)
+            ahead.Add(*next++);
+        if (next != std::next(first))
+            ahead.Add(*first);
+        first = next;
+    }
+    ahead.Compute();
+    return first;
+}
+
 // One size run, starting at `first`: digests the later records of the run, then the first one if
 // any later record survived. Returns the first record of the next run, or end() after a stop
 // (with `stopped` set).
-RecordIterator GroupSizeRun(RecordIterator first, std::list<CFileRecord>& candidates, IEngineSink* sink, bool& stopped)
+RecordIterator GroupSizeRun(RecordIterator first, std::list<CFileRecord>& candidates, IEngineSink* sink,
+                            CDigestAhead& ahead, bool& stopped)
 {
     ++g_progressCount;
     bool anyAppended = false;
@@ -45,9 +69,9 @@ RecordIterator GroupSizeRun(RecordIterator first, std::list<CFileRecord>& candid
             return g_fileList.end();
         }
         RecordIterator current = record++;
-        if (GetQuickDigest(*current)) {
+        if (ahead.Take(*current, *current)) {
             if (g_progressCount % 100 == 0) {
-                g_currentPath = current->path;
+                g_currentPath = current->path.str();
                 if (sink)
                     sink->SendMessage(WMU_COMPAREPROGRESS);
             }
@@ -56,18 +80,38 @@ RecordIterator GroupSizeRun(RecordIterator first, std::list<CFileRecord>& candid
         }
         ++g_progressCount;
     }
-    if (anyAppended && GetQuickDigest(*first))
+    if (anyAppended && ahead.Take(*first, *first))
         MoveToCandidates(candidates, first);
     return record;
 }
 
+// Prepares the full digests of the runs of equal quick digest from `original` on: the original
+// and every later record of each run it is compared with, until the window is full. Returns the
+// first run the window does not cover.
+RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator original)
+{
+    ahead.Clear();
+    while (original != g_fileList.end() && ahead.Records() < kWindowRecords && ahead.BytesToRead() < kWindowBytes) {
+        RecordIterator record = std::next(original);
+        for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
+            if (!SameFile(*original, *record)) {
+                ahead.Add(*original);
+                ahead.Add(*record);
+            }
+        }
+        original = record;
+    }
+    ahead.Compute();
+    return original;
+}
+
 // Compares one record of a run with the run's original by full digest and makes the row.
-void PairWithOriginal(const CFileRecord& original, const CFileRecord& record)
+void PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CDigestAhead& ahead)
 {
     CFileRecord originalFull = original;
     CFileRecord recordFull = record;
-    const bool originalDigested = GetFullDigest(originalFull);
-    const bool recordDigested = GetFullDigest(recordFull);
+    const bool originalDigested = ahead.Take(original, originalFull);
+    const bool recordDigested = ahead.Take(record, recordFull);
     if (!originalDigested || !recordDigested || originalFull.digest != recordFull.digest)
         return;
     g_duplicates.push_back(CDuplicatePair{original.path, record.path, original.size, original.lastWrite, record.lastWrite});
@@ -84,9 +128,13 @@ void GroupCandidates(IEngineSink* sink)
     std::list<CFileRecord> candidates;
     g_progressCount = 0;
     bool stopped = false;
+    CDigestAhead ahead(g_quickDigestCache, kQuickDigestBytes, true);
     RecordIterator first = g_fileList.begin();
+    RecordIterator windowEnd = first;
     while (first != g_fileList.end() && std::next(first) != g_fileList.end()) {
-        first = GroupSizeRun(first, candidates, sink, stopped);
+        if (first == windowEnd)
+            windowEnd = PrepareSizeRuns(ahead, first);
+        first = GroupSizeRun(first, candidates, sink, ahead, stopped);
         if (stopped)
             return;
     }
@@ -98,18 +146,22 @@ void PairDuplicates()
 {
     g_duplicates.clear();
     g_folderTally.clear();
+    CDigestAhead ahead(g_fullDigestCache, 0, false);
     RecordIterator original = g_fileList.begin();
+    RecordIterator windowEnd = original;
     while (original != g_fileList.end()) {
+        if (original == windowEnd)
+            windowEnd = PrepareDigestRuns(ahead, original);
         RecordIterator record = std::next(original);
         for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
             if (!SameFile(*original, *record))
-                PairWithOriginal(*original, *record);
+                PairWithOriginal(*original, *record, ahead);
         }
         original = record;
     }
 }
 
-void TallyFolder(const std::u16string& path)
+void TallyFolder(std::u16string_view path)
 {
     ++g_folderTally[FolderOfPath(path)];
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Duplicate detection: the grouping and the pairing phase of a run. Both run on the search worker.
-#include <string>
+#include <string_view>
 
 class IEngineSink;
 
@@ -21,4 +21,4 @@ void GroupCandidates(IEngineSink* sink);
 void PairDuplicates();
 
 // Adds one appearance of the path's folder to g_folderTally.
-void TallyFolder(const std::u16string& path);
+void TallyFolder(std::u16string_view path);

@@ -1,13 +1,12 @@
 #include "engine/Digest.h"
 
-#include <map>
 #include <memory>
 
 #include "engine/Catalogue.h"
 
 namespace {
 
-// The one read buffer of the worker thread, reused for every file.
+// The one read buffer of each digesting thread, reused for every file.
 uint8_t* ReadBuffer()
 {
     thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[kDigestStep]);
@@ -27,7 +26,42 @@ bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count)
     return true;
 }
 
-bool GetCachedDigest(std::map<std::u16string, CFileRecord, CodeUnitLess>& cache, CFileRecord& record, uint64_t limit)
+} // namespace
+
+bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes)
+{
+    const auto reader = g_fileSystem->OpenFile(path);
+    if (!reader)
+        return false;
+    uint64_t remaining = reader->Size();
+    if (remaining == 0)
+        return false;
+    if (limit != 0 && limit < remaining)
+        remaining = limit;
+    bytes = remaining;
+
+    uint8_t* const buffer = ReadBuffer();
+    CMd5 md5;
+    for (bool first = true; remaining > 0; first = false) {
+        if (!first && StopRequested())
+            return false;
+        const size_t step = static_cast<size_t>(remaining < kDigestStep ? remaining : kDigestStep);
+        if (!ReadExactly(*reader, buffer, step))
+            return false;
+        md5.Update(buffer, step);
+        remaining -= step;
+    }
+    digest = md5.Final();
+    return true;
+}
+
+bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit)
+{
+    uint64_t bytes = 0;
+    return ComputeDigest(path, limit, record.digest, bytes);
+}
+
+bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
 {
     const auto found = cache.find(record.path);
     if (found != cache.end()) {
@@ -44,34 +78,6 @@ bool GetCachedDigest(std::map<std::u16string, CFileRecord, CodeUnitLess>& cache,
     if (!DigestFile(record.path, record, limit))
         return false;
     cache.emplace(record.path, record);
-    return true;
-}
-
-} // namespace
-
-bool DigestFile(const std::u16string& path, CFileRecord& record, uint64_t limit)
-{
-    const auto reader = g_fileSystem->OpenFile(path);
-    if (!reader)
-        return false;
-    uint64_t remaining = reader->Size();
-    if (remaining == 0)
-        return false;
-    if (limit != 0 && limit < remaining)
-        remaining = limit;
-
-    uint8_t* const buffer = ReadBuffer();
-    CMd5 md5;
-    for (bool first = true; remaining > 0; first = false) {
-        if (!first && StopRequested())
-            return false;
-        const size_t step = static_cast<size_t>(remaining < kDigestStep ? remaining : kDigestStep);
-        if (!ReadExactly(*reader, buffer, step))
-            return false;
-        md5.Update(buffer, step);
-        remaining -= step;
-    }
-    record.digest = md5.Final();
     return true;
 }
 

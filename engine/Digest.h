@@ -1,9 +1,11 @@
 #pragma once
 // File content digests (MD5) with per-path caches. Called on the search worker only.
 #include <cstdint>
-#include <string>
+#include <map>
+#include <string_view>
 
 #include "engine/FileRecord.h"
+#include "platform/Utf16Text.h"
 
 // Largest amount digested between two looks at the stop flag.
 constexpr uint64_t kDigestStep = 65536;
@@ -16,7 +18,15 @@ constexpr uint64_t kQuickDigestBytes = 1024;
 // step never stops. Returns false, leaving the digest unspecified, when the file cannot be
 // opened, is empty, ends before the selected bytes were read (it shrank), fails to read, or a
 // stop was requested.
-bool DigestFile(const std::u16string& path, CFileRecord& record, uint64_t limit);
+bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit);
+
+// The digest of the file's first min(limit, size) bytes (all of it when limit is 0), and in
+// `bytes` how many bytes that is. The same rules and failures as DigestFile. Safe to call on any
+// thread as long as the file system in use is.
+bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes);
+
+// GetQuickDigest / GetFullDigest on the given cache with the given limit.
+bool GetCachedDigest(std::map<CPathString, CFileRecord, CodeUnitLess>& cache, CFileRecord& record, uint64_t limit);
 
 // Gives the record its quick digest (first 1024 bytes): from g_quickDigestCache when an entry
 // for its path has exactly its lastWrite (the entry's digest, path, size and lastWrite are copied

@@ -1,14 +1,13 @@
 #pragma once
-#include <string>
-
 #include "engine/Md5.h"
 #include "platform/FileSystem.h"
+#include "platform/PathString.h"
 
 // One file found by the scan. A plain value; copying it copies every field.
 class CFileRecord {
 public:
     Md5Digest digest{};         // quick digest in g_fileList; full digest only in temporary copies
-    std::u16string path;        // the folder path, the separator, the entry name
+    CPathString path;           // the folder path, the separator, the entry name
     uint64_t size = 0;          // bytes, as the listing reported them
     FileTime lastWrite = 0;     // as the listing reported it; validates cached digests
     FileIdentity identity;      // (device, inode): the same file reached by two paths

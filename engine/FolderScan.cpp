@@ -35,8 +35,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, Recursion
     while (!StopRequested() && listing->Next(entry)) {
         if (entry.isFile && InRange(entry.size)) {
             CFileRecord& record = g_fileList.emplace_back();
-            record.path.reserve(prefix.size() + entry.name.size());
-            record.path.append(prefix).append(entry.name);
+            record.path = CPathString::Concat(prefix, entry.name);
             record.size = entry.size;
             record.lastWrite = entry.lastWrite;
             record.identity = entry.identity;

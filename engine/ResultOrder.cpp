@@ -8,8 +8,8 @@
 namespace {
 
 // Orders by a first path key in the given direction, then by a second path key in the opposite one.
-bool PathsBefore(const std::u16string& first1, const std::u16string& second1, const std::u16string& first2,
-                 const std::u16string& second2, bool ascending)
+bool PathsBefore(std::u16string_view first1, std::u16string_view second1, std::u16string_view first2,
+                 std::u16string_view second2, bool ascending)
 {
     const int byFirst = CompareFoldAZ(first1, first2);
     if (byFirst != 0)

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -167,8 +168,11 @@ TEST_F(FindCommandTest, InterruptDuringPairingPrintsTheRowsMadeAndExits130)
     WriteFile(dir / "2/small", "small");
     WriteFile(dir / "1/big", std::string(300000, 'b'));
     WriteFile(dir / "2/big", std::string(300000, 'b'));
+    static std::atomic<bool> raised;
+    raised = false;
     fs.beforeOpenFile = [](const std::u16string&) {
-        if (g_searchState == ESearchState::Pairing && g_stopFlag.load() == 0)
+        // Files are opened on two threads at once: interrupt exactly once.
+        if (g_searchState == ESearchState::Pairing && !raised.exchange(true))
             raise(SIGINT);
     };
     const Outcome outcome = RunInProcess({"--format", "jsonl", dir / "1", dir / "2"});

@@ -111,7 +111,7 @@ TEST_F(DigestTest, EntryWhoseTimeDiffersIsRemovedWhenTheNewDigestFails)
     CFileRecord record = MakeFile("f", "content");
     ASSERT_TRUE(GetFullDigest(record));
     record.lastWrite += 1;
-    fs.failFiles.insert(record.path);
+    fs.failFiles.insert(record.path.str());
     EXPECT_FALSE(GetFullDigest(record));
     EXPECT_TRUE(g_fullDigestCache.empty());
 }
@@ -186,7 +186,7 @@ TEST_F(DigestTest, FileThatShrinksVanishesOrFailsToReadMakesTheDigestFail)
         if (path == vanishing.path)
             unlink((dir / "vanishing").c_str());
     };
-    fs.failReads.insert(broken.path);
+    fs.failReads.insert(broken.path.str());
     EXPECT_FALSE(GetFullDigest(shrinking));
     EXPECT_FALSE(GetQuickDigest(vanishing));
     EXPECT_FALSE(GetQuickDigest(broken));

@@ -4,7 +4,9 @@
 // test fresh engine globals.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,6 +39,8 @@ public:
     std::function<void(unsigned)> onMessage;
 };
 
+// Files are opened and read on several threads at once (the digest pool), so the double guards
+// its books with a mutex; the hooks run outside it.
 class FaultFileSystem : public IFileSystem {
 public:
     std::unique_ptr<IDirListing> OpenFolder(std::u16string_view path) override
@@ -52,9 +56,12 @@ public:
         const std::u16string key(path);
         if (beforeOpenFile)
             beforeOpenFile(key);
-        opened.push_back(key);
-        if (failFiles.count(key))
-            return nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            opened.push_back(key);
+            if (failFiles.count(key))
+                return nullptr;
+        }
         auto real = CPosixFileSystem::Instance().OpenFile(path);
         if (!real)
             return nullptr;
@@ -67,8 +74,9 @@ public:
     std::function<void(const std::u16string&)> beforeOpenFile;
     std::function<void(const std::u16string&, uint64_t)> afterRead;  // path, bytes so far
     std::vector<std::u16string> opened;
-    uint64_t bytesRead = 0;
+    std::atomic<uint64_t> bytesRead{0};
     size_t foldersOpened = 0;
+    std::mutex mutex;
 
 private:
     class Reader : public IFileReader {
@@ -80,8 +88,11 @@ private:
         uint64_t Size() const override { return m_real->Size(); }
         int64_t Read(void* buffer, size_t count) override
         {
-            if (m_owner.failReads.count(m_path))
-                return -1;
+            {
+                std::lock_guard<std::mutex> lock(m_owner.mutex);
+                if (m_owner.failReads.count(m_path))
+                    return -1;
+            }
             const int64_t got = m_real->Read(buffer, count);
             if (got > 0) {
                 m_owner.bytesRead += static_cast<uint64_t>(got);
@@ -130,7 +141,7 @@ protected:
     {
         std::vector<std::u16string> paths;
         for (const CFileRecord& record : g_fileList)
-            paths.push_back(record.path);
+            paths.push_back(record.path.str());
         return paths;
     }
 

@@ -140,7 +140,7 @@ TEST(ResultOrder, PathColumnsSortTheSecondKeyAgainstTheFirst)
     SortDuplicates(0, true);
     std::vector<std::u16string> order;
     for (const CDuplicatePair& row : g_duplicates)
-        order.push_back(row.originalPath + u">" + row.duplicatePath);
+        order.push_back(row.originalPath.str() + u">" + row.duplicatePath.str());
     EXPECT_EQ(order, (std::vector<std::u16string>{u"/_tmp>/x", u"/alpha>/x", u"/o.txt>/b.txt", u"/o.txt>/a.txt", u"/Zeta>/x"}));
     SortDuplicates(1, false);
     EXPECT_EQ(g_duplicates.front().duplicatePath, u"/x");

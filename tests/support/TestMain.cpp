@@ -10,6 +10,8 @@
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    // Death tests re-run the binary instead of forking a process that lacks the digest threads.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     static quillon::test::TempDir home("quillon-test-home");
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"}) {
         std::string dir = home.Path() + "/" + name;

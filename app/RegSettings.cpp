@@ -1,0 +1,109 @@
+#include "app/RegSettings.h"
+
+#include <array>
+#include <vector>
+
+#include "platform/Utf16Text.h"
+
+namespace {
+
+void AppendArg(std::u16string& out, char conversion, const CRegSettings::PatternArg& arg)
+{
+    if (conversion == 's') {
+        if (const auto* text = std::get_if<std::u16string_view>(&arg))
+            out += *text;
+        return;
+    }
+    if (const auto* number = std::get_if<long long>(&arg))
+        out += Utf16(std::to_string(*number));
+}
+
+std::u16string TextUpToNull(const unsigned char* bytes, uint32_t size)
+{
+    std::u16string text;
+    for (uint32_t i = 0; i + 1 < size; i += 2) {
+        const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        if (unit == u'\0')
+            break;
+        text.push_back(unit);
+    }
+    return text;
+}
+
+} // namespace
+
+CRegSettings::CRegSettings(HKEY root, std::u16string_view pattern, std::initializer_list<PatternArg> args)
+    : m_keyPath(FormatPattern(pattern, args)), m_root(root)
+{
+}
+
+std::u16string CRegSettings::FormatPattern(std::u16string_view pattern, std::initializer_list<PatternArg> args)
+{
+    std::u16string out;
+    auto next = args.begin();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char16_t unit = pattern[i];
+        const char16_t conversion = i + 1 < pattern.size() ? pattern[i + 1] : u'\0';
+        if (unit == u'%' && conversion == u'%') {
+            out.push_back(u'%');
+            ++i;
+        } else if (unit == u'%' && std::u16string_view(u"idus").find(conversion) != std::u16string_view::npos
+                   && next != args.end()) {
+            AppendArg(out, static_cast<char>(conversion), *next++);
+            ++i;
+        } else {
+            out.push_back(unit);
+        }
+    }
+    return out;
+}
+
+long CRegSettings::Load()
+{
+    HKEY key = nullptr;
+    const long opened = RegOpenKeyEx(m_root, m_keyPath, KEY_READ, &key);
+    if (opened != ERROR_SUCCESS) {
+        Exchange(nullptr, false, true);
+        return opened;
+    }
+    const long result = Exchange(key, false, false);
+    RegCloseKey(key);
+    return result;
+}
+
+long CRegSettings::Save()
+{
+    HKEY key = nullptr;
+    const long created = RegCreateKeyEx(m_root, m_keyPath, KEY_WRITE, &key);
+    if (created != ERROR_SUCCESS)
+        return created;
+    const long result = Exchange(key, true, false);
+    RegCloseKey(key);
+    return result;
+}
+
+long CRegSettings::WriteString(HKEY key, std::u16string_view name, const std::u16string& text)
+{
+    const auto size = static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t));
+    return RegSetValueEx(key, name, REG_SZ, text.c_str(), size);
+}
+
+long CRegSettings::ReadString(HKEY key, std::u16string_view name, std::u16string& text)
+{
+    std::array<unsigned char, 200> first {};
+    uint32_t size = static_cast<uint32_t>(first.size());
+    uint32_t type = REG_NONE;
+    long result = RegQueryValueEx(key, name, &type, first.data(), &size);
+    const unsigned char* bytes = first.data();
+    std::vector<unsigned char> larger;
+    if (result == ERROR_MORE_DATA) {
+        larger.resize(size);
+        result = RegQueryValueEx(key, name, &type, larger.data(), &size);
+        bytes = larger.data();
+    }
+    if (result != ERROR_SUCCESS)
+        return result;
+    // The value's type is not examined; a value without a null ends with its bytes.
+    text = TextUpToNull(bytes, size);
+    return ERROR_SUCCESS;
+}

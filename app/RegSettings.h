@@ -1,0 +1,56 @@
+#pragma once
+// Base of every object that is kept in the per-user store: it moves all its members between
+// memory and an open key in one operation, Exchange. Main thread only.
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "platform/Registry.h"
+
+class CRegSettings {
+public:
+    // An argument of a key-path pattern: an integer for %i, %d and %u, a text for %s.
+    using PatternArg = std::variant<long long, std::u16string_view>;
+
+    // The key path is the pattern with its arguments put in (printf style: %i, %d, %u, %s and
+    // %%; a conversion without an argument stays as it is written). Objects exchanged under a
+    // key their owner opened have an empty path and a null root.
+    CRegSettings(HKEY root, std::u16string_view pattern, std::initializer_list<PatternArg> args = {});
+    virtual ~CRegSettings() = default;
+
+    // Moves every member between the object and `key`: loads (save false), loads the defaults
+    // without touching the store (save false, useDefaults true; `key` may be null) or saves
+    // (save true). Returns 0 or the store's error code of the call that failed.
+    virtual long Exchange(HKEY key, bool save, bool useDefaults) = 0;
+    // Called at the start of a save and at the end of a load; they do nothing here.
+    virtual void OnBeforeSave() {}
+    virtual void OnAfterLoad() {}
+
+    // Loads from the key path under the root: when the key opens for reading, exchanges with it,
+    // otherwise loads the defaults. Returns Exchange's result or the open error.
+    long Load();
+    // Saves to the key path under the root, creating it when missing; nothing is saved when it
+    // cannot be created. Returns Exchange's result or the create error.
+    long Save();
+
+    const std::u16string& KeyPath() const { return m_keyPath; }
+    HKEY Root() const { return m_root; }
+
+    // The pattern with its arguments put in (see the constructor).
+    static std::u16string FormatPattern(std::u16string_view pattern, std::initializer_list<PatternArg> args);
+
+protected:
+    // The string routine of every text member: writes `text` as REG_SZ with its null.
+    static long WriteString(HKEY key, std::u16string_view name, const std::u16string& text);
+    // Reads a text value into `text`: first into 200 bytes, again into a buffer of the reported
+    // size when that was too small. On success `text` becomes the text up to the first null (or
+    // up to the end of the bytes read) and 0 is returned; otherwise `text` is left as it was and
+    // the error is returned.
+    static long ReadString(HKEY key, std::u16string_view name, std::u16string& text);
+
+private:
+    std::u16string m_keyPath;
+    HKEY m_root = nullptr;
+};

@@ -1,0 +1,80 @@
+#include "app/Settings.h"
+
+#include "platform/Utf16Text.h"
+
+CSettings theSettings(HKEY_CURRENT_USER, u"Software\\Velvane\\Quillon 1.0\\Settings");
+
+namespace {
+
+// The name of entry i: decimal without leading zeros.
+std::u16string EntryName(uint32_t index)
+{
+    return Utf16(std::to_string(index));
+}
+
+} // namespace
+
+long CSettings::Exchange(HKEY key, bool save, bool useDefaults)
+{
+    if (save) {
+        OnBeforeSave();
+        if (long error = SaveFolders(key))
+            return error;
+        return WriteString(key, u"m_Folder", m_Folder);
+    }
+    if (useDefaults) {
+        m_Folder.clear();
+        return ERROR_SUCCESS;
+    }
+    LoadFolders(key);  // the folders load as far as they can; its result is not used
+    const long result = ReadString(key, u"m_Folder", m_Folder);
+    if (result != ERROR_SUCCESS)
+        m_Folder.clear();
+    OnAfterLoad();
+    return result;
+}
+
+long CSettings::SaveFolders(HKEY key)
+{
+    HKEY folders = nullptr;
+    if (long error = RegCreateKeyEx(key, u"m_Folders", KEY_WRITE, &folders))
+        return error;
+    const auto count = static_cast<uint32_t>(m_Folders.size());
+    RegSetValueEx(folders, u"Count", REG_DWORD, &count, sizeof count);  // its result is not looked at
+    long result = ERROR_SUCCESS;
+    for (uint32_t i = 0; i < count; ++i) {
+        HKEY entry = nullptr;
+        result = RegCreateKeyEx(folders, EntryName(i), KEY_WRITE, &entry);
+        if (result != ERROR_SUCCESS)
+            break;
+        result = m_Folders[i].Exchange(entry, true, false);
+        RegCloseKey(entry);
+        if (result != ERROR_SUCCESS)
+            break;
+    }
+    RegCloseKey(folders);
+    return result;
+}
+
+long CSettings::LoadFolders(HKEY key)
+{
+    m_Folders.clear();
+    HKEY folders = nullptr;
+    if (long error = RegOpenKeyEx(key, u"m_Folders", KEY_READ, &folders))
+        return error;
+    uint32_t count = 0;
+    uint32_t size = sizeof count;
+    if (RegQueryValueEx(folders, u"Count", nullptr, &count, &size) != ERROR_SUCCESS)
+        count = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        HKEY entry = nullptr;
+        if (RegOpenKeyEx(folders, EntryName(i), KEY_READ, &entry) != ERROR_SUCCESS)
+            break;
+        CStrOptions folder;
+        folder.Exchange(entry, false, false);  // an unreadable path loads as an empty one
+        m_Folders.push_back(std::move(folder));
+        RegCloseKey(entry);
+    }
+    RegCloseKey(folders);
+    return ERROR_SUCCESS;
+}

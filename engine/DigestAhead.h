@@ -1,0 +1,54 @@
+#pragma once
+// Digests that the grouping or the pairing phase is about to ask for, computed ahead of time on
+// the digest pool while the phase itself still asks for them one by one, in its own order. Each
+// answer is the one GetQuickDigest / GetFullDigest would give at the moment it is asked: a cache
+// hit as it was, a computed digest cached when it is taken, and a digest of more than one step
+// that is taken after a stop request fails, as if it had been computed then. Used on the search
+// worker only.
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/Catalogue.h"
+
+class CDigestAhead {
+public:
+    // `limit`: kQuickDigestBytes for quick digests, 0 for whole files. `skipAfterStop`: the phase
+    // stops asking once a stop was requested, so digests not yet made then need not be made.
+    CDigestAhead(DigestCache& cache, uint64_t limit, bool skipAfterStop);
+
+    // Forgets the current window.
+    void Clear();
+    // Adds a record of g_fileList whose digest will be asked for; looks it up in the cache now.
+    void Add(const CFileRecord& record);
+    // Computes, in parallel, the digests of the window that the cache could not give.
+    void Compute();
+
+    size_t Records() const { return m_entries.size(); }
+    uint64_t BytesToRead() const { return m_bytesToRead; }
+
+    // The digest of an added record `listed`, written into `into` (the record itself or a copy of
+    // it) exactly as GetQuickDigest / GetFullDigest would write it; true on success. A record that
+    // was not added is digested on the spot.
+    bool Take(const CFileRecord& listed, CFileRecord& into);
+
+private:
+    struct Entry {
+        const CFileRecord* record = nullptr;
+        bool cached = false;     // the cache held a valid digest when the record was added
+        bool computed = false;   // Compute made (or tried) the digest
+        bool succeeded = false;
+        bool taken = false;
+        uint64_t bytes = 0;      // bytes the computed digest covers
+        uint64_t size = 0;       // the cached size, for a cache hit
+        Md5Digest digest{};
+    };
+    bool TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into);
+
+    DigestCache& m_cache;
+    const uint64_t m_limit;
+    const bool m_skipAfterStop;
+    std::vector<Entry> m_entries;
+    std::unordered_map<const CFileRecord*, size_t> m_index;
+    uint64_t m_bytesToRead = 0;
+};

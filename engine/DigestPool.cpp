@@ -1,0 +1,72 @@
+#include "engine/DigestPool.h"
+
+#include <algorithm>
+
+CDigestPool& CDigestPool::Instance()
+{
+    static CDigestPool pool(std::min<size_t>(std::max(std::thread::hardware_concurrency(), 1u) - 1, 7));
+    return pool;
+}
+
+CDigestPool::CDigestPool(size_t helpers)
+{
+    for (size_t i = 0; i < helpers; ++i)
+        m_helpers.emplace_back(&CDigestPool::HelperLoop, this);
+}
+
+CDigestPool::~CDigestPool()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& helper : m_helpers)
+        helper.join();
+}
+
+void CDigestPool::Run(size_t count, const std::function<void(size_t)>& task)
+{
+    if (m_helpers.empty() || count < 2) {
+        for (size_t i = 0; i < count; ++i)
+            task(i);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_task = &task;
+        m_count = count;
+        m_next.store(0);
+        m_busyHelpers = m_helpers.size();
+        ++m_generation;
+    }
+    m_wake.notify_all();
+    Work();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_done.wait(lock, [this] { return m_busyHelpers == 0; });
+    m_task = nullptr;
+}
+
+void CDigestPool::Work()
+{
+    for (size_t i = m_next.fetch_add(1); i < m_count; i = m_next.fetch_add(1))
+        (*m_task)(i);
+}
+
+void CDigestPool::HelperLoop()
+{
+    unsigned long seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, [&] { return m_quit || m_generation != seen; });
+            if (m_quit)
+                return;
+            seen = m_generation;
+        }
+        Work();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (--m_busyHelpers == 0)
+            m_done.notify_one();
+    }
+}

@@ -1,0 +1,66 @@
+#include "platform/Profile.h"
+
+#include <mutex>
+#include <vector>
+
+#include "platform/Registry.h"
+
+namespace {
+
+std::mutex g_profileMutex;
+std::u16string g_profileKey;  // Software\<registry key>\<application name>, empty until set
+
+std::u16string SectionPath(std::u16string_view section)
+{
+    std::lock_guard lock(g_profileMutex);
+    if (g_profileKey.empty())
+        return {};
+    return g_profileKey + u'\\' + std::u16string(section);
+}
+
+} // namespace
+
+void SetProfileRegistryKey(std::u16string_view registryKey, std::u16string_view applicationName)
+{
+    std::lock_guard lock(g_profileMutex);
+    g_profileKey = u"Software\\" + std::u16string(registryKey) + u'\\' + std::u16string(applicationName);
+}
+
+bool WriteProfileString(std::u16string_view section, std::u16string_view entry, std::u16string_view value)
+{
+    const std::u16string path = SectionPath(section);
+    if (path.empty())
+        return false;
+    HKEY key = nullptr;
+    if (RegCreateKeyEx(HKEY_CURRENT_USER, path, KEY_WRITE, &key) != ERROR_SUCCESS)
+        return false;
+    std::u16string text(value);
+    const auto size = static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t));
+    const long result = RegSetValueEx(key, entry, REG_SZ, text.c_str(), size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+std::u16string GetProfileString(std::u16string_view section, std::u16string_view entry,
+                                std::u16string_view defaultValue)
+{
+    const std::u16string path = SectionPath(section);
+    HKEY key = nullptr;
+    if (path.empty() || RegOpenKeyEx(HKEY_CURRENT_USER, path, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::u16string(defaultValue);
+    uint32_t type = REG_NONE;
+    uint32_t size = 0;
+    long result = RegQueryValueEx(key, entry, &type, nullptr, &size);
+    std::vector<char16_t> text(size / sizeof(char16_t) + 1, u'\0');
+    if (result == ERROR_SUCCESS && type == REG_SZ)
+        result = RegQueryValueEx(key, entry, &type, text.data(), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_SZ)
+        return std::u16string(defaultValue);
+    // The text up to its null, and never past the bytes that were read.
+    const size_t units = size / sizeof(char16_t);
+    size_t length = 0;
+    while (length < units && text[length] != u'\0')
+        ++length;
+    return std::u16string(text.data(), length);
+}

@@ -1,0 +1,128 @@
+#include "platform/Registry.h"
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "platform/RegKey.h"
+#include "platform/RegStore.h"
+
+namespace {
+
+// The path of `subKey` below `key`, or nullopt when a name is empty or cannot be stored, or
+// the path is too deep.
+std::optional<std::vector<std::u16string>> PathBelow(HKEY key, std::u16string_view subKey)
+{
+    std::vector<std::u16string> path = key->Path();
+    if (subKey.empty())
+        return path;
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = subKey.find(u'\\', start);
+        std::u16string_view name = subKey.substr(start, slash == subKey.npos ? subKey.npos : slash - start);
+        if (!CRegTree::IsValidKeyName(name) || path.size() >= CRegTree::kMaxDepth)
+            return std::nullopt;
+        path.emplace_back(name);
+        if (slash == subKey.npos)
+            return path;
+        start = slash + 1;
+    }
+}
+
+} // namespace
+
+long RegOpenKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    auto path = PathBelow(key, subKey);
+    if (!path)
+        return ERROR_INVALID_PARAMETER;
+    if (!key->Store().Read()->Find(*path))
+        return ERROR_FILE_NOT_FOUND;
+    *result = new CRegKey(key->StorePointer(), std::move(*path), access, false);
+    return ERROR_SUCCESS;
+}
+
+long RegCreateKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result, bool* created)
+{
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    auto path = PathBelow(key, subKey);
+    if (!path)
+        return ERROR_INVALID_PARAMETER;
+    bool made = false;
+    const long error = key->Store().Update([&](CRegTree& tree, bool& changed) {
+        tree.Create(*path, made);
+        changed = made;
+        return ERROR_SUCCESS;
+    });
+    if (error)
+        return error;
+    if (created)
+        *created = made;
+    *result = new CRegKey(key->StorePointer(), std::move(*path), access, false);
+    return ERROR_SUCCESS;
+}
+
+long RegCloseKey(HKEY key)
+{
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    if (!key->IsPredefined())
+        delete key;
+    return ERROR_SUCCESS;
+}
+
+long RegSetValueEx(HKEY key, std::u16string_view name, uint32_t type, const void* data, uint32_t size)
+{
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    if (!(key->Access() & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (!data && size > 0)
+        return ERROR_INVALID_PARAMETER;
+    const std::string_view bytes(static_cast<const char*>(data), data ? size : 0);
+    return key->Store().Update([&](CRegTree& tree, bool& changed) {
+        CRegTree::Key* target = tree.Find(key->Path());
+        if (!target)
+            return ERROR_KEY_DELETED;
+        changed = target->SetValue(name, type, bytes);
+        return ERROR_SUCCESS;
+    });
+}
+
+long RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* data, uint32_t* size)
+{
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    if (!(key->Access() & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (data && !size)
+        return ERROR_INVALID_PARAMETER;
+    const auto tree = key->Store().Read();
+    const CRegTree::Key* source = tree->Find(key->Path());
+    if (!source)
+        return ERROR_KEY_DELETED;
+    const CRegTree::Value* value = source->FindValue(name);
+    if (!value)
+        return ERROR_FILE_NOT_FOUND;
+    const auto needed = static_cast<uint32_t>(value->data.size());
+    if (type)
+        *type = value->type;
+    if (data && *size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (data && needed > 0)
+        std::memcpy(data, value->data.data(), needed);
+    if (size)
+        *size = needed;
+    return ERROR_SUCCESS;
+}

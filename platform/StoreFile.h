@@ -1,0 +1,61 @@
+#pragma once
+// One small file that several processes read and change: reads see either the old or the new
+// contents, never a mix, and changes never overwrite each other.
+//
+// A change takes an exclusive lock (flock) on "<file>.lock" in the file's folder, reads the file
+// as it is on disk, lets the caller compute the new contents, writes them to "<file>.tmp" in the
+// same folder, flushes it to disk, renames it over the file and flushes the folder. A crash at
+// any moment leaves either the old or the new file in place; a stray ".tmp" is simply
+// overwritten by the next change. The lock file is never removed (removing it would let two
+// writers lock different files). When the file is a symbolic link, the file it points to is
+// replaced and the link is kept.
+//
+// Reading needs no lock, never blocks on a FIFO and treats anything that is not a readable
+// regular file as missing. Any thread may use an instance; the file lock also serialises
+// threads of one process.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class CStoreFile {
+public:
+    // Identifies one version of the file: a change replaces the file, so its identity changes.
+    struct Stamp {
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        int64_t size = -1;
+        int64_t modifiedNs = 0;
+        friend bool operator==(const Stamp&, const Stamp&) = default;
+    };
+
+    // The change a caller makes: given the current bytes (empty when the file is missing),
+    // returns 0 and sets `replacement` and `write` (false: keep the file as it is), or returns an
+    // error code that aborts the change.
+    using Change = std::function<long(const std::string& current, std::string& replacement, bool& write)>;
+
+    explicit CStoreFile(std::string path) : m_path(std::move(path)) {}
+
+    const std::string& Path() const { return m_path; }
+
+    // The file's bytes and the stamp they were read under. A missing or unreadable file gives
+    // empty bytes and a stamp with size -1. Never blocks and never fails.
+    std::string Read(Stamp* stamp = nullptr) const;
+    // The stamp of the file as it is now, without reading it.
+    Stamp CurrentStamp() const;
+
+    // Applies a change as described above, creating the file's folder (mode 0700) when it is
+    // missing. Returns 0 or the registry-style error code of what failed (ERROR_ACCESS_DENIED,
+    // ERROR_DISK_FULL, ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION when the lock stayed taken for
+    // about ten seconds), or the caller's error. The file is unchanged after any failure.
+    long Apply(const Change& change) const;
+
+    // Fault injection for tests: called after the temporary file is written and flushed, just
+    // before the rename. Null (the default) does nothing.
+    static void SetBeforeRenameHookForTesting(void (*hook)());
+
+private:
+    long WriteReplacement(const std::string& target, std::string_view bytes) const;
+
+    std::string m_path;
+};

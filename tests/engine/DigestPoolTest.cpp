@@ -1,0 +1,35 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "engine/DigestPool.h"
+
+TEST(DigestPool, RunsEveryTaskExactlyOnceAcrossTheCallerAndItsHelpers)
+{
+    CDigestPool pool(3);
+    EXPECT_EQ(pool.Threads(), 4u);
+    for (size_t count : {0u, 1u, 2u, 7u, 1000u}) {
+        std::vector<std::atomic<int>> runs(count);
+        std::mutex mutex;
+        std::set<std::thread::id> threads;
+        pool.Run(count, [&](size_t i) {
+            runs[i].fetch_add(1);
+            std::lock_guard<std::mutex> lock(mutex);
+            threads.insert(std::this_thread::get_id());
+        });
+        for (size_t i = 0; i < count; ++i)
+            ASSERT_EQ(runs[i].load(), 1) << "task " << i << " of " << count;
+    }
+}
+
+TEST(DigestPool, WithoutHelpersTheCallerDoesEverythingInOrder)
+{
+    CDigestPool pool(0);
+    std::vector<size_t> order;
+    pool.Run(5, [&](size_t i) { order.push_back(i); });
+    EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2, 3, 4}));
+}
