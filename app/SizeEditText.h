@@ -1,0 +1,14 @@
+#pragma once
+// The size-range edits of the main dialog hold kilobytes as text. Any thread may call these.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The number in the text, read the way "%I64u" reads it from the first 63 characters: leading
+// blanks are skipped, one '+' or '-' is allowed, and the digits up to the first non-digit are
+// taken; a minus negates the value modulo 2^64. A value beyond 2^64 - 1 counts as 2^64 - 1, as
+// strtoull reads it, whatever its sign. Text without a number gives 0.
+uint64_t ScanSizeText(std::u16string_view text);
+
+// What an edit shows for the value: nothing for 0, otherwise the value in decimal.
+std::u16string FormatSizeText(uint64_t kilobytes);

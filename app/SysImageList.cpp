@@ -1,0 +1,27 @@
+#include "app/SysImageList.h"
+
+#include <QFileIconProvider>
+#include <QFileInfo>
+
+CSysImageList theSysImageList;
+
+CSysImageList::CSysImageList()
+{
+    m_images.Create(QSize(16, 16), 8);
+}
+
+int CSysImageList::GetIconIndex(const QString& path)
+{
+    QFileInfo info(path);
+    QIcon icon = QFileIconProvider().icon(info);
+    // Icons of the desktop theme have names; the others are told apart by the kind of entry.
+    QString key = !icon.name().isEmpty() ? QStringLiteral("theme:") + icon.name()
+                  : info.isDir()         ? QStringLiteral("folder")
+                                         : QStringLiteral("file:") + info.suffix();
+    auto found = m_indexByKey.find(key);
+    if (found != m_indexByKey.end())
+        return found->second;
+    int index = m_images.Add(icon);
+    m_indexByKey.emplace(key, index);
+    return index;
+}

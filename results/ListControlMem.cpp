@@ -1,0 +1,237 @@
+#include "results/ListControlMem.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QPaintEvent>
+
+#include <algorithm>
+
+#include "res/DialogTemplate.h"
+#include "widgets/ControlId.h"
+#include "widgets/ImageList.h"
+#include "widgets/MemDC_Exp.h"
+
+namespace {
+
+Qt::Alignment ColumnAlignment(int format)
+{
+    switch (format & 3) {
+    case LVCFMT_RIGHT: return Qt::AlignRight;
+    case LVCFMT_CENTER: return Qt::AlignHCenter;
+    default: return Qt::AlignLeft;
+    }
+}
+
+} // namespace
+
+CListControlMem::CListControlMem(QWidget* parent)
+    : QTableView(parent), m_model(this)
+{
+    setModel(&m_model);
+    verticalHeader()->hide();
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSortIndicatorShown(false);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    setShowGrid(false);
+    // Every paint covers the whole area, so the background is never erased first.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    UpdateRowHeight();
+}
+
+CListControlMem::~CListControlMem() = default;
+
+void CListControlMem::PreSubclassWindow()
+{
+    const uint32_t style = GetTemplateStyle(this);
+    setSelectionMode((style & ControlStyle::SingleSelection) ? QAbstractItemView::SingleSelection
+                                                             : QAbstractItemView::ExtendedSelection);
+    horizontalHeader()->setVisible(!(style & ControlStyle::NoColumnHeader));
+    horizontalHeader()->setSectionsClickable(!(style & ControlStyle::NoSortHeader));
+    setFrameStyle((style & ControlStyle::Border) ? (QFrame::StyledPanel | QFrame::Sunken) : QFrame::NoFrame);
+    if (!(style & ControlStyle::ShowSelectionAlways)) {
+        // Without the focus the selection is not shown.
+        QPalette colours = palette();
+        colours.setColor(QPalette::Inactive, QPalette::Highlight, colours.color(QPalette::Inactive, QPalette::Base));
+        colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                         colours.color(QPalette::Inactive, QPalette::Text));
+        setPalette(colours);
+    }
+}
+
+QRect CListControlMem::GetClientRect()
+{
+    // The view places its rows' area when it is shown or resized; settle it now, so that the
+    // answer also holds for a list that has not been shown yet.
+    updateGeometries();
+    return viewport()->rect();
+}
+
+int CListControlMem::InsertColumn(int column, const QString& heading, int format, int width)
+{
+    int inserted = m_model.InsertColumn(column, heading, ColumnAlignment(format));
+    setColumnWidth(inserted, width);
+    return inserted;
+}
+
+int CListControlMem::GetColumnCount() const
+{
+    return m_model.columnCount();
+}
+
+bool CListControlMem::SetColumnWidth(int column, int width)
+{
+    if (column < 0 || column >= GetColumnCount())
+        return false;
+    setColumnWidth(column, width);
+    return true;
+}
+
+int CListControlMem::GetColumnWidth(int column) const
+{
+    return columnWidth(column);
+}
+
+void CListControlMem::SetExtendedStyle(uint32_t styles)
+{
+    m_extendedStyle = styles;
+    setShowGrid((styles & LVS_EX_GRIDLINES) != 0);
+    setSelectionBehavior((styles & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
+                                                         : QAbstractItemView::SelectItems);
+    m_model.SetImageList(m_pImages, (styles & LVS_EX_SUBITEMIMAGES) != 0);
+}
+
+const CImageList* CListControlMem::SetImageList(const CImageList* images)
+{
+    const CImageList* previous = m_pImages;
+    m_pImages = images;
+    if (images && images->ImageSize().isValid())
+        setIconSize(images->ImageSize());
+    m_model.SetImageList(images, (m_extendedStyle & LVS_EX_SUBITEMIMAGES) != 0);
+    UpdateRowHeight();
+    return previous;
+}
+
+int CListControlMem::InsertItem(int row, const QString& text, int image)
+{
+    if (row < 0)
+        return -1;
+    return m_model.InsertRow(row, text, image);
+}
+
+bool CListControlMem::DeleteItem(int row)
+{
+    return m_model.RemoveRow(row);
+}
+
+bool CListControlMem::DeleteAllItems()
+{
+    m_model.Clear();
+    return true;
+}
+
+int CListControlMem::GetItemCount() const
+{
+    return m_model.rowCount();
+}
+
+void CListControlMem::SetItemCountEx(int rows)
+{
+    m_model.Reserve(rows);
+}
+
+QString CListControlMem::GetItemText(int row, int column) const
+{
+    const CListControlModel::Cell* cell = m_model.GetCell(row, column);
+    return cell ? cell->text : QString();
+}
+
+bool CListControlMem::SetItemText(int row, int column, const QString& text)
+{
+    return m_model.SetCellText(row, column, text);
+}
+
+int CListControlMem::GetItemImage(int row, int column) const
+{
+    const CListControlModel::Cell* cell = m_model.GetCell(row, column);
+    return cell ? cell->image : -1;
+}
+
+bool CListControlMem::SetItemImage(int row, int column, int image)
+{
+    return m_model.SetCellImage(row, column, image);
+}
+
+int CListControlMem::GetNextItem(int start, int flags) const
+{
+    if (!(flags & LVNI_SELECTED) || !selectionModel())
+        return -1;
+    for (int row = std::max(start + 1, 0); row < GetItemCount(); ++row) {
+        if (selectionModel()->rowIntersectsSelection(row, QModelIndex()))
+            return row;
+    }
+    return -1;
+}
+
+bool CListControlMem::SetItemSelected(int row, bool selected)
+{
+    if (row < 0 || row >= GetItemCount() || !selectionModel())
+        return false;
+    QModelIndex first = m_model.index(row, 0);
+    selectionModel()->select(first, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
+                                        | QItemSelectionModel::Rows);
+    if (selected)
+        selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    return true;
+}
+
+void CListControlMem::SetRedraw(bool redraw)
+{
+    setUpdatesEnabled(redraw);
+    if (redraw)
+        viewport()->update();
+}
+
+void CListControlMem::paintEvent(QPaintEvent* event)
+{
+    if (m_bDefaultPaint) {
+        QTableView::paintEvent(event);
+        return;
+    }
+    // The column header is a widget of its own beside the rows' area, so the painting rectangle
+    // is that whole area and the header is never painted over.
+    m_rcPaint = viewport()->rect();
+    QPainter target(viewport());
+    CMemDC_Exp surface(&target, m_rcPaint);
+    if (isEnabled())
+        PaintDefault(surface.Painter());
+    else
+        surface->fillRect(m_rcPaint, palette().color(QPalette::Active, QPalette::Button));
+}
+
+void CListControlMem::PaintDefault(QPainter& painter)
+{
+    // The view's own painting, rendered into the surface. The viewport is inside its paint event
+    // already; the flag is lifted while the nested rendering runs, which then reaches
+    // QTableView::paintEvent through m_bDefaultPaint.
+    m_bDefaultPaint = true;
+    viewport()->setAttribute(Qt::WA_WState_InPaintEvent, false);
+    viewport()->render(&painter, m_rcPaint.topLeft(), QRegion(m_rcPaint), QWidget::RenderFlags());
+    viewport()->setAttribute(Qt::WA_WState_InPaintEvent, true);
+    m_bDefaultPaint = false;
+}
+
+void CListControlMem::UpdateRowHeight()
+{
+    const int text = fontMetrics().height() + 4;
+    const int image = m_pImages ? m_pImages->ImageSize().height() + 2 : 0;
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(std::max(text, image));
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The list control of both lists of the main window: a report view whose rows, texts and cell
+// images live in the control itself (CListControlModel). It paints through an off-screen surface
+// (CMemDC_Exp) and never erases its background separately, so scrolling and resizing do not
+// flicker; while disabled it is a plain button-face area with neither rows nor grid lines.
+// Window thread only.
+#include <QRect>
+#include <QTableView>
+
+#include <cstdint>
+
+#include "results/ListControlModel.h"
+
+class CImageList;
+
+// Extended styles.
+constexpr uint32_t LVS_EX_GRIDLINES = 0x00000001;
+constexpr uint32_t LVS_EX_SUBITEMIMAGES = 0x00000002;
+constexpr uint32_t LVS_EX_FULLROWSELECT = 0x00000020;
+
+// Column alignment.
+constexpr int LVCFMT_LEFT = 0;
+constexpr int LVCFMT_RIGHT = 1;
+constexpr int LVCFMT_CENTER = 2;
+
+// Item queries.
+constexpr int LVNI_SELECTED = 0x0002;
+
+class CListControlMem : public QTableView {
+    Q_OBJECT
+public:
+    explicit CListControlMem(QWidget* parent = nullptr);
+    ~CListControlMem() override;
+
+    // When bound to a template list: single or multiple selection, column header shown or not,
+    // headers clickable or not, selection shown without focus or not, border, from its style bits.
+    void PreSubclassWindow();
+
+    // The area the rows are drawn in (the header excluded), in its own coordinates.
+    QRect GetClientRect();
+
+    int InsertColumn(int column, const QString& heading, int format, int width);
+    int GetColumnCount() const;
+    bool SetColumnWidth(int column, int width);
+    int GetColumnWidth(int column) const;
+
+    // Exactly the given extended styles (grid lines, sub-item images, full-row select).
+    void SetExtendedStyle(uint32_t styles);
+    uint32_t GetExtendedStyle() const { return m_extendedStyle; }
+
+    // The small-image list of the cells; not owned. Returns the previous one.
+    const CImageList* SetImageList(const CImageList* images);
+
+    // Inserts a row whose first cell shows the text and image; returns its index, -1 on failure.
+    int InsertItem(int row, const QString& text, int image = 0);
+    bool DeleteItem(int row);
+    bool DeleteAllItems();
+    int GetItemCount() const;
+    // Room for `rows` rows about to be inserted.
+    void SetItemCountEx(int rows);
+
+    QString GetItemText(int row, int column) const;
+    bool SetItemText(int row, int column, const QString& text);
+    // The image index of a cell, -1 outside the table or without image.
+    int GetItemImage(int row, int column) const;
+    bool SetItemImage(int row, int column, int image);
+
+    // The first row after `start` (-1: from the beginning) that is selected, or -1.
+    int GetNextItem(int start, int flags) const;
+    // Selects or deselects a row.
+    bool SetItemSelected(int row, bool selected);
+
+    // Suspends (false) or resumes (true) painting.
+    void SetRedraw(bool redraw);
+
+    // The painting rectangle of the last paint.
+    const QRect& PaintRect() const { return m_rcPaint; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void PaintDefault(QPainter& painter);
+    void UpdateRowHeight();
+
+    CListControlModel m_model;
+    const CImageList* m_pImages = nullptr;
+    uint32_t m_extendedStyle = 0;
+    QRect m_rcPaint;
+    bool m_bDefaultPaint = false;
+};

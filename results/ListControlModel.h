@@ -1,0 +1,59 @@
+#pragma once
+// The rows of a list control, stored by the control itself: per cell a text and an image index
+// into the control's image list (-1 for none), per column a heading and an alignment. Window
+// thread only.
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <vector>
+
+class CImageList;
+
+class CListControlModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    struct Cell {
+        QString text;
+        int image = -1;
+    };
+
+    explicit CListControlModel(QObject* parent = nullptr);
+    ~CListControlModel() override;
+
+    // Inserts a column at `column` (clamped to the end); returns its index.
+    int InsertColumn(int column, const QString& heading, Qt::Alignment alignment);
+
+    // Inserts a row at `row` (clamped to the end) whose first cell has the text and image; the
+    // other cells are empty without image. Returns the row's index.
+    int InsertRow(int row, const QString& text, int image);
+    bool RemoveRow(int row);
+    void Clear();
+    void Reserve(int rows);
+
+    // The cell, or nullptr outside the table.
+    const Cell* GetCell(int row, int column) const;
+    bool SetCellText(int row, int column, const QString& text);
+    bool SetCellImage(int row, int column, int image);
+
+    // Images are taken from this list; images of columns other than 0 only with `subItemImages`.
+    void SetImageList(const CImageList* images, bool subItemImages);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    struct Column {
+        QString heading;
+        Qt::Alignment alignment;
+    };
+
+    Cell* MutableCell(int row, int column);
+
+    std::vector<Column> m_columns;
+    std::vector<std::vector<Cell>> m_rows;
+    const CImageList* m_pImages = nullptr;
+    bool m_bSubItemImages = false;
+};

@@ -1,0 +1,84 @@
+#pragma once
+// The dialog base: a QDialog built from a dialog template, with the operations of a classic
+// dialog (DoModal, OnInitDialog, DoDataExchange, UpdateData) and member controls bound to
+// control ids. Enter ends the dialog like OK (a focused push button is pressed instead), Esc like
+// Cancel, the window's close button through OnClose. Window thread only.
+#include <QDialog>
+
+#include <vector>
+
+#include "widgets/DialogTemplateBuilder.h"
+
+class CDataExchange;
+class QCloseEvent;
+class QKeyEvent;
+
+class CDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CDialog(int templateId, QWidget* parent = nullptr);
+    ~CDialog() override;
+
+    // Creates the window and its controls, initialises it, runs it modally until it ends, then
+    // ends the window (OnDestroy). Returns the result given to EndDialog, or -1 when the template
+    // does not exist.
+    int DoModal();
+
+    // Creates the window from its template and runs OnInitDialog, without showing it and without
+    // entering a loop. Returns false when the template does not exist or the window exists already.
+    bool Create();
+
+    // Ends the window once: runs OnDestroy and hides it. Nothing happens for a window that was
+    // never created or has already ended.
+    void DestroyWindow();
+
+    // Ends a modal run with the given result.
+    void EndDialog(int result);
+
+    // Runs DoDataExchange: controls to members when `saveAndValidate`, else members to controls.
+    // Returns true (no exchange of this program fails).
+    bool UpdateData(bool saveAndValidate = true);
+
+    // The control with this id (the bound member, once bound), or nullptr.
+    QWidget* GetDlgItem(int id) const;
+
+    // The base units of the dialog font, valid once the window exists.
+    const CDialogTemplateBuilder::BaseUnits& GetBaseUnits() const { return m_baseUnits; }
+
+    // The controls in template order (tab order).
+    const std::vector<QWidget*>& TemplateControls() const { return m_controls; }
+
+    // Puts the member widget in the place of template control `id`: parent, geometry, text,
+    // alignment, font, enabled and shown state, id, style bits, focus policy and tab order. The
+    // template's own widget is deleted. Returns false when there is no such control.
+    bool BindControl(int id, QWidget& member);
+    bool IsBound(const QWidget& member) const;
+
+    bool IsCreated() const { return m_bCreated; }
+
+protected:
+    // The window exists with its size and flags, before any control of the template.
+    virtual void OnCreate() {}
+    // After the controls exist: binds and fills them (UpdateData(false)). True puts the focus on
+    // the first tab stop.
+    virtual bool OnInitDialog();
+    virtual void DoDataExchange(CDataExchange& dx);
+    // The window ends (also when a modal run ends): the last moment the window state is valid.
+    virtual void OnDestroy() {}
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual void OnClose();
+
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Buttons with the ids of OK and Cancel run OnOK and OnCancel.
+    void ConnectStandardButtons();
+
+    int m_nIDTemplate;
+    bool m_bCreated = false;
+    bool m_bDestroyed = false;
+    CDialogTemplateBuilder::BaseUnits m_baseUnits;
+    std::vector<QWidget*> m_controls;
+};

@@ -1,0 +1,72 @@
+#include "widgets/ResizableDialog.h"
+
+#include <QEvent>
+#include <QResizeEvent>
+
+CResizableDialog::CResizableDialog(int templateId, QWidget* parent)
+    : CDialog(templateId, parent)
+{
+}
+
+CResizableDialog::~CResizableDialog() = default;
+
+void CResizableDialog::EnablePlacementMemory(std::u16string_view section, bool rectOnly)
+{
+    m_sSection = section;
+    m_bRectOnly = rectOnly;
+    m_bEnableSaveRestore = true;
+    RestorePlacement(m_sSection, m_bRectOnly);
+}
+
+QWidget* CResizableDialog::GetResizableWnd() const
+{
+    return const_cast<CResizableDialog*>(this);
+}
+
+void CResizableDialog::OnCreate()
+{
+    CDialog::OnCreate();
+    CreateSizeGrip();
+    if (isWindow()) {
+        // A window of fixed size gets a sizing border: the size it has now becomes its minimum.
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        SetMinTrackSize(size());
+    }
+}
+
+void CResizableDialog::OnDestroy()
+{
+    if (m_bEnableSaveRestore)
+        StorePlacement(m_sSection, m_bRectOnly);
+    CDialog::OnDestroy();
+}
+
+void CResizableDialog::OnSize(SizeType type, int, int)
+{
+    if (type == SizeMaximized)
+        HideSizeGrip();
+    else
+        ShowSizeGrip();
+    UpdateSizeGrip();
+}
+
+void CResizableDialog::resizeEvent(QResizeEvent* event)
+{
+    CDialog::resizeEvent(event);
+    OnSize(CurrentSizeType(), event->size().width(), event->size().height());
+}
+
+void CResizableDialog::changeEvent(QEvent* event)
+{
+    CDialog::changeEvent(event);
+    // Maximising may come without a size change (a window already of the screen's size).
+    if (event->type() == QEvent::WindowStateChange && IsCreated())
+        OnSize(CurrentSizeType(), width(), height());
+}
+
+CResizableDialog::SizeType CResizableDialog::CurrentSizeType() const
+{
+    if (isMinimized())
+        return SizeMinimized;
+    return isMaximized() ? SizeMaximized : SizeRestored;
+}

@@ -1,0 +1,28 @@
+#include "widgets/ResizableMinMax.h"
+
+#include <QWidget>
+
+CResizableMinMax::~CResizableMinMax() = default;
+
+void CResizableMinMax::SetMinTrackSize(const QSize& size)
+{
+    m_bUseMinTrack = true;
+    m_minTrackSize = size;
+    ApplyMinMax();
+}
+
+void CResizableMinMax::SetMaxTrackSize(const QSize& size)
+{
+    m_bUseMaxTrack = true;
+    m_maxTrackSize = size;
+    ApplyMinMax();
+}
+
+void CResizableMinMax::ApplyMinMax()
+{
+    QWidget* window = GetResizableWnd();
+    if (m_bUseMinTrack)
+        window->setMinimumSize(m_minTrackSize);
+    if (m_bUseMaxTrack)
+        window->setMaximumSize(m_maxTrackSize);
+}

@@ -1,0 +1,103 @@
+#include "widgets/WindowPlacement.h"
+
+#include <QWidget>
+
+#include <climits>
+#include <cstdio>
+
+#include "platform/Utf16Text.h"
+
+namespace {
+
+bool IsScanBlank(char16_t unit)
+{
+    return unit == u' ' || (unit >= u'\t' && unit <= u'\r');
+}
+
+// One "%d" at `pos`: blanks, an optional sign, at least one digit. Values beyond the range of
+// int are clamped.
+bool ScanInt(std::u16string_view text, size_t& pos, int& value)
+{
+    while (pos < text.size() && IsScanBlank(text[pos]))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-'))
+        negative = text[pos++] == u'-';
+    size_t first = pos;
+    long long magnitude = 0;
+    while (pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9') {
+        if (magnitude <= INT_MAX)
+            magnitude = magnitude * 10 + (text[pos] - u'0');
+        ++pos;
+    }
+    if (pos == first)
+        return false;
+    long long signedValue = negative ? -magnitude : magnitude;
+    value = static_cast<int>(signedValue < INT_MIN ? INT_MIN : (signedValue > INT_MAX ? INT_MAX : signedValue));
+    return true;
+}
+
+} // namespace
+
+CWindowPlacement CWindowPlacement::Get(const QWidget& window)
+{
+    Qt::WindowStates state = window.windowState();
+    QRect normal = (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) ? window.normalGeometry()
+                                                                         : window.geometry();
+    if (normal.isEmpty())
+        normal = window.geometry();
+    CWindowPlacement placement;
+    placement.left = normal.left();
+    placement.top = normal.top();
+    placement.right = normal.left() + normal.width();
+    placement.bottom = normal.top() + normal.height();
+    if (state & Qt::WindowMinimized)
+        placement.showCmd = SW_SHOWMINIMIZED;
+    else if (state & Qt::WindowMaximized)
+        placement.showCmd = SW_SHOWMAXIMIZED;
+    if ((state & Qt::WindowMinimized) && (state & Qt::WindowMaximized))
+        placement.flags = WPF_RESTORETOMAXIMIZED;
+    return placement;
+}
+
+void CWindowPlacement::Apply(QWidget& window) const
+{
+    window.setGeometry(QRect(left, top, right - left, bottom - top));
+    const bool maximized = showCmd == SW_SHOWMAXIMIZED
+                           || (showCmd == SW_SHOWMINIMIZED && (flags & WPF_RESTORETOMAXIMIZED));
+    Qt::WindowStates state = window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    window.setWindowState(maximized ? (state | Qt::WindowMaximized) : state);
+}
+
+std::u16string CWindowPlacement::ToText() const
+{
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer, "%d,%d,%d,%d,%d,%d,%d,%d", left, top, right, bottom, showCmd, flags,
+                  minX, minY);
+    return Utf16(buffer);
+}
+
+std::optional<CWindowPlacement> CWindowPlacement::FromText(std::u16string_view text)
+{
+    int values[8];
+    size_t pos = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != u',')
+                return std::nullopt;
+            ++pos;
+        }
+        if (!ScanInt(text, pos, values[i]))
+            return std::nullopt;
+    }
+    CWindowPlacement placement;
+    placement.left = values[0];
+    placement.top = values[1];
+    placement.right = values[2];
+    placement.bottom = values[3];
+    placement.showCmd = values[4];
+    placement.flags = values[5];
+    placement.minX = values[6];
+    placement.minY = values[7];
+    return placement;
+}
