@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "app/Settings.h"
-#include "app/SizeEditText.h"
+#include "platform/SizeText.h"
 #include "app/SysImageList.h"
 #include "engine/Catalogue.h"
 #include "res/ResourceIds.h"

@@ -17,8 +17,8 @@
 #include "engine/SearchRun.h"
 #include "platform/ByteSize.h"
 #include "platform/NativeName.h"
-#include "platform/NumberScan.h"
 #include "platform/PathRules.h"
+#include "platform/SizeText.h"
 #include "platform/Utf16Text.h"
 
 namespace {
@@ -86,9 +86,7 @@ int UsageError(const std::string& message, FILE* err)
 // The size bounds read like the window's size fields: text that holds no number counts as 0.
 uint64_t ScanKilobytes(const std::string& text)
 {
-    uint64_t value = 0;
-    ScanUnsigned64(DecodeNativeName(text), value);
-    return value;
+    return ScanSizeText(DecodeNativeName(text));
 }
 
 // Parses the arguments. Returns -1 to go on, or the exit status to end with.

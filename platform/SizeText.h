@@ -1,5 +1,6 @@
 #pragma once
-// The size-range edits of the main dialog hold kilobytes as text. Any thread may call these.
+// The size range is typed in kilobytes: the main dialog's size edits and quillon-find's --from/--to
+// read and show it with these. Any thread may call them.
 #include <cstdint>
 #include <string>
 #include <string_view>

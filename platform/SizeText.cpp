@@ -1,4 +1,4 @@
-#include "app/SizeEditText.h"
+#include "platform/SizeText.h"
 
 #include <limits>
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/SizeEditText.h"
+#include "platform/SizeText.h"
 
 namespace {
 
