@@ -1,8 +1,11 @@
 #include "engine/Detection.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
@@ -30,13 +33,31 @@ uint64_t DigestHalf(const Md5Digest& digest, size_t offset)
     return half;
 }
 
-// Byte-wise order of the digests (that of memcmp), two numbers at a time.
-bool DigestLess(const CFileRecord& a, const CFileRecord& b)
+// The digest as a pair of numbers whose order is the byte-wise order of the digests (memcmp's).
+std::pair<uint64_t, uint64_t> DigestKey(const CFileRecord& record)
 {
-    const uint64_t a0 = DigestHalf(a.digest, 0), b0 = DigestHalf(b.digest, 0);
-    if (a0 != b0)
-        return a0 < b0;
-    return DigestHalf(a.digest, 8) < DigestHalf(b.digest, 8);
+    return {DigestHalf(record.digest, 0), DigestHalf(record.digest, 8)};
+}
+
+uint64_t SizeKey(const CFileRecord& record)
+{
+    return record.size;
+}
+
+// A stable merge sort of the list by a key, moving nodes: the keys and node positions are sorted
+// side by side in one contiguous array (a merge sort that stays in the processor's caches), then
+// every node is moved once to its place.
+template <typename KeyOf>
+void SortList(std::list<CFileRecord>& list, KeyOf keyOf)
+{
+    using Key = decltype(keyOf(list.front()));
+    std::vector<std::pair<Key, RecordIterator>> order;
+    order.reserve(list.size());
+    for (RecordIterator record = list.begin(); record != list.end(); ++record)
+        order.emplace_back(keyOf(*record), record);
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : order)
+        list.splice(list.end(), list, entry.second);
 }
 
 // Two records name the same file when their identities are known and equal: a folder walked twice,
@@ -107,7 +128,7 @@ RecordIterator GroupSizeRun(RecordIterator first, std::list<CFileRecord>& candid
 RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator original)
 {
     ahead.Clear();
-    while (original != g_fileList.end() && ahead.Records() < kWindowRecords && ahead.BytesToRead() < kWindowBytes) {
+    while (original != g_fileList.end() && ahead.Records() < kWindowRecords && ahead.Bytes() < kWindowBytes) {
         bool originalAdded = false;
         RecordIterator record = std::next(original);
         for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
@@ -162,7 +183,7 @@ void PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CD
 
 void GroupCandidates(IEngineSink* sink)
 {
-    g_fileList.sort([](const CFileRecord& a, const CFileRecord& b) { return a.size < b.size; });
+    SortList(g_fileList, SizeKey);
     std::list<CFileRecord> candidates;
     g_progressCount = 0;
     bool stopped = false;
@@ -176,7 +197,7 @@ void GroupCandidates(IEngineSink* sink)
         if (stopped)
             return;
     }
-    candidates.sort(DigestLess);
+    SortList(candidates, DigestKey);
     g_fileList = std::move(candidates);
 }
 

@@ -14,21 +14,13 @@ void CDigestAhead::Clear()
 {
     m_entries.clear();
     m_index.clear();
-    m_bytesToRead = 0;
+    m_bytes = 0;
 }
 
 void CDigestAhead::Add(const CFileRecord& record)
 {
-    Entry& entry = m_entries.emplace_back();
-    entry.record = &record;
-    const auto found = m_cache.find(record.path);
-    if (found != m_cache.end() && found->second.lastWrite == record.lastWrite) {
-        entry.cached = true;
-        entry.digest = found->second.digest;
-        entry.size = found->second.size;
-    } else {
-        m_bytesToRead += m_limit != 0 && m_limit < record.size ? m_limit : record.size;
-    }
+    m_entries.emplace_back().record = &record;
+    m_bytes += m_limit != 0 && m_limit < record.size ? m_limit : record.size;
 }
 
 void CDigestAhead::Compute()
@@ -38,12 +30,18 @@ void CDigestAhead::Compute()
         m_index.emplace_back(m_entries[i].record, i);
     std::sort(m_index.begin(), m_index.end());
 
-    std::vector<Entry*> work;
-    for (Entry& entry : m_entries)
-        if (!entry.cached && !entry.computed)
-            work.push_back(&entry);
-    CDigestPool::Instance().Run(work.size(), [&](size_t i) {
-        Entry& entry = *work[i];
+    // The cache is only read while the threads work: each task looks its record up, and digests
+    // the file when the cache cannot answer.
+    const DigestCache& cache = m_cache;
+    CDigestPool::Instance().Run(m_entries.size(), [&](size_t i) {
+        Entry& entry = m_entries[i];
+        const auto found = cache.find(entry.record->path);
+        if (found != cache.end() && found->second.lastWrite == entry.record->lastWrite) {
+            entry.cached = true;
+            entry.digest = found->second.digest;
+            entry.size = found->second.size;
+            return;
+        }
         if (m_skipAfterStop && StopRequested())
             return;  // never asked for: the phase stops at its next look at the flag
         entry.succeeded = ComputeDigest(entry.record->path, m_limit, entry.digest, entry.bytes);

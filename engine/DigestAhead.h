@@ -19,14 +19,14 @@ public:
 
     // Forgets the current window.
     void Clear();
-    // Adds a record of g_fileList whose digest will be asked for (each record once); looks it up
-    // in the cache now.
+    // Adds a record of g_fileList whose digest will be asked for (each record once).
     void Add(const CFileRecord& record);
-    // Computes, in parallel, the digests of the window that the cache could not give.
+    // Looks the window's records up in the cache and computes the digests it cannot give, in
+    // parallel. The cache is only read meanwhile.
     void Compute();
 
     size_t Records() const { return m_entries.size(); }
-    uint64_t BytesToRead() const { return m_bytesToRead; }
+    uint64_t Bytes() const { return m_bytes; }
 
     // The digest of an added record `listed`, written into `into` (the record itself or a copy of
     // it) exactly as GetQuickDigest / GetFullDigest would write it; true on success. A record that
@@ -36,7 +36,7 @@ public:
 private:
     struct Entry {
         const CFileRecord* record = nullptr;
-        bool cached = false;     // the cache held a valid digest when the record was added
+        bool cached = false;     // the cache held a valid digest when the window was computed
         bool computed = false;   // Compute made (or tried) the digest
         bool succeeded = false;
         bool taken = false;
@@ -52,5 +52,5 @@ private:
     const bool m_skipAfterStop;
     std::vector<Entry> m_entries;
     std::vector<std::pair<const CFileRecord*, size_t>> m_index;  // by record address, for Take
-    uint64_t m_bytesToRead = 0;
+    uint64_t m_bytes = 0;
 };

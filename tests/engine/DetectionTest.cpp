@@ -22,15 +22,6 @@ std::string Bytes(size_t length, char fill, const std::string& tail = "")
 
 class DetectionTest : public EngineTest {
 protected:
-    // Runs a whole search over the folders, as the window does, without sorting the rows.
-    void Search(const std::vector<std::string>& folders)
-    {
-        std::vector<std::u16string> paths;
-        for (const std::string& folder : folders)
-            paths.push_back(U(folder));
-        BeginSearchRun(0, 0);
-        SearchThreadProc(&sink, paths);
-    }
     std::vector<std::pair<std::u16string, std::u16string>> Rows() const
     {
         std::vector<std::pair<std::u16string, std::u16string>> rows;

@@ -13,15 +13,6 @@ using namespace quillon::test;
 
 namespace {
 
-std::string Pattern(size_t length, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(length, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
-}
-
 class DigestTest : public EngineTest {
 protected:
     // Writes a file with a fixed modification time and returns its record as the scan makes it.
@@ -47,8 +38,8 @@ protected:
 
 TEST_F(DigestTest, QuickDigestCoversTheFirst1024BytesAndEqualsTheFullDigestOfSmallFiles)
 {
-    const std::string small = Pattern(1024, 1);
-    const std::string large = Pattern(5000, 2);
+    const std::string small = RandomBytes(1024, 1);
+    const std::string large = RandomBytes(5000, 2);
     CFileRecord smallRecord = MakeFile("small", small);
     CFileRecord largeRecord = MakeFile("large", large);
 
@@ -68,7 +59,7 @@ TEST_F(DigestTest, QuickDigestCoversTheFirst1024BytesAndEqualsTheFullDigestOfSma
 
 TEST_F(DigestTest, DigestFileHonoursTheLimitAndFailsOnEmptyOrMissingFiles)
 {
-    const std::string content = Pattern(70000, 3);
+    const std::string content = RandomBytes(70000, 3);
     WriteFile(dir / "f", content);
     WriteFile(dir / "empty", "");
     CFileRecord record;
@@ -140,7 +131,7 @@ TEST_F(DigestTest, PathsThatDifferOnlyInCaseAreTwoEntries)
 
 TEST_F(DigestTest, StopDuringALargeFullDigestFailsAndCachesNothing)
 {
-    const std::string content = Pattern(1 << 20, 4);
+    const std::string content = RandomBytes(1 << 20, 4);
     CFileRecord record = MakeFile("big", content);
     fs.afterRead = [](const std::u16string&, uint64_t total) {
         if (total >= kDigestStep)
@@ -160,8 +151,8 @@ TEST_F(DigestTest, StopDuringALargeFullDigestFailsAndCachesNothing)
 
 TEST_F(DigestTest, DigestsOfAtMostOneStepNeverLookAtTheStopFlag)
 {
-    CFileRecord oneStep = MakeFile("one-step", Pattern(kDigestStep, 5));
-    CFileRecord twoSteps = MakeFile("two-steps", Pattern(kDigestStep + 1, 6));
+    CFileRecord oneStep = MakeFile("one-step", RandomBytes(kDigestStep, 5));
+    CFileRecord twoSteps = MakeFile("two-steps", RandomBytes(kDigestStep + 1, 6));
     g_stopFlag.store(1);
     CFileRecord record = twoSteps;
     EXPECT_TRUE(GetQuickDigest(record));
@@ -173,9 +164,9 @@ TEST_F(DigestTest, DigestsOfAtMostOneStepNeverLookAtTheStopFlag)
 
 TEST_F(DigestTest, FileThatShrinksVanishesOrFailsToReadMakesTheDigestFail)
 {
-    CFileRecord shrinking = MakeFile("shrinking", Pattern(300000, 7));
-    CFileRecord vanishing = MakeFile("vanishing", Pattern(3000, 8));
-    CFileRecord broken = MakeFile("broken", Pattern(3000, 9));
+    CFileRecord shrinking = MakeFile("shrinking", RandomBytes(300000, 7));
+    CFileRecord vanishing = MakeFile("vanishing", RandomBytes(3000, 8));
+    CFileRecord broken = MakeFile("broken", RandomBytes(3000, 9));
     const std::string shrinkingPath = dir / "shrinking";
     fs.afterRead = [&](const std::u16string& path, uint64_t) {
         if (path == shrinking.path) {

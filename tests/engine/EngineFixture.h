@@ -13,6 +13,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/EngineSink.h"
+#include "engine/SearchRun.h"
 #include "platform/NativeName.h"
 #include "platform/PosixFileSystem.h"
 #include "tests/support/TempDir.h"
@@ -132,6 +133,16 @@ protected:
         g_currentPath.clear();
         g_stopFlag.store(0);
         g_fileSystem = &CPosixFileSystem::Instance();
+    }
+
+    // Runs a whole search over the folders, as the window does, without sorting the rows.
+    void Search(const std::vector<std::string>& folders)
+    {
+        std::vector<std::u16string> paths;
+        for (const std::string& folder : folders)
+            paths.push_back(U(folder));
+        BeginSearchRun(0, 0);
+        EXPECT_EQ(SearchThreadProc(&sink, paths), 1);
     }
 
     // The UTF-16 path of a native path.

@@ -4,6 +4,9 @@
 #include <string>
 
 #include "engine/Md5.h"
+#include "tests/support/TempDir.h"
+
+using quillon::test::RandomBytes;
 
 namespace {
 
@@ -16,15 +19,6 @@ std::string Hex(const Md5Digest& digest)
         text.push_back(kDigits[byte & 15]);
     }
     return text;
-}
-
-std::string RandomBytes(size_t length, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(length, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
 }
 
 } // namespace

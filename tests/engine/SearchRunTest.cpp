@@ -12,14 +12,6 @@ namespace {
 
 class SearchRunTest : public EngineTest {
 protected:
-    void Search(const std::vector<std::string>& folders)
-    {
-        std::vector<std::u16string> paths;
-        for (const std::string& folder : folders)
-            paths.push_back(U(folder));
-        BeginSearchRun(0, 0);
-        EXPECT_EQ(SearchThreadProc(&sink, paths), 1);
-    }
     // A previous result that a stopped run must clear (rows) or keep (tally).
     void PretendPreviousResult()
     {

@@ -32,5 +32,7 @@ void SetMtime(const std::string& path, int64_t seconds, long nanoseconds = 0);
 void RemoveTree(const std::string& path);
 // The bytes of a file; throws when it cannot be read.
 std::string ReadFile(const std::string& path);
+// `length` pseudo-random bytes, the same for the same seed.
+std::string RandomBytes(size_t length, unsigned seed);
 
 } // namespace quillon::test
