@@ -39,25 +39,26 @@ std::pair<uint64_t, uint64_t> DigestKey(const CFileRecord& record)
     return {DigestHalf(record.digest, 0), DigestHalf(record.digest, 8)};
 }
 
-uint64_t SizeKey(const CFileRecord& record)
+// Records of g_fileList beside the keys they are ordered by, in one contiguous array: sorting
+// and walking it stays in the processor's caches where walking the list would miss on every node.
+template <typename Key>
+using KeyedRecords = std::vector<std::pair<Key, RecordIterator>>;
+
+template <typename Key>
+void StableSortByKey(KeyedRecords<Key>& records)
 {
-    return record.size;
+    std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
-// A stable merge sort of the list by a key, moving nodes: the keys and node positions are sorted
-// side by side in one contiguous array (a merge sort that stays in the processor's caches), then
-// every node is moved once to its place.
-template <typename KeyOf>
-void SortList(std::list<CFileRecord>& list, KeyOf keyOf)
+// g_fileList in size order (a stable merge sort: equal sizes keep their scan order).
+KeyedRecords<uint64_t> RecordsBySize()
 {
-    using Key = decltype(keyOf(list.front()));
-    std::vector<std::pair<Key, RecordIterator>> order;
-    order.reserve(list.size());
-    for (RecordIterator record = list.begin(); record != list.end(); ++record)
-        order.emplace_back(keyOf(*record), record);
-    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& entry : order)
-        list.splice(list.end(), list, entry.second);
+    KeyedRecords<uint64_t> bySize;
+    bySize.reserve(g_fileList.size());
+    for (RecordIterator record = g_fileList.begin(); record != g_fileList.end(); ++record)
+        bySize.emplace_back(record->size, record);
+    StableSortByKey(bySize);
+    return bySize;
 }
 
 // Two records name the same file when their identities are known and equal: a folder walked twice,
@@ -68,58 +69,59 @@ bool SameFile(const CFileRecord& a, const CFileRecord& b)
     return a.identity == b.identity && a.identity != FileIdentity{};
 }
 
-// Moves the record out of g_fileList to the end of the candidates. A node moves; nothing is copied.
-void MoveToCandidates(std::list<CFileRecord>& candidates, RecordIterator record)
-{
-    candidates.splice(candidates.end(), g_fileList, record);
-}
-
-// Prepares the quick digests of the size runs from `first` on: every record of each run of at
-// least two records, until the window is full. Returns the first run the window does not cover.
-RecordIterator PrepareSizeRuns(CDigestAhead& ahead, RecordIterator first)
+// Prepares the quick digests of the size runs from bySize[first] on: every record of each run of
+// at least two records, until the window is full. Returns the first run the window does not cover.
+size_t PrepareSizeRuns(CDigestAhead& ahead, const KeyedRecords<uint64_t>& bySize, size_t first)
 {
     ahead.Clear();
-    while (first != g_fileList.end() && ahead.Records() < kWindowRecords) {
-        RecordIterator next = std::next(first);
-        while (next != g_fileList.end() && next->size == first->size)
-            ahead.Add(*next++);
-        if (next != std::next(first))
-            ahead.Add(*first);
+    while (first < bySize.size() && ahead.Records() < kWindowRecords) {
+        size_t next = first + 1;
+        while (next < bySize.size() && bySize[next].first == bySize[first].first)
+            ahead.Add(*bySize[next++].second, kQuickDigestBytes);
+        if (next != first + 1)
+            ahead.Add(*bySize[first].second, kQuickDigestBytes);
         first = next;
     }
     ahead.Compute();
     return first;
 }
 
-// One size run, starting at `first`: digests the later records of the run, then the first one if
-// any later record survived. Returns the first record of the next run, or end() after a stop
-// (with `stopped` set).
-RecordIterator GroupSizeRun(RecordIterator first, std::list<CFileRecord>& candidates, IEngineSink* sink,
-                            CDigestAhead& ahead, bool& stopped)
+// Makes the record a candidate: it joins the candidates with its quick digest as its sort key.
+void AddCandidate(KeyedRecords<std::pair<uint64_t, uint64_t>>& candidates, RecordIterator record)
+{
+    candidates.emplace_back(DigestKey(*record), record);
+}
+
+// One size run, starting at bySize[first]: digests the later records of the run, then the first
+// one if any later record survived, and makes candidates of those that were digested. Returns the
+// first record of the next run, or bySize.size() after a stop (with `stopped` set).
+size_t GroupSizeRun(const KeyedRecords<uint64_t>& bySize, size_t first, KeyedRecords<std::pair<uint64_t, uint64_t>>& candidates,
+                    IEngineSink* sink, CDigestAhead& ahead, bool& stopped)
 {
     ++g_progressCount;
     bool anyAppended = false;
-    RecordIterator record = std::next(first);
-    while (record != g_fileList.end() && record->size == first->size) {
+    size_t next = first + 1;
+    for (; next < bySize.size() && bySize[next].first == bySize[first].first; ++next) {
         if (StopRequested()) {
             stopped = true;
-            return g_fileList.end();
+            return bySize.size();
         }
-        RecordIterator current = record++;
-        if (ahead.Take(*current, *current)) {
+        CFileRecord& record = *bySize[next].second;
+        if (ahead.Take(record, record)) {
             if (g_progressCount % 100 == 0) {
-                g_currentPath = current->path.str();
+                g_currentPath = record.path.str();
                 if (sink)
                     sink->SendMessage(WMU_COMPAREPROGRESS);
             }
-            MoveToCandidates(candidates, current);
+            AddCandidate(candidates, bySize[next].second);
             anyAppended = true;
         }
         ++g_progressCount;
     }
-    if (anyAppended && ahead.Take(*first, *first))
-        MoveToCandidates(candidates, first);
-    return record;
+    CFileRecord& firstRecord = *bySize[first].second;
+    if (anyAppended && ahead.Take(firstRecord, firstRecord))
+        AddCandidate(candidates, bySize[first].second);
+    return next;
 }
 
 // Prepares the full digests of the runs of equal quick digest from `original` on: the original
@@ -135,9 +137,9 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator original)
             if (SameFile(*original, *record))
                 continue;
             if (!originalAdded)
-                ahead.Add(*original);
+                ahead.Add(*original, original->size);
             originalAdded = true;
-            ahead.Add(*record);
+            ahead.Add(*record, record->size);
         }
         original = record;
     }
@@ -183,22 +185,27 @@ void PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CD
 
 void GroupCandidates(IEngineSink* sink)
 {
-    SortList(g_fileList, SizeKey);
-    std::list<CFileRecord> candidates;
+    const KeyedRecords<uint64_t> bySize = RecordsBySize();
+    KeyedRecords<std::pair<uint64_t, uint64_t>> candidates;
     g_progressCount = 0;
     bool stopped = false;
     CDigestAhead ahead(g_quickDigestCache, kQuickDigestBytes, true);
-    RecordIterator first = g_fileList.begin();
-    RecordIterator windowEnd = first;
-    while (first != g_fileList.end() && std::next(first) != g_fileList.end()) {
+    size_t first = 0;
+    size_t windowEnd = 0;
+    while (first + 1 < bySize.size()) {
         if (first == windowEnd)
-            windowEnd = PrepareSizeRuns(ahead, first);
-        first = GroupSizeRun(first, candidates, sink, ahead, stopped);
+            windowEnd = PrepareSizeRuns(ahead, bySize, first);
+        first = GroupSizeRun(bySize, first, candidates, sink, ahead, stopped);
         if (stopped)
             return;
     }
-    SortList(candidates, DigestKey);
-    g_fileList = std::move(candidates);
+    // The candidates in digest order (stable: equal digests keep their order) become the list;
+    // their nodes move, the records that are not candidates are dropped.
+    StableSortByKey(candidates);
+    std::list<CFileRecord> sorted;
+    for (const auto& candidate : candidates)
+        sorted.splice(sorted.end(), g_fileList, candidate.second);
+    g_fileList = std::move(sorted);
 }
 
 void PairDuplicates()

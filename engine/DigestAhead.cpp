@@ -17,10 +17,10 @@ void CDigestAhead::Clear()
     m_bytes = 0;
 }
 
-void CDigestAhead::Add(const CFileRecord& record)
+void CDigestAhead::Add(const CFileRecord& record, uint64_t bytes)
 {
     m_entries.emplace_back().record = &record;
-    m_bytes += m_limit != 0 && m_limit < record.size ? m_limit : record.size;
+    m_bytes += bytes;
 }
 
 void CDigestAhead::Compute()

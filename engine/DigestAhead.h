@@ -19,8 +19,10 @@ public:
 
     // Forgets the current window.
     void Clear();
-    // Adds a record of g_fileList whose digest will be asked for (each record once).
-    void Add(const CFileRecord& record);
+    // Adds a record of g_fileList whose digest will be asked for (each record once); `bytes` is
+    // at most how many bytes its digest reads, for the size of the window. The record itself is
+    // not read until Compute.
+    void Add(const CFileRecord& record, uint64_t bytes);
     // Looks the window's records up in the cache and computes the digests it cannot give, in
     // parallel. The cache is only read meanwhile.
     void Compute();

@@ -1,11 +1,21 @@
 #include "engine/DigestPool.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 CDigestPool& CDigestPool::Instance()
 {
-    static CDigestPool pool(std::min<size_t>(std::max(std::thread::hardware_concurrency(), 1u) - 1, 7));
+    static CDigestPool pool(HelperCount());
     return pool;
+}
+
+size_t CDigestPool::HelperCount()
+{
+    // QUILLON_DIGEST_THREADS=N caps the threads (the caller included), e.g. 1 to measure one thread.
+    size_t threads = std::max(std::thread::hardware_concurrency(), 1u);
+    if (const char* cap = std::getenv("QUILLON_DIGEST_THREADS"); cap && std::atoi(cap) > 0)
+        threads = std::min<size_t>(threads, static_cast<size_t>(std::atoi(cap)));
+    return std::min<size_t>(threads - 1, 7);
 }
 
 CDigestPool::CDigestPool(size_t helpers)

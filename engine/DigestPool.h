@@ -12,8 +12,9 @@
 
 class CDigestPool {
 public:
-    // The process-wide pool: one helper per processor beyond the first (at most 7), started on
-    // first use and joined at exit.
+    // The process-wide pool: one helper per processor beyond the first (at most 7; the environment
+    // variable QUILLON_DIGEST_THREADS may set fewer threads), started on first use and joined at
+    // exit.
     static CDigestPool& Instance();
 
     // Calls task(i) for every i below count, spread over the calling thread and the helpers.
@@ -29,6 +30,7 @@ public:
     CDigestPool& operator=(const CDigestPool&) = delete;
 
 private:
+    static size_t HelperCount();
     void HelperLoop();
     void Work();
 
