@@ -90,6 +90,33 @@ Outcome RunInProcess(std::vector<std::string> args)
     return outcome;
 }
 
+// The text of the JSON string literal that starts at `at` (just after its opening quote), with
+// the escapes quillon-find writes undone; `at` moves past the closing quote.
+std::u16string JsonStringAt(const std::string& json, size_t& at)
+{
+    std::string utf8;
+    std::u16string text;
+    const auto flush = [&] { text += DecodeNativeName(utf8); utf8.clear(); };
+    while (at < json.size() && json[at] != '"') {
+        if (json[at] != '\\') {
+            utf8 += json[at++];
+            continue;
+        }
+        const char escape = json[at + 1];
+        at += 2;
+        if (escape == 'u') {
+            flush();
+            text += static_cast<char16_t>(std::stoul(json.substr(at, 4), nullptr, 16));
+            at += 4;
+        } else {
+            utf8 += escape == 'n' ? '\n' : escape == 't' ? '\t' : escape == 'r' ? '\r' : escape;
+        }
+    }
+    flush();
+    ++at;
+    return text;
+}
+
 class FindCommandTest : public EngineTest {};
 
 } // namespace
@@ -103,6 +130,12 @@ TEST_F(FindCommandTest, JsonLinesCarryBytesThatAreNotUtf8AsEscapes)
     EXPECT_EQ(outcome.out, "{\"original\": \"" + dir.Path() + "/2/b\", \"duplicate\": \"" + dir.Path()
                                + "/1/caf\\udce9 \\\"x\\\".txt\", \"size\": 4}\n");
     EXPECT_NE(outcome.err.find("Files: 2  Dups: 1  4 bytes  Elapsed Time: 00:00:"), std::string::npos) << outcome.err;
+
+    // Decoded again, the duplicate's name gives back the file's exact bytes.
+    size_t at = outcome.out.find("\"duplicate\": \"") + 14;
+    const std::string bytes = EncodeNativeName(JsonStringAt(outcome.out, at));
+    EXPECT_EQ(bytes, dir / "1/caf\xE9 \"x\".txt");
+    EXPECT_EQ(ReadFile(bytes), "same");
 }
 
 TEST_F(FindCommandTest, TextRowsQuoteEveryPathUnambiguously)
