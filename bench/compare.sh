@@ -357,7 +357,7 @@ for preset in "${preset_list[@]}"; do
     done
     if [[ $preset == large ]]; then
         verdict[md5sum]+=", $(awk -v b="$(manifest_value "$dir" shared_size_bytes)" -v t="${median[large.md5sum]}" \
-            'BEGIN { printf "%.0f MB/s", t > 0 ? b / t / 1e6 : 0 }')"
+            'BEGIN { printf "%.0f MB/s", (t > 0 ? b / t / 1e6 : 0) }')"
     fi
     for tool in "${run_tools[@]}"; do
         read -r med lo hi < <(time_stats "$work/record.$preset.$tool")
