@@ -27,6 +27,8 @@ results=$here/RESULTS.md
 install=1
 check_only=0
 max_load=
+pin=
+report_note=
 
 usage() {
     cat <<'EOF'
@@ -42,7 +44,10 @@ Usage: bench/compare.sh [options]
   --scale F            fraction of each preset's size, for quick runs (default: 1)
   --total-mib N        total size of the large preset before scaling (default: 3072)
   --results FILE       where to write the report (default: bench/RESULTS.md); "-" for none
-  --max-load L         before each preset, wait (up to 10 minutes) for the 1-minute load below L
+  --max-load L         before each preset and round, wait (up to 10 minutes) for the 1-minute load
+                       to fall below L
+  --taskset CPUS       run every tool pinned to these CPUs (taskset -c CPUS), e.g. 0 for one core
+  --note TEXT          a line for the report (say which build of quillon-find was measured)
   --check-only         check the answers, time nothing, write no report
   --no-install         do not install missing packages with apt-get
   -h, --help           this text
@@ -67,6 +72,8 @@ while [[ $# -gt 0 ]]; do
     --total-mib) total_mib=${2:?}; shift ;;
     --results) results=${2:?}; shift ;;
     --max-load) max_load=${2:?}; shift ;;
+    --taskset) pin=${2:?}; shift ;;
+    --note) report_note=${2:?}; shift ;;
     --check-only) check_only=1 ;;
     --no-install) install=0 ;;
     -h | --help) usage; exit 0 ;;
@@ -176,6 +183,7 @@ make_command() {
     rdfind) cmd=(rdfind -dryrun true -outputname "$out" "$tree"); cmd_stdout=/dev/null ;;
     md5sum) mapfile -d '' -t files <"$tree.shared"; cmd=(md5sum -- "${files[@]}") ;;
     esac
+    [[ -z $pin ]] || cmd=(taskset -c "$pin" "${cmd[@]}")
 }
 
 # Prints "groups rows bytes" of a tool's answer ("-" where the format does not tell).
@@ -270,7 +278,8 @@ machine_description() {
     echo "- Disk: $source, $(findmnt -no FSTYPE -T "$trees_dir" | head -n 1)," \
         "$(lsblk -dno SIZE,MODEL "$disk" 2>/dev/null | xargs)," \
         "rotational: $(lsblk -dno ROTA "$disk" 2>/dev/null | xargs) (as the kernel reports it)"
-    echo "- Load average before the runs: $load_before; after: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+    echo "- Load average before the runs: $load_before; after: $(cut -d ' ' -f 1-3 /proc/loadavg);" \
+        "1-minute load when each preset began: $(IFS=,; echo "${load_at_start[*]}" | sed 's/,/, /g')"
 }
 
 tool_version() {
@@ -300,6 +309,7 @@ load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
 failures=0
 table_rows=()
 expected_lines=()
+load_at_start=()
 declare -A median=() peak=()
 
 for preset in "${preset_list[@]}"; do
@@ -317,6 +327,7 @@ for preset in "${preset_list[@]}"; do
         run_tools+=(md5sum)
     fi
     wait_for_low_load
+    load_at_start+=("$preset $(cut -d ' ' -f 1 /proc/loadavg)")
 
     declare -A verdict=()
     for tool in "${run_tools[@]}"; do
@@ -324,7 +335,8 @@ for preset in "${preset_list[@]}"; do
         status=0
         run_once "$tool" "$tree" || status=$?
         if [[ $tool == md5sum ]]; then
-            verdict[$tool]="$(tr -cd '\0' <"$tree.shared" | wc -c) files"
+            verdict[$tool]="$(tr -cd '\0' <"$tree.shared" | wc -c) files,\
+ $(awk -v b="$(manifest_value "$dir" shared_size_bytes)" 'BEGIN { printf "%.2f GB", b / 1e9 }')"
             [[ $status -eq 0 ]] || verdict[$tool]="✗ exit status $status"
             continue
         fi
@@ -345,7 +357,8 @@ for preset in "${preset_list[@]}"; do
     [[ $check_only -eq 1 ]] && continue
 
     for ((r = 1; r <= runs; r++)); do
-        note "$preset: round $r of $runs"
+        [[ $r -eq 1 ]] || wait_for_low_load
+        note "$preset: round $r of $runs (load $(cut -d ' ' -f 1 /proc/loadavg))"
         for tool in "${run_tools[@]}"; do
             run_once "$tool" "$tree" "$work/record.$preset.$tool" || true
         done
@@ -408,6 +421,12 @@ if [[ $results != - ]]; then
         echo "on a shared machine where other work may run at the same time, so single figures can stray;"
         echo "peak RSS is the largest of the runs (GNU time's maximum resident set size)."
         echo "Every tool's answer was checked against the tree's manifest before it was timed."
+        if [[ -n $pin ]]; then
+            echo "Every tool ran pinned to CPU $pin (\`taskset -c $pin\`), so none could use more cores than that."
+        else
+            echo "Tools could use all $(nproc) cores (fdupes, jdupes, rdfind and md5sum use one; rmlint uses several)."
+        fi
+        [[ -z $report_note ]] || { echo; echo "$report_note"; }
         echo
         echo "## Machine"
         echo
@@ -456,8 +475,8 @@ if [[ $results != - ]]; then
         echo
         echo "To repeat: \`QUILLON_FIND=path/to/quillon-find bench/compare.sh --runs $runs\`" \
             "(add \`--scale 0.1\` for a quick run)."
-        echo "jdupes, rmlint and rdfind compare other hashes than MD5 (and rmlint hashes on several threads);"
-        echo "fdupes and quillon-find use MD5. No tree holds hard links or symbolic links."
+        echo "jdupes, rmlint and rdfind use other hashes than MD5; fdupes and quillon-find use MD5."
+        echo "No tree holds hard links or symbolic links."
     } >"$results"
     note "wrote $results"
 fi
