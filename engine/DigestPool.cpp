@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <unistd.h>
+
 CDigestPool& CDigestPool::Instance()
 {
     static CDigestPool pool(HelperCount());
@@ -18,7 +20,7 @@ size_t CDigestPool::HelperCount()
     return std::min<size_t>(threads - 1, 7);
 }
 
-CDigestPool::CDigestPool(size_t helpers)
+CDigestPool::CDigestPool(size_t helpers) : m_owner(getpid())
 {
     for (size_t i = 0; i < helpers; ++i)
         m_helpers.emplace_back(&CDigestPool::HelperLoop, this);
@@ -26,6 +28,11 @@ CDigestPool::CDigestPool(size_t helpers)
 
 CDigestPool::~CDigestPool()
 {
+    if (getpid() != m_owner) {
+        // A forked child has none of the helper threads: there is nothing to join.
+        new std::vector<std::thread>(std::move(m_helpers));  // never destroyed, on purpose
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_quit = true;
@@ -37,7 +44,7 @@ CDigestPool::~CDigestPool()
 
 void CDigestPool::Run(size_t count, const std::function<void(size_t)>& task)
 {
-    if (m_helpers.empty() || count < 2) {
+    if (m_helpers.empty() || count < 2 || getpid() != m_owner) {
         for (size_t i = 0; i < count; ++i)
             task(i);
         return;

@@ -18,7 +18,7 @@ public:
     static CDigestPool& Instance();
 
     // Calls task(i) for every i below count, spread over the calling thread and the helpers.
-    // One caller at a time (the search worker).
+    // One caller at a time (the search worker). In a forked child the caller does every task.
     void Run(size_t count, const std::function<void(size_t)>& task);
 
     // Number of threads that run tasks, the caller included.
@@ -44,4 +44,5 @@ private:
     unsigned long m_generation = 0;
     bool m_quit = false;
     std::vector<std::thread> m_helpers;
+    int m_owner;  // the process whose threads the helpers are
 };

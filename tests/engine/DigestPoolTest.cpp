@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <mutex>
 #include <set>
@@ -32,4 +35,20 @@ TEST(DigestPool, WithoutHelpersTheCallerDoesEverythingInOrder)
     std::vector<size_t> order;
     pool.Run(5, [&](size_t i) { order.push_back(i); });
     EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2, 3, 4}));
+}
+
+TEST(DigestPool, AForkedChildRunsEveryTaskItselfAndExitsCleanly)
+{
+    CDigestPool pool(2);
+    pool.Run(4, [](size_t) {});  // the helpers exist and have worked
+    const pid_t child = fork();
+    if (child == 0) {
+        std::atomic<int> done{0};
+        pool.Run(50, [&](size_t) { done.fetch_add(1); });
+        _exit(done.load() == 50 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
