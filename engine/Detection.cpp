@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -166,19 +167,56 @@ private:
     std::unordered_map<std::u16string_view, uint32_t> m_counts;
 };
 
+// The duplicates of one run's rows. A folder walked twice (given twice, or given together with one
+// of its subfolders) lists each of its files twice; one row per path is enough, the second would
+// name the same file again and double the totals.
+class CRunDuplicates {
+public:
+    void Clear()
+    {
+        m_paths.clear();
+        if (!m_set.empty())
+            m_set = {};
+    }
+    bool Contains(const CPathString& path) const
+    {
+        if (!m_set.empty())
+            return m_set.count(path) != 0;
+        return std::any_of(m_paths.begin(), m_paths.end(), [&](const CPathString* made) { return *made == path; });
+    }
+    void Add(const CPathString& path)
+    {
+        if (m_set.empty() && m_paths.size() < kLinear) {
+            m_paths.push_back(&path);
+            return;
+        }
+        if (m_set.empty())
+            for (const CPathString* made : m_paths)
+                m_set.insert(*made);
+        m_set.insert(path);
+    }
+
+private:
+    static constexpr size_t kLinear = 32;  // a run's rows are searched one by one up to this many
+    std::vector<const CPathString*> m_paths;
+    std::unordered_set<CPathString, PathHash> m_set;
+};
+
 // Compares one record of a run with the run's original by full digest and makes the row.
-void PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CDigestAhead& ahead, CFolderCounts& tally)
+// Returns whether it made one.
+bool PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CDigestAhead& ahead, CFolderCounts& tally)
 {
     CFileRecord originalFull = original;
     CFileRecord recordFull = record;
     const bool originalDigested = ahead.Take(original, originalFull);
     const bool recordDigested = ahead.Take(record, recordFull);
     if (!originalDigested || !recordDigested || originalFull.digest != recordFull.digest)
-        return;
+        return false;
     g_duplicates.push_back(CDuplicatePair{original.path, record.path, original.size, original.lastWrite, record.lastWrite});
     g_duplicateBytes += original.size;
     tally.Add(original.path);
     tally.Add(record.path);
+    return true;
 }
 
 } // namespace
@@ -214,15 +252,19 @@ void PairDuplicates()
     g_folderTally.clear();
     CDigestAhead ahead(g_fullDigestCache, 0, false);
     CFolderCounts tally;
+    CRunDuplicates madeInRun;
     RecordIterator original = g_fileList.begin();
     RecordIterator windowEnd = original;
     while (original != g_fileList.end()) {
         if (original == windowEnd)
             windowEnd = PrepareDigestRuns(ahead, original);
+        madeInRun.Clear();
         RecordIterator record = std::next(original);
         for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
-            if (!SameFile(*original, *record))
-                PairWithOriginal(*original, *record, ahead, tally);
+            if (SameFile(*original, *record) || madeInRun.Contains(record->path))
+                continue;
+            if (PairWithOriginal(*original, *record, ahead, tally))
+                madeInRun.Add(record->path);
         }
         original = record;
     }

@@ -16,7 +16,8 @@ void GroupCandidates(IEngineSink* sink);
 // The pairing phase. Empties g_duplicates and g_folderTally, then walks the runs of equal quick
 // digest: each later record of a run whose full digest equals that of the run's first record (the
 // original) becomes a row, adds the original's size to g_duplicateBytes and tallies both folders.
-// Two records of the same file (equal identity) never form a row. Does not poll the stop flag;
+// Two records of the same file (equal identity) never form a row, and a path that is already the
+// duplicate of a row of the run (a folder walked twice) forms no second one. Does not poll the stop flag;
 // full digests larger than one step fail once a stop was requested, so the rows made stand.
 void PairDuplicates();
 

@@ -144,14 +144,32 @@ TEST_F(DetectionTest, TheSameFileReachedTwiceNeverFormsARowWithItself)
     EXPECT_TRUE(g_duplicates.empty()) << "every file exists once; no row may offer its only copy";
 }
 
-TEST_F(DetectionTest, CopiesFoundTwiceStillPairOnlyDistinctFiles)
+TEST_F(DetectionTest, CopiesFoundTwiceMakeOneRowPerFile)
 {
     WriteFile(dir / "top/a", "same");
-    WriteFile(dir / "top/b", "same");
-    Search({dir / "top", dir / "top"});
-    ASSERT_FALSE(g_duplicates.empty());
+    WriteFile(dir / "top/sub/b", "same");
+    WriteFile(dir / "top/sub/c", "same");
+    Search({dir / "top", dir / "top", dir / "top/sub"});
+    EXPECT_EQ(g_fileList.size(), 8u) << "every walk lists its files";
+    ASSERT_EQ(g_duplicates.size(), 2u) << "three copies: two rows, whatever the overlap";
+    EXPECT_NE(g_duplicates[0].duplicatePath, g_duplicates[1].duplicatePath);
     for (const CDuplicatePair& row : g_duplicates)
         EXPECT_NE(row.originalPath, row.duplicatePath);
+    EXPECT_EQ(g_duplicateBytes, 8u);
+}
+
+TEST_F(DetectionTest, HardLinksToACopyStayRowsOfTheirOwn)
+{
+    // The run's original is the second file found; both names of the linked copy are shown
+    // beside it, since only removing both frees the copy's space.
+    WriteFile(dir / "1/copy", "same");
+    WriteFile(dir / "2/original", "same");
+    MakeDirs(dir / "3");
+    ASSERT_EQ(link((dir / "1/copy").c_str(), (dir / "3/link").c_str()), 0);
+    Search({dir / "1", dir / "2", dir / "3"});
+    ASSERT_EQ(g_duplicates.size(), 2u);
+    for (const CDuplicatePair& row : g_duplicates)
+        EXPECT_EQ(row.originalPath, U(dir / "2/original"));
 }
 
 TEST_F(DetectionTest, CompareProgressComesEveryHundredExaminedFilesWithTheCurrentPath)
