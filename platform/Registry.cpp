@@ -29,37 +29,43 @@ std::optional<std::vector<std::u16string>> PathBelow(HKEY key, std::u16string_vi
     }
 }
 
-} // namespace
-
-long RegOpenKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result)
+// The checks that opening and creating a key share: clears *result and gives the path of the
+// subkey, or the error to return.
+long CheckedPathBelow(HKEY key, std::u16string_view subKey, HKEY* result, std::vector<std::u16string>& path)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     if (!key)
         return ERROR_INVALID_HANDLE;
-    auto path = PathBelow(key, subKey);
-    if (!path)
+    auto below = PathBelow(key, subKey);
+    if (!below)
         return ERROR_INVALID_PARAMETER;
-    if (!key->Store().Read()->Find(*path))
+    path = std::move(*below);
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+long RegOpenKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result)
+{
+    std::vector<std::u16string> path;
+    if (const long error = CheckedPathBelow(key, subKey, result, path))
+        return error;
+    if (!key->Store().Read()->Find(path))
         return ERROR_FILE_NOT_FOUND;
-    *result = new CRegKey(key->StorePointer(), std::move(*path), access, false);
+    *result = new CRegKey(key->StorePointer(), std::move(path), access, false);
     return ERROR_SUCCESS;
 }
 
 long RegCreateKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result, bool* created)
 {
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
-    *result = nullptr;
-    if (!key)
-        return ERROR_INVALID_HANDLE;
-    auto path = PathBelow(key, subKey);
-    if (!path)
-        return ERROR_INVALID_PARAMETER;
+    std::vector<std::u16string> path;
+    if (const long error = CheckedPathBelow(key, subKey, result, path))
+        return error;
     bool made = false;
     const long error = key->Store().Update([&](CRegTree& tree, bool& changed) {
-        tree.Create(*path, made);
+        tree.Create(path, made);
         changed = made;
         return ERROR_SUCCESS;
     });
@@ -67,7 +73,7 @@ long RegCreateKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY*
         return error;
     if (created)
         *created = made;
-    *result = new CRegKey(key->StorePointer(), std::move(*path), access, false);
+    *result = new CRegKey(key->StorePointer(), std::move(path), access, false);
     return ERROR_SUCCESS;
 }
 
