@@ -1,7 +1,5 @@
 #include "engine/SearchRun.h"
 
-#include <thread>
-
 #include "engine/Catalogue.h"
 #include "engine/Detection.h"
 #include "engine/EngineSink.h"
@@ -43,11 +41,6 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
         sink->SendMessage(WMU_SEARCHDONE);
     g_searchState = ESearchState::Idle;
     return 1;
-}
-
-void StartSearchWorker(IEngineSink* sink, std::vector<std::u16string> folders)
-{
-    std::thread([sink, folders = std::move(folders)] { SearchThreadProc(sink, folders); }).detach();
 }
 
 void RequestStop()

@@ -23,8 +23,5 @@ void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB);
 // pairing phase keeps the rows made. Always ends by sending WMU_SEARCHDONE once. Returns 1.
 int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folders);
 
-// Starts SearchThreadProc on a detached thread with its own copy of the folders.
-void StartSearchWorker(IEngineSink* sink, std::vector<std::u16string> folders);
-
 // Raises the stop flag of the current run (an atomic increment). Any thread may call it.
 void RequestStop();
