@@ -1,11 +1,10 @@
 #pragma once
 // File content digests (MD5) with per-path caches. Called on the search worker only.
 #include <cstdint>
-#include <unordered_map>
 #include <string_view>
 
+#include "engine/Catalogue.h"
 #include "engine/FileRecord.h"
-#include "platform/Utf16Text.h"
 
 // Largest amount digested between two looks at the stop flag.
 constexpr uint64_t kDigestStep = 65536;
@@ -26,7 +25,7 @@ bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit);
 bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes);
 
 // GetQuickDigest / GetFullDigest on the given cache with the given limit.
-bool GetCachedDigest(std::unordered_map<CPathString, CFileRecord, PathHash>& cache, CFileRecord& record, uint64_t limit);
+bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit);
 
 // Gives the record its quick digest (first 1024 bytes): from g_quickDigestCache when an entry
 // for its path has exactly its lastWrite (the entry's digest, path, size and lastWrite are copied
