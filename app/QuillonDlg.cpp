@@ -1,15 +1,20 @@
 #include "app/QuillonDlg.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/Settings.h"
 #include "platform/SizeText.h"
 #include "app/SysImageList.h"
 #include "engine/Catalogue.h"
+#include "engine/ResultOrder.h"
+#include "engine/SearchRun.h"
+#include "platform/ByteSize.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 #include "widgets/DataExchange.h"
@@ -22,7 +27,20 @@ namespace {
 constexpr int kResultCommands[] = {IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS,
                                    IDC_BUTTON_FOLDERS, IDC_BUTTON_DELETE, IDC_LIST_RESULTS};
 
+// Disabled when a search starts, in this order.
+constexpr int kSearchLockout[] = {IDC_BUTTON_SELECT,        IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS,
+                                  IDC_BUTTON_FOLDERS,       IDC_BUTTON_DELETE,   IDC_BUTTON_DELETE_FOLDER,
+                                  IDC_LIST_FOLDERS,         IDC_EDIT_FOLDER,     IDC_BUTTON_BROWSE,
+                                  IDC_BUTTON_ADD,           IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
+                                  IDC_LIST_RESULTS,         IDC_EDIT_SIZE_FROM,  IDC_EDIT_SIZE_TO};
+
+// Enabled when a search ends, in this order.
+constexpr int kInputs[] = {IDC_EDIT_FOLDER,   IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,     IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
+                           IDC_LIST_RESULTS, IDC_LIST_FOLDERS,  IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO};
+
 constexpr int kStatusTemplates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
+
+const QString kTitle = QStringLiteral("Quillon");
 
 QString ResourceText(int id)
 {
@@ -44,11 +62,30 @@ void ExchangeSize(CDataExchange& dx, int id, uint64_t& kilobytes)
 } // namespace
 
 CQuillonDlg::CQuillonDlg(QWidget* parent)
-    : CResizableDialog(IDD_QUILLON_DIALOG, parent), m_strFolder(theSettings.m_Folder)
+    : CResizableDialog(IDD_QUILLON_DIALOG, parent),
+      m_strFolder(theSettings.m_Folder),
+      m_results(m_listResults, g_duplicates),
+      m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
 {
+    RouteCommands();
 }
 
-CQuillonDlg::~CQuillonDlg() = default;
+CQuillonDlg::~CQuillonDlg()
+{
+    // The dialog ends only after its search (done), but a dialog destroyed without ending must
+    // not leave a worker sending to it.
+    StopAndWaitForSearch();
+}
+
+void CQuillonDlg::RouteCommands()
+{
+    RouteNotify(IDC_BUTTON_SEARCH, BN_CLICKED, [this](const CNotify&) { OnSearch(); });
+    RouteNotify(IDC_BUTTON_STOP, BN_CLICKED, [this](const CNotify&) { OnStop(); });
+    RouteNotify(IDC_LIST_RESULTS, LVN_COLUMNCLICK, [this](const CNotify& notify) { OnHeaderClick(notify); });
+    RouteMessage(WMU_SCANPROGRESS, [this] { OnScanProgress(); });
+    RouteMessage(WMU_COMPAREPROGRESS, [this] { OnCompareProgress(); });
+    RouteMessage(WMU_SEARCHDONE, [this] { OnSearchDone(); });
+}
 
 QLabel* CQuillonDlg::StatusPane(int index) const
 {
@@ -181,6 +218,154 @@ void CQuillonDlg::FitFolderColumn()
     if (!IsBound(m_listFolders) || m_listFolders.GetColumnCount() == 0)
         return;
     m_listFolders.SetColumnWidth(0, std::max(0, m_listFolders.GetClientRect().width() - 1));
+}
+
+void CQuillonDlg::OnSearch()
+{
+    if (m_bSearching)
+        return;
+    // The previous worker has handled its last message; it may still be on its way out.
+    m_worker.WaitUntilEnded();
+
+    UpdateData(true);
+    BeginSearchRun(m_sizeFromKB, m_sizeToKB);
+    EnableControl(IDC_BUTTON_STOP, true);
+    for (int id : kSearchLockout)
+        EnableControl(id, false);
+    theSettings.m_Folder = m_strFolder;
+    for (int pane = 0; pane < 5; ++pane)
+        SetPaneText(pane, QString());
+    m_listResults.DeleteAllItems();
+    if (m_nLastPercent != -1)
+        ShowPercentInTitle(-1);
+    m_stopWatch.Start();
+
+    std::vector<std::u16string> folders;
+    folders.reserve(theSettings.m_Folders.size());
+    for (const CStrOptions& entry : theSettings.m_Folders)
+        folders.push_back(entry.m_Folder);
+    m_bSearching = true;
+    m_worker.Start(&m_sink, std::move(folders));
+}
+
+void CQuillonDlg::OnStop()
+{
+    EnableControl(IDC_BUTTON_STOP, false);
+    RequestStop();
+}
+
+void CQuillonDlg::OnScanProgress()
+{
+    m_stopWatch.Tick();
+    SetPaneText(0, QString::fromStdU16String(g_currentPath));
+    SetPaneText(1, QStringLiteral("Files: %1").arg(static_cast<int>(g_fileCount)));
+    SetPaneText(4, ElapsedText());
+}
+
+void CQuillonDlg::OnCompareProgress()
+{
+    m_stopWatch.Tick();
+    SetPaneText(0, QString::fromStdU16String(g_currentPath));
+    SetPaneText(1, QStringLiteral("%1 / %2").arg(static_cast<int>(g_progressCount)).arg(static_cast<int>(g_fileCount)));
+    if (g_fileCount != 0)
+        ShowPercentInTitle(static_cast<int>(static_cast<uint32_t>(g_progressCount * 100u) / g_fileCount));
+    SetPaneText(4, ElapsedText());
+}
+
+void CQuillonDlg::OnSearchDone()
+{
+    SortDuplicatesBySize();
+    m_stopWatch.Tick();
+    SetPaneText(1, QStringLiteral("Files: %1").arg(static_cast<int>(g_fileCount)));
+    SetPaneText(2, QStringLiteral("Dups: %1").arg(static_cast<int>(g_duplicates.size())));
+    SetPaneText(3, QString::fromStdU16String(FormatByteSize(g_duplicateBytes)));
+    SetPaneText(4, ElapsedText());
+    UpdateData(false);
+    FillResults();
+    SetPaneText(0, QStringLiteral("Done"));
+    if (m_nLastPercent != -1)
+        ShowPercentInTitle(-1);
+    EnableResultCommands();
+    for (int id : kInputs)
+        EnableControl(id, true);
+    EnableControl(IDC_BUTTON_DELETE_FOLDER, m_listFolders.GetNextItem(-1, LVNI_SELECTED) != -1);
+    m_bSearching = false;
+    if (m_pendingEnd)
+        QTimer::singleShot(0, this, [this] { EndAfterSearch(); });
+}
+
+void CQuillonDlg::ShowPercentInTitle(int percent)
+{
+    if (percent == m_nLastPercent)
+        return;
+    m_nLastPercent = percent;
+    setWindowTitle(percent == -1 ? kTitle : QStringLiteral("%1% - Quillon").arg(percent));
+}
+
+void CQuillonDlg::OnHeaderClick(const CNotify& notify)
+{
+    const int column = notify.column;
+    if (column == m_nSortColumn)
+        m_bSortAscending = !m_bSortAscending;
+    m_nSortColumn = column;
+    std::vector<CPathString> marked;
+    MarkedPathSet markedSet;
+    CollectMarkedFiles(marked, markedSet);
+    SortDuplicates(column, m_bSortAscending);
+    FillResults();
+    m_results.RestoreMarks(markedSet);
+}
+
+void CQuillonDlg::FillResults()
+{
+    m_results.Fill();
+}
+
+void CQuillonDlg::CollectMarkedFiles(std::vector<CPathString>& list, MarkedPathSet& set) const
+{
+    m_results.CollectMarkedFiles(list, set);
+}
+
+void CQuillonDlg::SetPaneText(int pane, const QString& text)
+{
+    if (QLabel* label = StatusPane(pane))
+        label->setText(text);
+}
+
+QString CQuillonDlg::ElapsedText() const
+{
+    return QStringLiteral("Elapsed Time: ") + QString::fromStdU16String(m_stopWatch.Format());
+}
+
+void CQuillonDlg::done(int result)
+{
+    if (m_bSearching) {
+        // Ends once the run's end has been handled; the event loop keeps running meanwhile.
+        m_pendingEnd = result;
+        OnStop();
+        return;
+    }
+    CResizableDialog::done(result);
+}
+
+void CQuillonDlg::EndAfterSearch()
+{
+    if (!m_pendingEnd || m_bSearching)
+        return;
+    const int result = *m_pendingEnd;
+    m_pendingEnd.reset();
+    m_worker.WaitUntilEnded();
+    done(result);
+}
+
+void CQuillonDlg::StopAndWaitForSearch()
+{
+    if (m_bSearching) {
+        RequestStop();
+        while (m_bSearching)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    m_worker.WaitUntilEnded();
 }
 
 void CQuillonDlg::OnClose()

@@ -3,14 +3,23 @@
 // with the size range in kilobytes, the results list, the selection and deletion commands and a
 // five-pane status bar, laid out by template 102 and kept in place by the anchor layout when the
 // window is resized. It decides which controls are enabled, exchanges the path and the size
-// range with its members, and remembers its placement under "Quillon". Window thread only.
+// range with its members, and remembers its placement under "Quillon". It starts a search on a
+// worker thread, shows its progress, and shows its rows. Window thread only, except that the
+// worker's messages reach the handlers through the window thread (CWindowSink).
 #include <QStatusBar>
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "app/SearchWorker.h"
+#include "app/WindowSink.h"
+#include "engine/StopWatch.h"
 #include "results/ListControlMem.h"
+#include "results/ResultsView.h"
 #include "widgets/AnchorLayout.h"
 #include "widgets/ImageList.h"
 #include "widgets/ResizableDialog.h"
@@ -35,7 +44,31 @@ public:
     QStatusBar& StatusBar() { return m_statusBar; }
     QLabel* StatusPane(int index) const;
 
+    // Starts a search of the stored folders with the typed size range: reads the controls, locks
+    // out every control that reads or changes the folders, the settings or the results, empties
+    // the panes and the results list, and starts the worker. Does nothing while a search runs.
+    void OnSearch();
+    // Asks the running search to end early: disables "Stop", raises the stop flag.
+    void OnStop();
+    // The worker's messages: the scan's progress, the grouping phase's progress, the end.
+    void OnScanProgress();
+    void OnCompareProgress();
+    void OnSearchDone();
+    // Writes "p% - Quillon" into the title, or "Quillon" for -1; nothing when p is already shown.
+    void ShowPercentInTitle(int percent);
+    // A click on a results column header: the sort state, then the rows re-sorted and the list
+    // refilled with the marks kept by path.
+    void OnHeaderClick(const CNotify& notify);
+    // Rebuilds the results list from g_duplicates, every cell unmarked.
+    void FillResults();
+    // The marked paths of the results list, in row order, each once; `set` holds the same.
+    void CollectMarkedFiles(std::vector<CPathString>& list, MarkedPathSet& set) const;
+
+    // True from OnSearch until the end of the run has been handled.
+    bool IsSearching() const { return m_bSearching; }
+
     CListControlMem& ResultsList() { return m_listResults; }
+    CResultsView& Results() { return m_results; }
     CListControlMem& FoldersList() { return m_listFolders; }
     const CAnchorLayout& AnchorLayout() const { return m_layout; }
 
@@ -45,6 +78,7 @@ public:
     int32_t m_nSortColumn = 0;
     bool m_bSortAscending = true;
     int32_t m_nLastPercent = -1;
+    CStopWatch m_stopWatch;
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -54,8 +88,18 @@ protected:
     void OnClose() override;
     // Keys typed in the path edit stay there: Enter and Esc end the dialog only elsewhere.
     void keyPressEvent(QKeyEvent* event) override;
+    // Every way the dialog ends (OK, Cancel, Esc, the close button) comes here. While a search
+    // runs, the run is stopped and the dialog ends only once its end has been handled.
+    void done(int result) override;
 
 private:
+    void RouteCommands();
+    void SetPaneText(int pane, const QString& text);
+    QString ElapsedText() const;
+    void EndAfterSearch();
+    // Stops a running search and keeps the event loop going until the worker has ended.
+    void StopAndWaitForSearch();
+
     void SetupFoldersList();
     void SetupResultsList();
     void CreateStatusBar();
@@ -75,4 +119,9 @@ private:
     CStaticSeparator m_captionSearch;
     CStaticSeparator m_captionSelect;
     CAnchorLayout m_layout;
+    CResultsView m_results;
+    CWindowSink m_sink;
+    bool m_bSearching = false;
+    std::optional<int> m_pendingEnd;   // the result of an end asked for during a search
+    CSearchWorker m_worker;            // last: a running worker outlives nothing it uses
 };

@@ -2,13 +2,17 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
 #include "res/DialogTemplate.h"
 #include "widgets/ControlId.h"
+#include "widgets/Dialog.h"
 #include "widgets/ImageList.h"
 #include "widgets/MemDC_Exp.h"
 
@@ -23,12 +27,20 @@ Qt::Alignment ColumnAlignment(int format)
     }
 }
 
+// The view's delegate, with the option set-up of a cell open to the hit test.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void InitOption(QStyleOptionViewItem* option, const QModelIndex& index) const { initStyleOption(option, index); }
+};
+
 } // namespace
 
 CListControlMem::CListControlMem(QWidget* parent)
     : QTableView(parent), m_model(this)
 {
     setModel(&m_model);
+    setItemDelegate(new CellDelegate(this));
     verticalHeader()->hide();
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setHighlightSections(false);
@@ -44,6 +56,21 @@ CListControlMem::CListControlMem(QWidget* parent)
     // Every paint covers the whole area, so the background is never erased first.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     UpdateRowHeight();
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        CNotify info;
+        info.column = column;
+        CDialog::NotifyParent(this, LVN_COLUMNCLICK, info);
+    });
+    // The view emits `clicked` on a release over the cell the press was on.
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        CNotify info;
+        info.row = index.row();
+        info.column = index.column();
+        info.point = m_lastReleasePoint;
+        CDialog::NotifyParent(this, NM_CLICK, info);
+    });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { CDialog::NotifyParent(this, LVN_ITEMCHANGED); });
 }
 
 CListControlMem::~CListControlMem() = default;
@@ -197,6 +224,37 @@ void CListControlMem::SetRedraw(bool redraw)
     setUpdatesEnabled(redraw);
     if (redraw)
         viewport()->update();
+}
+
+CListControlMem::HitTestInfo CListControlMem::SubItemHitTest(const QPoint& point) const
+{
+    HitTestInfo info;
+    const QModelIndex index = indexAt(point);
+    if (!index.isValid())
+        return info;
+    info.row = index.row();
+    info.column = index.column();
+    info.flags = GetSubItemIconRect(info.row, info.column).contains(point) ? LVHT_ONITEMICON : LVHT_ONITEMLABEL;
+    return info;
+}
+
+QRect CListControlMem::GetSubItemIconRect(int row, int column) const
+{
+    const QModelIndex index = m_model.index(row, column);
+    if (!index.isValid() || !index.data(Qt::DecorationRole).isValid())
+        return QRect();
+    // Where the view's delegate puts the image of this cell.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    static_cast<const CellDelegate*>(itemDelegate())->InitOption(&option, index);
+    return style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &option, this);
+}
+
+void CListControlMem::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_lastReleasePoint = event->position().toPoint();
+    QTableView::mouseReleaseEvent(event);
 }
 
 void CListControlMem::paintEvent(QPaintEvent* event)

@@ -3,13 +3,15 @@
 // images live in the control itself (CListControlModel). It paints through an off-screen surface
 // (CMemDC_Exp) and never erases its background separately, so scrolling and resizing do not
 // flicker; while disabled it is a plain button-face area with neither rows nor grid lines.
-// Window thread only.
+// It tells its dialog about clicks on its rows (NM_CLICK), on its column headers (LVN_COLUMNCLICK)
+// and about changes of its row selection (LVN_ITEMCHANGED). Window thread only.
 #include <QRect>
 #include <QTableView>
 
 #include <cstdint>
 
 #include "results/ListControlModel.h"
+#include "widgets/Notify.h"
 
 class CImageList;
 
@@ -73,11 +75,25 @@ public:
     // Suspends (false) or resumes (true) painting.
     void SetRedraw(bool redraw);
 
+    // What lies under `point` (in the rows area's coordinates): the row and column, and
+    // LVHT_ONITEMICON on a cell's image, LVHT_ONITEMLABEL elsewhere in a cell, LVHT_NOWHERE
+    // outside every cell (row and column then -1).
+    struct HitTestInfo {
+        int row = -1;
+        int column = -1;
+        uint32_t flags = LVHT_NOWHERE;
+    };
+    HitTestInfo SubItemHitTest(const QPoint& point) const;
+
+    // The rectangle of a cell's image in the rows area's coordinates; empty for a cell without one.
+    QRect GetSubItemIconRect(int row, int column) const;
+
     // The painting rectangle of the last paint.
     const QRect& PaintRect() const { return m_rcPaint; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void PaintDefault(QPainter& painter);
@@ -88,4 +104,5 @@ private:
     uint32_t m_extendedStyle = 0;
     QRect m_rcPaint;
     bool m_bDefaultPaint = false;
+    QPoint m_lastReleasePoint;
 };

@@ -1,5 +1,6 @@
 #include "widgets/Dialog.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -22,6 +23,8 @@ constexpr const char* kCopiedProperties[] = {"text", "alignment", "readOnly", "f
 CDialog::CDialog(int templateId, QWidget* parent)
     : QDialog(parent), m_nIDTemplate(templateId)
 {
+    RouteNotify(IDOK, BN_CLICKED, [this](const CNotify&) { OnOK(); });
+    RouteNotify(IDCANCEL, BN_CLICKED, [this](const CNotify&) { OnCancel(); });
 }
 
 CDialog::~CDialog() = default;
@@ -45,8 +48,9 @@ bool CDialog::Create()
     m_baseUnits = CDialogTemplateBuilder::ApplyWindow(*dialogTemplate, *this);
     OnCreate();
     m_controls = CDialogTemplateBuilder::CreateControls(*dialogTemplate, *this, m_baseUnits);
-    ConnectStandardButtons();
-    if (OnInitDialog()) {
+    const bool focusFirst = OnInitDialog();
+    ConnectButtons();
+    if (focusFirst) {
         auto first = std::find_if(m_controls.begin(), m_controls.end(), [](QWidget* widget) {
             return (widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() && !widget->isHidden();
         });
@@ -84,12 +88,55 @@ QWidget* CDialog::GetDlgItem(int id) const
     return found == m_controls.end() ? nullptr : *found;
 }
 
-void CDialog::ConnectStandardButtons()
+void CDialog::ConnectButtons()
 {
-    if (auto* ok = qobject_cast<QPushButton*>(GetDlgItem(IDOK)))
-        connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-    if (auto* cancel = qobject_cast<QPushButton*>(GetDlgItem(IDCANCEL)))
-        connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    // After OnInitDialog: the member controls have taken their places by then.
+    for (QWidget* control : m_controls) {
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            connect(button, &QAbstractButton::clicked, this, [button] { NotifyParent(button, BN_CLICKED); });
+    }
+}
+
+void CDialog::RouteNotify(int id, int code, NotifyHandler handler)
+{
+    m_notifyRoutes[{id, code}] = std::move(handler);
+}
+
+void CDialog::RouteMessage(unsigned message, MessageHandler handler)
+{
+    m_messageRoutes[message] = std::move(handler);
+}
+
+bool CDialog::SendNotify(int id, int code, const CNotify& info)
+{
+    auto route = m_notifyRoutes.find({id, code});
+    if (route == m_notifyRoutes.end() || !route->second)
+        return false;
+    // A copy: the handler may replace its own route.
+    NotifyHandler handler = route->second;
+    handler(info);
+    return true;
+}
+
+bool CDialog::SendDialogMessage(unsigned message)
+{
+    auto route = m_messageRoutes.find(message);
+    if (route == m_messageRoutes.end() || !route->second)
+        return false;
+    MessageHandler handler = route->second;
+    handler();
+    return true;
+}
+
+bool CDialog::NotifyParent(QWidget* control, int code, const CNotify& info)
+{
+    if (!control)
+        return false;
+    for (QWidget* ancestor = control->parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
+        if (auto* dialog = qobject_cast<CDialog*>(ancestor))
+            return dialog->SendNotify(GetDlgCtrlID(control), code, info);
+    }
+    return false;
 }
 
 bool CDialog::BindControl(int id, QWidget& member)

@@ -2,12 +2,18 @@
 // The dialog base: a QDialog built from a dialog template, with the operations of a classic
 // dialog (DoModal, OnInitDialog, DoDataExchange, UpdateData) and member controls bound to
 // control ids. Enter ends the dialog like OK (a focused push button is pressed instead), Esc like
-// Cancel, the window's close button through OnClose. Window thread only.
+// Cancel, the window's close button through OnClose. What its controls report (button clicks,
+// list clicks, header clicks, selection changes, a menu button's pick) and the messages a worker
+// sends reach one handler each through the dialog's routing table. Window thread only.
 #include <QDialog>
 
+#include <functional>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "widgets/DialogTemplateBuilder.h"
+#include "widgets/Notify.h"
 
 class CDataExchange;
 class QCloseEvent;
@@ -56,6 +62,26 @@ public:
 
     bool IsCreated() const { return m_bCreated; }
 
+    using NotifyHandler = std::function<void(const CNotify&)>;
+    using MessageHandler = std::function<void()>;
+
+    // Routes notification `code` of control `id` to the handler, replacing an earlier route of
+    // the same pair. OK (1) and Cancel (2) clicks are routed to OnOK and OnCancel from the start.
+    void RouteNotify(int id, int code, NotifyHandler handler);
+    // Routes a private message (a worker's WMU_ message) to the handler.
+    void RouteMessage(unsigned message, MessageHandler handler);
+
+    // Runs the handler routed for (id, code) and returns true, or returns false when none is.
+    // A notification of a disabled control is still delivered: the control decides what it sends.
+    bool SendNotify(int id, int code, const CNotify& info = {});
+    // Runs the handler routed for the message; false when none is.
+    bool SendDialogMessage(unsigned message);
+
+    // What a control calls to tell its dialog: finds the nearest CDialog among the control's
+    // ancestors and sends it the notification under the control's id. False when there is no
+    // such dialog or no route.
+    static bool NotifyParent(QWidget* control, int code, const CNotify& info = {});
+
 protected:
     // The window exists with its size and flags, before any control of the template.
     virtual void OnCreate() {}
@@ -73,12 +99,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Buttons with the ids of OK and Cancel run OnOK and OnCancel.
-    void ConnectStandardButtons();
+    // Every push button of the template reports its clicks as BN_CLICKED.
+    void ConnectButtons();
 
     int m_nIDTemplate;
     bool m_bCreated = false;
     bool m_bDestroyed = false;
     CDialogTemplateBuilder::BaseUnits m_baseUnits;
     std::vector<QWidget*> m_controls;
+    std::map<std::pair<int, int>, NotifyHandler> m_notifyRoutes;
+    std::map<unsigned, MessageHandler> m_messageRoutes;
 };

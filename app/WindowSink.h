@@ -1,0 +1,30 @@
+#pragma once
+// The engine's sink for a window: carries each message the search worker sends to a handler that
+// runs on the window's thread, and returns only when that handler has returned, so the worker
+// reads nothing the handler is still writing.
+//
+// Threads: the sink is made and destroyed on the window thread, which owns the receiver.
+// SendMessage is called on the worker thread and then waits for the window thread's event loop;
+// that loop must keep running (a modal loop, a dropped menu or a nested dialog all run it) until
+// the worker has sent its last message. Called on the window thread itself, SendMessage runs the
+// handler at once instead: a blocking call into one's own thread would never return.
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+#include "engine/EngineSink.h"
+
+class CWindowSink : public IEngineSink {
+public:
+    // Messages go to `handler`, run in the thread of `receiver` (which must outlive every send
+    // or be destroyed only on its own thread: a message sent to a destroyed receiver is dropped
+    // and SendMessage returns).
+    CWindowSink(QObject* receiver, std::function<void(unsigned)> handler);
+
+    void SendMessage(unsigned message) override;
+
+private:
+    QPointer<QObject> m_receiver;
+    std::function<void(unsigned)> m_handler;
+};
