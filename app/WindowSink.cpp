@@ -10,15 +10,28 @@ CWindowSink::CWindowSink(QObject* receiver, std::function<void(unsigned)> handle
 
 void CWindowSink::SendMessage(unsigned message)
 {
-    QObject* receiver = m_receiver.data();
-    if (!receiver)
-        return;
-    if (QThread::currentThread() == receiver->thread()) {
+    if (QThread::currentThread() == m_receiver->thread()) {
         m_handler(message);
         return;
     }
-    // The queued call waits on the worker until the window thread has run it. Should the receiver
-    // be destroyed with the call still queued, Qt drops the call and releases the wait.
+    // The hand-over is guarded by our own mutex on both sides, so that everything the worker
+    // wrote before sending happens before the handler, and everything the handler wrote happens
+    // before the worker goes on, also for tools that cannot see inside Qt's event queue.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_bHandled = false;
+    lock.unlock();
     QMetaObject::invokeMethod(
-        receiver, [this, message] { m_handler(message); }, Qt::BlockingQueuedConnection);
+        m_receiver,
+        [this, message] {
+            {
+                std::lock_guard<std::mutex> start(m_mutex);
+            }
+            m_handler(message);
+            std::lock_guard<std::mutex> end(m_mutex);
+            m_bHandled = true;
+            m_handled.notify_all();
+        },
+        Qt::QueuedConnection);
+    lock.lock();
+    m_handled.wait(lock, [this] { return m_bHandled; });
 }

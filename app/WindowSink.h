@@ -9,22 +9,25 @@
 // the worker has sent its last message. Called on the window thread itself, SendMessage runs the
 // handler at once instead: a blocking call into one's own thread would never return.
 #include <QObject>
-#include <QPointer>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include "engine/EngineSink.h"
 
 class CWindowSink : public IEngineSink {
 public:
-    // Messages go to `handler`, run in the thread of `receiver` (which must outlive every send
-    // or be destroyed only on its own thread: a message sent to a destroyed receiver is dropped
-    // and SendMessage returns).
+    // Messages go to `handler`, run in the thread of `receiver`. The receiver must outlive every
+    // send: its owner waits for the worker's end before it goes.
     CWindowSink(QObject* receiver, std::function<void(unsigned)> handler);
 
     void SendMessage(unsigned message) override;
 
 private:
-    QPointer<QObject> m_receiver;
+    QObject* m_receiver;
     std::function<void(unsigned)> m_handler;
+    std::mutex m_mutex;
+    std::condition_variable m_handled;
+    bool m_bHandled = false;   // the message in flight has been handled
 };

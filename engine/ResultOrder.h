@@ -8,5 +8,6 @@ void SortDuplicatesBySize();
 
 // The order of a header click: column 0 by original path then duplicate path (the second key in
 // the opposite direction), column 1 by duplicate path then original path (likewise), column 2 by
-// size; paths compare with A–Z folded. Any other column changes nothing. Not stable.
+// size; paths compare with A–Z folded and the separator weighing as a backslash. Any other column
+// changes nothing. Not stable.
 void SortDuplicates(int column, bool ascending);
