@@ -1,0 +1,44 @@
+// quillon-window-search FOLDER...: one whole search driven through the real main window
+// (offscreen unless QT_QPA_PLATFORM says otherwise), from the click on "Search for Duplicates"
+// to the filled results list; prints the totals of the status bar. To time as a whole command
+// against quillon-find on the same tree, e.g.
+//   hyperfine -w1 'build/bench/quillon-window-search TREE' 'build/cli/quillon-find --no-progress TREE'
+// The user's settings are neither read nor written.
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/QuillonDlg.h"
+#include "app/Settings.h"
+#include "platform/NativeName.h"
+#include "platform/PathRules.h"
+#include "res/ResourceIds.h"
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: quillon-window-search FOLDER...\n");
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("XDG_CONFIG_HOME", "/nonexistent-quillon-bench", 1);
+    QApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        std::u16string folder = DecodeNativeName(argv[i]);
+        AddTrailingBackslash(folder);
+        theSettings.m_Folders.emplace_back(std::move(folder));
+    }
+    CQuillonDlg dialog;
+    dialog.Create();
+    dialog.show();
+    QTest::mouseClick(dialog.GetDlgItem(IDC_BUTTON_SEARCH), Qt::LeftButton);
+    while (dialog.IsSearching())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    std::printf("%s  %s  %s  %s\n", qPrintable(dialog.StatusPane(1)->text()), qPrintable(dialog.StatusPane(2)->text()),
+                qPrintable(dialog.StatusPane(3)->text()), qPrintable(dialog.StatusPane(4)->text()));
+    return 0;
+}
