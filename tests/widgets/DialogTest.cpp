@@ -8,6 +8,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <string>
+#include <vector>
+
 #include "res/ResourceIds.h"
 #include "tests/widgets/QtTestEnvironment.h"
 #include "widgets/DataExchange.h"
@@ -156,6 +159,36 @@ TEST(Dialog, DoModalReturnsTheResultAndEndsTheWindowOnce)
     EXPECT_EQ(dialog.destroyCalls, 1);
     dialog.DestroyWindow();
     EXPECT_EQ(dialog.destroyCalls, 1);
+}
+
+TEST(Dialog, NotificationsReachTheOneHandlerRoutedForTheirControlAndCode)
+{
+    PatternDialog dialog;
+    std::vector<std::string> handled;
+    dialog.RouteNotify(IDOK, BN_CLICKED, [&](const CNotify&) { handled.push_back("ok"); });
+    dialog.RouteNotify(IDC_PATTERN_LINE, NM_CLICK, [&](const CNotify& info) {
+        handled.push_back("line " + std::to_string(info.row) + "," + std::to_string(info.column));
+        // A handler may replace its own route while it runs.
+        dialog.RouteNotify(IDC_PATTERN_LINE, NM_CLICK, [&](const CNotify&) { handled.push_back("replaced"); });
+    });
+    dialog.RouteMessage(0x8007, [&] { handled.push_back("done"); });
+    ASSERT_TRUE(dialog.Create());
+    ShowActive(dialog);
+
+    QTest::mouseClick(dialog.Button(IDOK), Qt::LeftButton);  // routed instead of ending the dialog
+    CNotify info;
+    info.row = 3;
+    info.column = 1;
+    EXPECT_TRUE(CDialog::NotifyParent(&dialog.m_line, NM_CLICK, info));
+    EXPECT_TRUE(CDialog::NotifyParent(&dialog.m_line, NM_CLICK));
+    EXPECT_FALSE(CDialog::NotifyParent(&dialog.m_line, LVN_COLUMNCLICK)) << "no route for that code";
+    EXPECT_FALSE(dialog.SendNotify(IDCANCEL + 100, BN_CLICKED));
+    EXPECT_TRUE(dialog.SendDialogMessage(0x8007));
+    EXPECT_FALSE(dialog.SendDialogMessage(0x8006));
+    QWidget orphan;
+    EXPECT_FALSE(CDialog::NotifyParent(&orphan, BN_CLICKED)) << "a control outside any dialog";
+    EXPECT_EQ(handled, (std::vector<std::string>{"ok", "line 3,1", "replaced", "done"}));
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST(Dialog, MissingTemplateFailsWithoutAWindow)
