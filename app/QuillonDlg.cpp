@@ -38,6 +38,9 @@ constexpr int kSearchLockout[] = {IDC_BUTTON_SELECT,        IDC_BUTTON_DESELECT,
 constexpr int kInputs[] = {IDC_EDIT_FOLDER,   IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,     IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
                            IDC_LIST_RESULTS, IDC_LIST_FOLDERS,  IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO};
 
+// During a search the panes change with every folder; they are painted at most this often.
+constexpr int kPaneRefreshMs = 40;
+
 constexpr int kStatusTemplates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
 
 const QString kTitle = QStringLiteral("Quillon");
@@ -68,6 +71,8 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
       m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
 {
     RouteCommands();
+    m_paneRefresh.setInterval(kPaneRefreshMs);
+    connect(&m_paneRefresh, &QTimer::timeout, this, [this] { ShowPaneTexts(); });
 }
 
 CQuillonDlg::~CQuillonDlg()
@@ -239,6 +244,7 @@ void CQuillonDlg::OnSearch()
     if (m_nLastPercent != -1)
         ShowPercentInTitle(-1);
     m_stopWatch.Start();
+    m_paneRefresh.start();
 
     std::vector<std::u16string> folders;
     folders.reserve(theSettings.m_Folders.size());
@@ -275,6 +281,8 @@ void CQuillonDlg::OnCompareProgress()
 void CQuillonDlg::OnSearchDone()
 {
     SortDuplicatesBySize();
+    m_paneRefresh.stop();
+    ShowPaneTexts();
     m_stopWatch.Tick();
     SetPaneText(1, QStringLiteral("Files: %1").arg(static_cast<int>(g_fileCount)));
     SetPaneText(2, QStringLiteral("Dups: %1").arg(static_cast<int>(g_duplicates.size())));
@@ -328,8 +336,22 @@ void CQuillonDlg::CollectMarkedFiles(std::vector<CPathString>& list, MarkedPathS
 
 void CQuillonDlg::SetPaneText(int pane, const QString& text)
 {
-    if (QLabel* label = StatusPane(pane))
+    if (pane < 0 || pane >= static_cast<int>(m_paneTexts.size()))
+        return;
+    m_paneTexts[static_cast<size_t>(pane)] = text;
+    if (m_paneRefresh.isActive())
+        m_bPanesChanged = true;
+    else if (QLabel* label = StatusPane(pane))
         label->setText(text);
+}
+
+void CQuillonDlg::ShowPaneTexts()
+{
+    if (!m_bPanesChanged)
+        return;
+    m_bPanesChanged = false;
+    for (size_t pane = 0; pane < m_paneTexts.size(); ++pane)
+        m_statusPanes[pane]->setText(m_paneTexts[pane]);
 }
 
 QString CQuillonDlg::ElapsedText() const

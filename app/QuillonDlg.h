@@ -7,6 +7,7 @@
 // worker thread, shows its progress, and shows its rows. Window thread only, except that the
 // worker's messages reach the handlers through the window thread (CWindowSink).
 #include <QStatusBar>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -95,6 +96,7 @@ protected:
 private:
     void RouteCommands();
     void SetPaneText(int pane, const QString& text);
+    void ShowPaneTexts();
     QString ElapsedText() const;
     void EndAfterSearch();
     // Stops a running search and keeps the event loop going until the worker has ended.
@@ -120,6 +122,12 @@ private:
     CStaticSeparator m_captionSelect;
     CAnchorLayout m_layout;
     CResultsView m_results;
+    // During a search the panes change with every folder entered; what they say reaches the
+    // labels (and so the screen) at most every few tens of milliseconds, since laying out and
+    // painting them each time would cost the search more than the walk of a small folder.
+    QTimer m_paneRefresh;
+    std::array<QString, 5> m_paneTexts;
+    bool m_bPanesChanged = false;
     CWindowSink m_sink;
     bool m_bSearching = false;
     std::optional<int> m_pendingEnd;   // the result of an end asked for during a search
