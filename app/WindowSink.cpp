@@ -3,6 +3,14 @@
 #include <QMetaObject>
 #include <QThread>
 
+namespace {
+
+// Guards every hand-over between a worker and a window. One object for all sinks: the handler
+// must take it before it reads anything of the call, its own captures included.
+std::mutex s_handOver;
+
+} // namespace
+
 CWindowSink::CWindowSink(QObject* receiver, std::function<void(unsigned)> handler)
     : m_receiver(receiver), m_handler(std::move(handler))
 {
@@ -14,24 +22,23 @@ void CWindowSink::SendMessage(unsigned message)
         m_handler(message);
         return;
     }
-    // The hand-over is guarded by our own mutex on both sides, so that everything the worker
-    // wrote before sending happens before the handler, and everything the handler wrote happens
-    // before the worker goes on, also for tools that cannot see inside Qt's event queue.
-    std::unique_lock<std::mutex> lock(m_mutex);
+    // The hand-over is guarded by a mutex of ours on both sides: the call is queued under the lock
+    // and the handler takes the lock before it starts, so everything the worker did before
+    // sending happens before the handler, and everything the handler did happens before the
+    // worker goes on, also for tools that cannot see inside Qt's event queue.
+    std::unique_lock<std::mutex> lock(s_handOver);
     m_bHandled = false;
-    lock.unlock();
     QMetaObject::invokeMethod(
         m_receiver,
         [this, message] {
             {
-                std::lock_guard<std::mutex> start(m_mutex);
+                std::lock_guard<std::mutex> start(s_handOver);
             }
             m_handler(message);
-            std::lock_guard<std::mutex> end(m_mutex);
+            std::lock_guard<std::mutex> end(s_handOver);
             m_bHandled = true;
             m_handled.notify_all();
         },
         Qt::QueuedConnection);
-    lock.lock();
     m_handled.wait(lock, [this] { return m_bHandled; });
 }

@@ -27,7 +27,6 @@ public:
 private:
     QObject* m_receiver;
     std::function<void(unsigned)> m_handler;
-    std::mutex m_mutex;
     std::condition_variable m_handled;
     bool m_bHandled = false;   // the message in flight has been handled
 };
