@@ -1,0 +1,288 @@
+#include "results/TrashCan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/NativeName.h"
+
+namespace {
+
+QString ToQString(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString ErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Renames without ever replacing what is at `to`. Where the file system cannot rename that way,
+// a hard link and the removal of the old name do the same; false with errno set otherwise.
+bool RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+bool SameIdentity(const struct stat& info, const TrashRequest& request)
+{
+    return static_cast<uint64_t>(info.st_dev) == request.identity.device &&
+           static_cast<uint64_t>(info.st_ino) == request.identity.inode;
+}
+
+// The file at `bytes` as the search saw it, or why not.
+bool CheckFile(const std::string& bytes, const TrashRequest& request, TrashOutcome& outcome)
+{
+    struct stat info {};
+    if (::lstat(bytes.c_str(), &info) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {
+            outcome = {TrashResult::Gone, QStringLiteral("no longer exists"), {}};
+        } else {
+            outcome = {TrashResult::Failed, ErrorText(error), {}};
+        }
+        return false;
+    }
+    if (!request.known) {
+        outcome = {TrashResult::Changed, QStringLiteral("is not a file of the last search"), {}};
+        return false;
+    }
+    const bool same = S_ISREG(info.st_mode) && SameIdentity(info, request) &&
+                      static_cast<uint64_t>(info.st_size) == request.size &&
+                      FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec) == request.lastWrite;
+    if (!same) {
+        outcome = {TrashResult::Changed, QStringLiteral("changed since the search"), {}};
+        return false;
+    }
+    return true;
+}
+
+std::string PercentEncoded(const std::string& bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string FolderPart(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string NamePart(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// A file trashed under a stand-in name takes its own name (bytes) in the trash, and its
+// information file names its original path. On any failure it stays under the stand-in name,
+// in the trash. Returns its location in the trash.
+std::string RestoreNameInTrash(const std::string& trashed, const std::string& name)
+{
+    const std::string filesFolder = FolderPart(trashed);
+    const std::string trashFolder = FolderPart(filesFolder);
+    const std::string standIn = NamePart(trashed);
+    const std::string oldInfo = trashFolder + "/info/" + standIn + ".trashinfo";
+
+    std::ifstream in(oldInfo, std::ios::binary);
+    if (!in)
+        return trashed;
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string info = buffer.str();
+    const size_t pathLine = info.find("\nPath=");
+    if (pathLine == std::string::npos)
+        return trashed;
+    const size_t valueStart = pathLine + 6;
+    const size_t valueEnd = info.find('\n', valueStart);
+    const std::string value = info.substr(valueStart, valueEnd == std::string::npos ? std::string::npos : valueEnd - valueStart);
+    const size_t lastSlash = value.rfind('/');
+    const std::string newValue =
+        (lastSlash == std::string::npos ? std::string() : value.substr(0, lastSlash + 1)) + PercentEncoded(name);
+    info.replace(valueStart, value.size(), newValue);
+
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string candidate = attempt == 0 ? name : name + "-" + std::to_string(attempt);
+        const std::string newInfo = trashFolder + "/info/" + candidate + ".trashinfo";
+        const int fd = ::open(newInfo.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return trashed;
+        }
+        const std::string target = JoinPath(filesFolder, candidate);
+        if (!RenameNoReplace(trashed, target)) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(newInfo.c_str());
+            if (error == EEXIST)
+                continue;
+            return trashed;
+        }
+        const bool written = ::write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size());
+        ::close(fd);
+        if (written)
+            ::unlink(oldInfo.c_str());
+        else
+            ::unlink(newInfo.c_str());
+        return target;
+    }
+    return trashed;
+}
+
+} // namespace
+
+bool CTrashCan::Prepare(QString* error)
+{
+    if (!m_bPrepared) {
+        m_bPrepared = true;
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        // Without its data folder, the trash of this Qt version ends in the current folder.
+        if (data.isEmpty() || !QDir().mkpath(data)) {
+            m_prepareError = QStringLiteral("the trash folder cannot be made in \"%1\"").arg(data);
+        } else {
+            const std::string trash = QFile::encodeName(data).toStdString() + "/Trash";
+            for (const std::string& folder : {trash, trash + "/files", trash + "/info"})
+                ::mkdir(folder.c_str(), 0700);
+            m_bUsable = true;
+        }
+    }
+    if (!m_bUsable && error)
+        *error = m_prepareError;
+    return m_bUsable;
+}
+
+bool CTrashCan::IsInsideTrash(const QString& path)
+{
+    if (!path.startsWith(QLatin1Char('/')) || QDir::cleanPath(path) != path)
+        return false;
+    const QStringList parts = path.split(QLatin1Char('/'));
+    const qsizetype n = parts.size();
+    if (n < 4 || parts[n - 1].isEmpty() || parts[n - 2] != QLatin1String("files"))
+        return false;
+    const QString& trash = parts[n - 3];
+    if (trash == QLatin1String("Trash") || trash.startsWith(QLatin1String(".Trash-")))
+        return true;
+    bool number = false;
+    trash.toUInt(&number);
+    return number && n >= 5 && parts[n - 4] == QLatin1String(".Trash");
+}
+
+TrashOutcome CTrashCan::MoveToTrash(const TrashRequest& request)
+{
+    QString error;
+    if (!Prepare(&error))
+        return {TrashResult::Failed, error, {}};
+    const std::string bytes = EncodeNativeName(request.path.view());
+    TrashOutcome outcome;
+    if (!CheckFile(bytes, request, outcome))
+        return outcome;
+    const QString path = ToQString(request.path.view());
+    if (QFile::encodeName(path).toStdString() == bytes)
+        return MoveRepresentable(path, request);
+    return MoveByTemporaryName(bytes, request);
+}
+
+namespace {
+
+// After QFile::moveToTrash reported `where`: the outcome, with a file that landed outside a
+// trash folder put back at `back`.
+TrashOutcome VerifyTrashed(const QString& where, const TrashRequest& request, const std::string& back)
+{
+    const QString absolute = where.isEmpty() ? QString() : QFileInfo(where).absoluteFilePath();
+    const std::string whereBytes = QFile::encodeName(absolute).toStdString();
+    struct stat info {};
+    const bool there = !absolute.isEmpty() && ::lstat(whereBytes.c_str(), &info) == 0 && SameIdentity(info, request);
+    if (there && CTrashCan::IsInsideTrash(where))
+        return {TrashResult::Trashed, {}, absolute};
+    if (!there)
+        return {TrashResult::Failed, QStringLiteral("the trash did not take it"), {}};
+    if (RenameNoReplace(whereBytes, back))
+        return {TrashResult::Failed, QStringLiteral("the trash put it outside a trash folder; it was put back"), {}};
+    return {TrashResult::Failed,
+            QStringLiteral("the trash put it outside a trash folder, at \"%1\" (%2)").arg(absolute, ErrorText(errno)), {}};
+}
+
+} // namespace
+
+TrashOutcome CTrashCan::MoveRepresentable(const QString& path, const TrashRequest& request)
+{
+    QFile file(path);
+    if (!file.moveToTrash())
+        return {TrashResult::Failed, file.errorString(), {}};
+    return VerifyTrashed(file.fileName(), request, QFile::encodeName(path).toStdString());
+}
+
+TrashOutcome CTrashCan::MoveByTemporaryName(const std::string& bytes, const TrashRequest& request)
+{
+    // The trash takes file names as text. A name that is not valid UTF-8 goes in under an ASCII
+    // stand-in name in the same folder, then takes its own bytes back inside the trash.
+    const std::string folder = FolderPart(bytes);
+    if (QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(folder))).toStdString() != folder) {
+        return {TrashResult::Failed,
+                QStringLiteral("the name of its folder is not valid UTF-8, which the trash cannot take"), {}};
+    }
+    std::string standIn;
+    for (int attempt = 0;; ++attempt) {
+        standIn = JoinPath(folder, ".quillon-trash-" + std::to_string(::getpid()) + "-" + std::to_string(++m_nTemporary));
+        if (RenameNoReplace(bytes, standIn))
+            break;
+        if (errno != EEXIST || attempt > 100)
+            return {TrashResult::Failed, ErrorText(errno), {}};
+    }
+    QFile file(QFile::decodeName(QByteArray::fromStdString(standIn)));
+    if (!file.moveToTrash()) {
+        const QString reason = file.errorString();
+        RenameNoReplace(standIn, bytes);
+        return {TrashResult::Failed, reason, {}};
+    }
+    TrashOutcome outcome = VerifyTrashed(file.fileName(), request, bytes);
+    if (outcome.result != TrashResult::Trashed) {
+        struct stat info {};
+        if (::lstat(standIn.c_str(), &info) == 0)
+            RenameNoReplace(standIn, bytes);
+        return outcome;
+    }
+    const std::string trashed = QFile::encodeName(outcome.location).toStdString();
+    outcome.location = ToQString(DecodeNativeName(RestoreNameInTrash(trashed, NamePart(bytes))));
+    return outcome;
+}
