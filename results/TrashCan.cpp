@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -113,32 +114,84 @@ std::string JoinPath(const std::string& folder, const std::string& name)
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    if (in)
+        buffer << in.rdbuf();
+    return buffer.str();
+}
+
+// The information file names the path the trash was given; this Qt writes it unescaped, and a
+// file that went in under a stand-in name must be named by its own path. Rewrites the "Path="
+// value of `info` to name `original`, escaped as the trash wants it, where the value names
+// `given` (absolutely, or relative to its volume; escaped or not). False when it names neither.
+bool RewritePathLine(std::string& info, const std::string& given, const std::string& original)
+{
+    const size_t line = info.find("\nPath=");
+    if (line == std::string::npos)
+        return false;
+    const size_t start = line + 6;
+    const size_t end = std::min(info.find('\n', start), info.size());
+    const std::string value = info.substr(start, end - start);
+    // The offset in `whole` at which `value` names the same path, when it does.
+    auto tailAt = [&value](const std::string& whole) -> size_t {
+        if (whole == value)
+            return 0;
+        if (!value.empty() && whole.size() > value.size() && whole.ends_with(value) &&
+            whole[whole.size() - value.size() - 1] == '/')
+            return whole.size() - value.size();
+        return std::string::npos;
+    };
+    std::string newValue;
+    if (const size_t at = tailAt(given); at != std::string::npos) {
+        newValue = PercentEncoded(original.substr(at));
+    } else if (const size_t encodedAt = tailAt(PercentEncoded(given)); encodedAt != std::string::npos) {
+        newValue = PercentEncoded(original).substr(encodedAt);
+    } else {
+        return false;
+    }
+    info.replace(start, end - start, newValue);
+    return true;
+}
+
+std::string InfoPathOf(const std::string& trashed)
+{
+    return FolderPart(FolderPart(trashed)) + "/info/" + NamePart(trashed) + ".trashinfo";
+}
+
+// Replaces the information file of a trashed file by one whose path is escaped; the old one
+// stays on any failure.
+void EscapeTrashInfo(const std::string& trashed, const std::string& original)
+{
+    const std::string infoPath = InfoPathOf(trashed);
+    std::string info = ReadAll(infoPath);
+    const std::string before = info;
+    if (info.empty() || !RewritePathLine(info, original, original) || info == before)
+        return;
+    const std::string temporary = FolderPart(infoPath) + "/.quillon-info-" + std::to_string(::getpid());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    const bool written = ::write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size());
+    ::close(fd);
+    if (!written || ::rename(temporary.c_str(), infoPath.c_str()) != 0)
+        ::unlink(temporary.c_str());
+}
+
 // A file trashed under a stand-in name takes its own name (bytes) in the trash, and its
 // information file names its original path. On any failure it stays under the stand-in name,
 // in the trash. Returns its location in the trash.
-std::string RestoreNameInTrash(const std::string& trashed, const std::string& name)
+std::string RestoreNameInTrash(const std::string& trashed, const std::string& standInPath, const std::string& original)
 {
     const std::string filesFolder = FolderPart(trashed);
     const std::string trashFolder = FolderPart(filesFolder);
-    const std::string standIn = NamePart(trashed);
-    const std::string oldInfo = trashFolder + "/info/" + standIn + ".trashinfo";
-
-    std::ifstream in(oldInfo, std::ios::binary);
-    if (!in)
+    const std::string oldInfo = InfoPathOf(trashed);
+    const std::string name = NamePart(original);
+    std::string info = ReadAll(oldInfo);
+    if (info.empty() || !RewritePathLine(info, standInPath, original))
         return trashed;
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    std::string info = buffer.str();
-    const size_t pathLine = info.find("\nPath=");
-    if (pathLine == std::string::npos)
-        return trashed;
-    const size_t valueStart = pathLine + 6;
-    const size_t valueEnd = info.find('\n', valueStart);
-    const std::string value = info.substr(valueStart, valueEnd == std::string::npos ? std::string::npos : valueEnd - valueStart);
-    const size_t lastSlash = value.rfind('/');
-    const std::string newValue =
-        (lastSlash == std::string::npos ? std::string() : value.substr(0, lastSlash + 1)) + PercentEncoded(name);
-    info.replace(valueStart, value.size(), newValue);
 
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string candidate = attempt == 0 ? name : name + "-" + std::to_string(attempt);
@@ -160,11 +213,13 @@ std::string RestoreNameInTrash(const std::string& trashed, const std::string& na
         }
         const bool written = ::write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size());
         ::close(fd);
-        if (written)
+        if (written) {
             ::unlink(oldInfo.c_str());
-        else
-            ::unlink(newInfo.c_str());
-        return target;
+            return target;
+        }
+        // Back under the stand-in name, which its information file still describes.
+        ::unlink(newInfo.c_str());
+        return RenameNoReplace(target, trashed) ? trashed : target;
     }
     return trashed;
 }
@@ -249,7 +304,11 @@ TrashOutcome CTrashCan::MoveRepresentable(const QString& path, const TrashReques
     QFile file(path);
     if (!file.moveToTrash())
         return {TrashResult::Failed, file.errorString(), {}};
-    return VerifyTrashed(file.fileName(), request, QFile::encodeName(path).toStdString());
+    const std::string bytes = QFile::encodeName(path).toStdString();
+    TrashOutcome outcome = VerifyTrashed(file.fileName(), request, bytes);
+    if (outcome.result == TrashResult::Trashed)
+        EscapeTrashInfo(QFile::encodeName(outcome.location).toStdString(), bytes);
+    return outcome;
 }
 
 TrashOutcome CTrashCan::MoveByTemporaryName(const std::string& bytes, const TrashRequest& request)
@@ -283,6 +342,6 @@ TrashOutcome CTrashCan::MoveByTemporaryName(const std::string& bytes, const Tras
         return outcome;
     }
     const std::string trashed = QFile::encodeName(outcome.location).toStdString();
-    outcome.location = ToQString(DecodeNativeName(RestoreNameInTrash(trashed, NamePart(bytes))));
+    outcome.location = ToQString(DecodeNativeName(RestoreNameInTrash(trashed, standIn, bytes)));
     return outcome;
 }
