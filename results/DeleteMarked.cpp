@@ -81,6 +81,7 @@ std::vector<TrashOutcome> CDeleteMarked::MoveAll(CTrashCan& trash, const std::fu
 {
     std::vector<TrashOutcome> outcomes;
     outcomes.reserve(m_requests.size());
+    trash.Prepare();   // the data folder may have gone since the last time
     bool stopped = false;
     for (const TrashRequest& request : m_requests) {
         if (!stopped && progress && !progress(static_cast<int>(outcomes.size())))

@@ -228,22 +228,21 @@ std::string RestoreNameInTrash(const std::string& trashed, const std::string& st
 
 bool CTrashCan::Prepare(QString* error)
 {
-    if (!m_bPrepared) {
-        m_bPrepared = true;
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        // Without its data folder, the trash of this Qt version ends in the current folder.
-        if (data.isEmpty() || !QDir().mkpath(data)) {
-            m_prepareError = QStringLiteral("the trash folder cannot be made in \"%1\"").arg(data);
-        } else {
-            const std::string trash = QFile::encodeName(data).toStdString() + "/Trash";
-            for (const std::string& folder : {trash, trash + "/files", trash + "/info"})
-                ::mkdir(folder.c_str(), 0700);
-            m_bUsable = true;
-        }
+    m_bPrepared = true;
+    m_bUsable = false;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    // Without its data folder, the trash of this Qt version ends in the current folder.
+    if (data.isEmpty() || !QDir().mkpath(data)) {
+        m_prepareError = QStringLiteral("the trash folder cannot be made in \"%1\"").arg(data);
+        if (error)
+            *error = m_prepareError;
+        return false;
     }
-    if (!m_bUsable && error)
-        *error = m_prepareError;
-    return m_bUsable;
+    const std::string trash = QFile::encodeName(data).toStdString() + "/Trash";
+    for (const std::string& folder : {trash, trash + "/files", trash + "/info"})
+        ::mkdir(folder.c_str(), 0700);
+    m_bUsable = true;
+    return true;
 }
 
 bool CTrashCan::IsInsideTrash(const QString& path)
@@ -264,9 +263,10 @@ bool CTrashCan::IsInsideTrash(const QString& path)
 
 TrashOutcome CTrashCan::MoveToTrash(const TrashRequest& request)
 {
-    QString error;
-    if (!Prepare(&error))
-        return {TrashResult::Failed, error, {}};
+    if (!m_bPrepared)
+        Prepare();
+    if (!m_bUsable)
+        return {TrashResult::Failed, m_prepareError, {}};
     const std::string bytes = EncodeNativeName(request.path.view());
     TrashOutcome outcome;
     if (!CheckFile(bytes, request, outcome))
@@ -279,9 +279,10 @@ TrashOutcome CTrashCan::MoveToTrash(const TrashRequest& request)
 
 namespace {
 
-// After QFile::moveToTrash reported `where`: the outcome, with a file that landed outside a
-// trash folder put back at `back`.
-TrashOutcome VerifyTrashed(const QString& where, const TrashRequest& request, const std::string& back)
+// After QFile::moveToTrash(given) reported `where`: the outcome, with a file that landed outside
+// a trash folder put back at `back` and the information file written beside it removed.
+TrashOutcome VerifyTrashed(const QString& where, const TrashRequest& request, const std::string& given,
+                           const std::string& back)
 {
     const QString absolute = where.isEmpty() ? QString() : QFileInfo(where).absoluteFilePath();
     const std::string whereBytes = QFile::encodeName(absolute).toStdString();
@@ -291,8 +292,13 @@ TrashOutcome VerifyTrashed(const QString& where, const TrashRequest& request, co
         return {TrashResult::Trashed, {}, absolute};
     if (!there)
         return {TrashResult::Failed, QStringLiteral("the trash did not take it"), {}};
-    if (RenameNoReplace(whereBytes, back))
+    if (RenameNoReplace(whereBytes, back)) {
+        const std::string strayInfo = InfoPathOf(whereBytes);
+        std::string text = ReadAll(strayInfo);
+        if (!text.empty() && RewritePathLine(text, given, given))
+            ::unlink(strayInfo.c_str());
         return {TrashResult::Failed, QStringLiteral("the trash put it outside a trash folder; it was put back"), {}};
+    }
     return {TrashResult::Failed,
             QStringLiteral("the trash put it outside a trash folder, at \"%1\" (%2)").arg(absolute, ErrorText(errno)), {}};
 }
@@ -305,7 +311,7 @@ TrashOutcome CTrashCan::MoveRepresentable(const QString& path, const TrashReques
     if (!file.moveToTrash())
         return {TrashResult::Failed, file.errorString(), {}};
     const std::string bytes = QFile::encodeName(path).toStdString();
-    TrashOutcome outcome = VerifyTrashed(file.fileName(), request, bytes);
+    TrashOutcome outcome = VerifyTrashed(file.fileName(), request, bytes, bytes);
     if (outcome.result == TrashResult::Trashed)
         EscapeTrashInfo(QFile::encodeName(outcome.location).toStdString(), bytes);
     return outcome;
@@ -334,7 +340,7 @@ TrashOutcome CTrashCan::MoveByTemporaryName(const std::string& bytes, const Tras
         RenameNoReplace(standIn, bytes);
         return {TrashResult::Failed, reason, {}};
     }
-    TrashOutcome outcome = VerifyTrashed(file.fileName(), request, bytes);
+    TrashOutcome outcome = VerifyTrashed(file.fileName(), request, standIn, bytes);
     if (outcome.result != TrashResult::Trashed) {
         struct stat info {};
         if (::lstat(standIn.c_str(), &info) == 0)

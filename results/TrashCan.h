@@ -39,11 +39,11 @@ class CTrashCan {
 public:
     // Makes the data folder of the home trash ($XDG_DATA_HOME or ~/.local/share) and the trash's
     // "files" and "info" folders if missing. False with `error` set when the data folder cannot
-    // be made; every later move is refused then.
+    // be made; every move is refused until a later Prepare succeeds.
     bool Prepare(QString* error = nullptr);
 
     // Checks the file against the request and moves it to a trash folder. Prepare runs first if
-    // it has not.
+    // it never has.
     TrashOutcome MoveToTrash(const TrashRequest& request);
 
     // True when `path` is an absolute path directly inside the "files" folder of a trash folder:

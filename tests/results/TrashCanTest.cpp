@@ -181,6 +181,28 @@ TEST_F(TrashCanTest, FileInAFolderWhoseNameIsNotUtf8StaysAndIsReported)
     EXPECT_EQ(ReadFile(path), "x");
 }
 
+TEST_F(TrashCanTest, AMoveThatEndsOutsideATrashFolderIsUndoneAndReported)
+{
+    // The data folder vanishes after it was made: this Qt then moves the file into the current
+    // folder and reports success.
+    const std::string path = m_tree / "f.txt";
+    WriteFile(path, "keep me");
+    CTrashCan trash;
+    ASSERT_TRUE(trash.Prepare());
+    quillon::test::RemoveTree(m_root / "missing");
+    const TrashOutcome outcome = trash.MoveToTrash(Seen(path));
+    EXPECT_EQ(outcome.result, TrashResult::Failed);
+    EXPECT_TRUE(outcome.reason.contains(QStringLiteral("outside a trash folder"))) << outcome.reason.toStdString();
+    EXPECT_EQ(ReadFile(path), "keep me");
+    EXPECT_TRUE(Entries(m_root / "cwd/files").empty());
+    EXPECT_TRUE(Entries(m_root / "cwd/info").empty());
+    quillon::test::RemoveTree(m_root / "cwd/files");
+    quillon::test::RemoveTree(m_root / "cwd/info");
+    // The next run of moves makes the folder again.
+    ASSERT_TRUE(trash.Prepare());
+    EXPECT_EQ(trash.MoveToTrash(Seen(path)).result, TrashResult::Trashed);
+}
+
 TEST_F(TrashCanTest, DataFolderThatCannotBeMadeRefusesEveryMove)
 {
     WriteFile(m_root / "plain-file", "");
