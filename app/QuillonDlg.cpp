@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -17,6 +18,8 @@
 #include "platform/ByteSize.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "results/DeleteMarked.h"
+#include "results/WildCardSelect.h"
 #include "widgets/DataExchange.h"
 #include "widgets/ResourceImages.h"
 #include "widgets/SizeGrip.h"
@@ -68,6 +71,7 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
     : CResizableDialog(IDD_QUILLON_DIALOG, parent),
       m_strFolder(theSettings.m_Folder),
       m_results(m_listResults, g_duplicates),
+      m_selection(m_results),
       m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
 {
     RouteCommands();
@@ -87,6 +91,12 @@ void CQuillonDlg::RouteCommands()
     RouteNotify(IDC_BUTTON_SEARCH, BN_CLICKED, [this](const CNotify&) { OnSearch(); });
     RouteNotify(IDC_BUTTON_STOP, BN_CLICKED, [this](const CNotify&) { OnStop(); });
     RouteNotify(IDC_LIST_RESULTS, LVN_COLUMNCLICK, [this](const CNotify& notify) { OnHeaderClick(notify); });
+    RouteNotify(IDC_LIST_RESULTS, NM_CLICK, [this](const CNotify& notify) { OnResultsClick(notify); });
+    RouteNotify(IDC_BUTTON_SELECT, MBN_PICKED, [this](const CNotify&) { OnSelectMenu(); });
+    RouteNotify(IDC_BUTTON_FOLDERS, MBN_PICKED, [this](const CNotify&) { OnFoldersMenu(); });
+    RouteNotify(IDC_BUTTON_WILDCARDS, BN_CLICKED, [this](const CNotify&) { OnWildcards(); });
+    RouteNotify(IDC_BUTTON_DESELECT, BN_CLICKED, [this](const CNotify&) { OnDeselect(); });
+    RouteNotify(IDC_BUTTON_DELETE, BN_CLICKED, [this](const CNotify&) { OnDeleteMarked(); });
     RouteMessage(WMU_SCANPROGRESS, [this] { OnScanProgress(); });
     RouteMessage(WMU_COMPAREPROGRESS, [this] { OnCompareProgress(); });
     RouteMessage(WMU_SEARCHDONE, [this] { OnSearchDone(); });
@@ -106,6 +116,8 @@ void CQuillonDlg::DoDataExchange(CDataExchange& dx)
     DDX_Control(dx, IDC_CAPTION_FOLDERS, m_captionFolders);
     DDX_Control(dx, IDC_CAPTION_SEARCH, m_captionSearch);
     DDX_Control(dx, IDC_CAPTION_SELECT, m_captionSelect);
+    DDX_Control(dx, IDC_BUTTON_SELECT, m_btnSelect);
+    DDX_Control(dx, IDC_BUTTON_FOLDERS, m_btnFolders);
     DDX_Text(dx, IDC_EDIT_FOLDER, m_strFolder);
     ExchangeSize(dx, IDC_EDIT_SIZE_FROM, m_sizeFromKB);
     ExchangeSize(dx, IDC_EDIT_SIZE_TO, m_sizeToKB);
@@ -118,6 +130,8 @@ bool CQuillonDlg::OnInitDialog()
     setWindowIcon(m_hIcon);
     SetupFoldersList();
     SetupResultsList();
+    m_btnSelect.LoadMenuResource(IDR_MENU_SELECT);
+    m_selection.WatchKeys(m_listResults);
     CreateStatusBar();
     SetupLayout();
     EnableResultCommands();
@@ -290,6 +304,7 @@ void CQuillonDlg::OnSearchDone()
     SetPaneText(4, ElapsedText());
     UpdateData(false);
     FillResults();
+    BuildFoldersMenu();
     SetPaneText(0, QStringLiteral("Done"));
     if (m_nLastPercent != -1)
         ShowPercentInTitle(-1);
@@ -332,6 +347,75 @@ void CQuillonDlg::FillResults()
 void CQuillonDlg::CollectMarkedFiles(std::vector<CPathString>& list, MarkedPathSet& set) const
 {
     m_results.CollectMarkedFiles(list, set);
+}
+
+void CQuillonDlg::OnResultsClick(const CNotify& notify)
+{
+    m_selection.ClickMark(notify.row, notify.column, m_listResults.SubItemHitTest(notify.point).flags);
+}
+
+void CQuillonDlg::OnSelectMenu()
+{
+    m_selection.SelectByTime(m_btnSelect.m_nPicked);
+}
+
+void CQuillonDlg::OnFoldersMenu()
+{
+    const uint32_t picked = m_btnFolders.m_nPicked;
+    QMenu* popup = m_btnFolders.GetPopup();
+    if (picked == 0 || !popup || picked > static_cast<uint32_t>(popup->actions().size()))
+        return;
+    // The menu shows '&' doubled; the folder is the text as it was made.
+    const QString text = popup->actions().at(static_cast<qsizetype>(picked - 1))->text().replace(
+        QStringLiteral("&&"), QStringLiteral("&"));
+    const std::u16string entry = text.toStdU16String();
+    m_selection.SelectFolder(CSelectionCommands::FolderOfMenuText(entry));
+}
+
+void CQuillonDlg::OnWildcards()
+{
+    CWildCardSelect dialog(this);
+    if (dialog.DoModal() == IDOK)
+        m_selection.SelectPattern(dialog.m_strPattern);
+}
+
+void CQuillonDlg::OnDeselect()
+{
+    m_selection.DeselectAll();
+}
+
+void CQuillonDlg::BuildFoldersMenu()
+{
+    const auto entries = CSelectionCommands::FolderMenuEntries(g_folderTally);
+    if (entries.empty())
+        return;
+    auto bar = std::make_unique<QMenu>();
+    QMenu* popup = bar->addMenu(QStringLiteral("xxx"));
+    uint command = 0;
+    for (const CSelectionCommands::FolderEntry& entry : entries) {
+        const QString text = QString::fromStdU16String(CSelectionCommands::FolderMenuText(entry));
+        popup->addAction(QString(text).replace(QStringLiteral("&"), QStringLiteral("&&")))->setData(++command);
+    }
+    m_btnFolders.SetMenu(std::move(bar));
+}
+
+void CQuillonDlg::OnDeleteMarked()
+{
+    std::vector<CPathString> list;
+    MarkedPathSet set;
+    CollectMarkedFiles(list, set);
+    if (list.empty())
+        return;
+    DeleteFiles(list);
+    OnSearch();
+}
+
+bool CQuillonDlg::DeleteFiles(const std::vector<CPathString>& list)
+{
+    if (list.empty())
+        return false;
+    CDeleteMarked(m_results, list, g_fileList).Run(this, m_trash);
+    return true;
 }
 
 void CQuillonDlg::SetPaneText(int pane, const QString& text)

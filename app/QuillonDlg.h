@@ -20,7 +20,10 @@
 #include "app/WindowSink.h"
 #include "engine/StopWatch.h"
 #include "results/ListControlMem.h"
+#include "results/MenuButton.h"
 #include "results/ResultsView.h"
+#include "results/SelectionCommands.h"
+#include "results/TrashCan.h"
 #include "widgets/AnchorLayout.h"
 #include "widgets/ImageList.h"
 #include "widgets/ResizableDialog.h"
@@ -65,12 +68,32 @@ public:
     // The marked paths of the results list, in row order, each once; `set` holds the same.
     void CollectMarkedFiles(std::vector<CPathString>& list, MarkedPathSet& set) const;
 
+    // A click on the results list: toggles the mark of the cell when the click was on its box.
+    void OnResultsClick(const CNotify& notify);
+    // The picks of the "Select" (newer, older) and "Folders" menu buttons.
+    void OnSelectMenu();
+    void OnFoldersMenu();
+    // Asks for a pattern (a new pattern dialog each time) and marks the files it matches.
+    void OnWildcards();
+    // Clears every mark.
+    void OnDeselect();
+    // Gives the Folders button a menu of the folders of the last search, largest count first;
+    // after a search without folders it keeps its menu.
+    void BuildFoldersMenu();
+    // Moves the marked files to the trash after a confirmation, then searches again (also when
+    // the confirmation was declined or moves failed). Nothing happens when nothing is marked.
+    void OnDeleteMarked();
+    // Confirmation, moves and end message for the list; false for an empty list.
+    bool DeleteFiles(const std::vector<CPathString>& list);
+
     // True from OnSearch until the end of the run has been handled.
     bool IsSearching() const { return m_bSearching; }
 
     CListControlMem& ResultsList() { return m_listResults; }
     CResultsView& Results() { return m_results; }
     CListControlMem& FoldersList() { return m_listFolders; }
+    CMenuButton& SelectButton() { return m_btnSelect; }
+    CMenuButton& FoldersButton() { return m_btnFolders; }
     const CAnchorLayout& AnchorLayout() const { return m_layout; }
 
     std::u16string m_strFolder;        // text of the path edit as of the last reading exchange
@@ -120,6 +143,8 @@ private:
     CStaticSeparator m_captionFolders;
     CStaticSeparator m_captionSearch;
     CStaticSeparator m_captionSelect;
+    CMenuButton m_btnSelect;
+    CMenuButton m_btnFolders;
     CAnchorLayout m_layout;
     CResultsView m_results;
     // During a search the panes change with every folder entered; what they say reaches the
@@ -128,6 +153,8 @@ private:
     QTimer m_paneRefresh;
     std::array<QString, 5> m_paneTexts;
     bool m_bPanesChanged = false;
+    CSelectionCommands m_selection;
+    CTrashCan m_trash;
     CWindowSink m_sink;
     bool m_bSearching = false;
     std::optional<int> m_pendingEnd;   // the result of an end asked for during a search

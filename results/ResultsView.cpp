@@ -60,6 +60,8 @@ void CResultsView::CollectMarkedFiles(std::vector<CPathString>& list, MarkedPath
     list.clear();
     set.clear();
     const int count = std::min(RowCount(), static_cast<int>(m_rows.size()));
+    // Room for one mark per row: a long list is collected without rehashing on the way.
+    set.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {
         const CDuplicatePair& pair = m_rows[static_cast<size_t>(row)];
         if (IsMarked(row, kOriginalColumn) && set.insert(pair.originalPath).second)

@@ -1,0 +1,152 @@
+#include "results/DeleteMarked.h"
+
+#include <QMessageBox>
+#include <QProgressDialog>
+
+#include <unordered_map>
+
+#include "results/ResultsView.h"
+
+namespace {
+
+QString ToQString(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr int kListedInMessage = 20;
+
+} // namespace
+
+CDeleteMarked::CDeleteMarked(const CResultsView& view, const std::vector<CPathString>& list,
+                             const std::list<CFileRecord>& files)
+{
+    std::unordered_map<CPathString, size_t, PathHash> index;
+    index.reserve(list.size());
+    m_requests.reserve(list.size());
+    for (const CPathString& path : list) {
+        if (index.emplace(path, m_requests.size()).second)
+            {
+            TrashRequest request;
+            request.path = path;
+            m_requests.push_back(std::move(request));
+        }
+    }
+    for (const CFileRecord& record : files) {
+        const auto found = index.find(record.path);
+        if (found == index.end())
+            continue;
+        TrashRequest& request = m_requests[found->second];
+        request.known = true;
+        request.size = record.size;
+        request.lastWrite = record.lastWrite;
+        request.identity = record.identity;
+    }
+
+    // A group is the rows of one original; it is wholly marked when its original and every
+    // duplicate are.
+    struct Group {
+        bool allMarked = true;
+        int files = 1;
+    };
+    std::unordered_map<CPathString, Group, PathHash> groups;
+    const int rows = view.RowCount();
+    for (int row = 0; row < rows; ++row) {
+        const CDuplicatePair& pair = view.Row(row);
+        Group& group = groups[pair.originalPath];
+        group.allMarked = group.allMarked && index.count(pair.duplicatePath) != 0;
+        ++group.files;
+    }
+    for (const auto& [original, group] : groups) {
+        if (group.allMarked && index.count(original))
+            m_nLastCopies += group.files;
+    }
+}
+
+QString CDeleteMarked::ConfirmationText() const
+{
+    const int count = static_cast<int>(m_requests.size());
+    QString text = count == 1
+        ? QStringLiteral("Are you sure you want to move \"%1\" to the Trash?").arg(ToQString(m_requests.front().path.view()))
+        : QStringLiteral("Are you sure you want to move these %1 items to the Trash?").arg(count);
+    if (m_nLastCopies > 0) {
+        text += QStringLiteral("\n\n%1 of these files would leave no unmarked copy of their content in the results: "
+                               "every file of their group is marked.")
+                    .arg(m_nLastCopies);
+    }
+    return text;
+}
+
+std::vector<TrashOutcome> CDeleteMarked::MoveAll(CTrashCan& trash, const std::function<bool(int)>& progress)
+{
+    std::vector<TrashOutcome> outcomes;
+    outcomes.reserve(m_requests.size());
+    trash.Prepare();   // the data folder may have gone since the last time
+    bool stopped = false;
+    for (const TrashRequest& request : m_requests) {
+        if (!stopped && progress && !progress(static_cast<int>(outcomes.size())))
+            stopped = true;
+        if (stopped)
+            outcomes.push_back({TrashResult::Failed, QStringLiteral("not moved: stopped"), {}});
+        else
+            outcomes.push_back(trash.MoveToTrash(request));
+    }
+    return outcomes;
+}
+
+QString CDeleteMarked::ReportText(const std::vector<TrashOutcome>& outcomes) const
+{
+    QStringList lines;
+    for (size_t i = 0; i < outcomes.size() && i < m_requests.size(); ++i) {
+        if (outcomes[i].result != TrashResult::Trashed)
+            lines << QStringLiteral("%1: %2").arg(ToQString(m_requests[i].path.view()), outcomes[i].reason);
+    }
+    if (lines.isEmpty())
+        return {};
+    return QStringLiteral("%1 of %2 files were not moved to the Trash and are still in place:\n\n%3")
+        .arg(lines.size())
+        .arg(outcomes.size())
+        .arg(lines.join(QLatin1Char('\n')));
+}
+
+bool CDeleteMarked::Run(QWidget* owner, CTrashCan& trash)
+{
+    if (m_requests.empty())
+        return false;
+    const auto answer = QMessageBox::question(owner, QStringLiteral("Quillon"), ConfirmationText(),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes)
+        return false;
+
+    const int count = static_cast<int>(m_requests.size());
+    std::unique_ptr<QProgressDialog> progressDialog;
+    if (count > kProgressThreshold) {
+        progressDialog = std::make_unique<QProgressDialog>(QStringLiteral("Moving files to the Trash..."),
+                                                           QStringLiteral("Stop"), 0, count, owner);
+        progressDialog->setWindowModality(Qt::WindowModal);
+        progressDialog->setMinimumDuration(500);
+    }
+    const std::vector<TrashOutcome> outcomes = MoveAll(trash, [&](int done) {
+        if (!progressDialog)
+            return true;
+        progressDialog->setValue(done);
+        return !progressDialog->wasCanceled();
+    });
+    progressDialog.reset();
+
+    const QString report = ReportText(outcomes);
+    if (!report.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillon"), QString(), QMessageBox::Ok, owner);
+        QStringList lines = report.split(QLatin1Char('\n'));
+        // Long lists keep the message on the screen: the rest is in the details.
+        if (lines.size() > kListedInMessage + 2) {
+            box.setDetailedText(report);
+            const qsizetype more = lines.size() - (kListedInMessage + 2);
+            lines = lines.mid(0, kListedInMessage + 2);
+            lines << QStringLiteral("... and %1 more (see the details)").arg(more);
+        }
+        box.setText(lines.join(QLatin1Char('\n')));
+        box.exec();
+    }
+    return true;
+}
