@@ -91,10 +91,14 @@ void CACEdit::LoadFolderCandidates(const std::u16string& path)
     std::unique_ptr<IDirListing> listing = m_pFileSystem->OpenFolder(folder);
     if (listing)
         m_listWnd.ClearCandidates();
-    // A folder that cannot be listed joins the candidates it had.
-    m_listWnd.AddCandidate(QString::fromStdU16String(folder));
-    if (!listing)
+    // A folder that cannot be listed joins the candidates there are (once: it may be one).
+    const QString self = QString::fromStdU16String(folder);
+    if (!listing) {
+        if (!m_listWnd.HasCandidate(self))
+            m_listWnd.AddCandidate(self);
         return;
+    }
+    m_listWnd.AddCandidate(self);
     DirEntry entry;
     std::u16string candidate;
     while (listing->Next(entry)) {

@@ -68,6 +68,11 @@ void CACListWnd::AddCandidate(const QString& text)
     m_candidateKeys.push_back(FoldAZ(text));
 }
 
+bool CACListWnd::HasCandidate(const QString& text) const
+{
+    return std::find(m_candidates.begin(), m_candidates.end(), text) != m_candidates.end();
+}
+
 void CACListWnd::ClearCandidates()
 {
     m_candidates.clear();
@@ -105,7 +110,6 @@ void CACListWnd::FilterAndShow(const QString& text)
     PlaceScrollBar();
     UpdateScrollRange();
     show();
-    raise();
     update();
 }
 

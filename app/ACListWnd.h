@@ -32,6 +32,7 @@ public:
     void AddCandidate(const QString& text);
     void ClearCandidates();
     int CandidateCount() const { return static_cast<int>(m_candidates.size()); }
+    bool HasCandidate(const QString& text) const;
 
     // Shows the candidates that begin with `text` (a-z folded to A-Z), sorted by code units, under
     // the edit and above every other window; hides the list when the text is empty or nothing
