@@ -66,6 +66,7 @@ void CACListWnd::AddCandidate(const QString& text)
 {
     m_candidates.push_back(text);
     m_candidateKeys.push_back(FoldAZ(text));
+    m_bOrderStale = true;
 }
 
 bool CACListWnd::HasCandidate(const QString& text) const
@@ -77,6 +78,8 @@ void CACListWnd::ClearCandidates()
 {
     m_candidates.clear();
     m_candidateKeys.clear();
+    m_sortedOrder.clear();
+    m_bOrderStale = false;
     m_display.clear();
 }
 
@@ -87,9 +90,19 @@ void CACListWnd::FilterAndShow(const QString& text)
         hide();
         return;
     }
+    // The candidates are sorted once after they change, so every keystroke's matches come out
+    // in display order without sorting them again.
+    if (m_bOrderStale) {
+        m_sortedOrder.resize(m_candidates.size());
+        for (size_t i = 0; i < m_sortedOrder.size(); ++i)
+            m_sortedOrder[i] = i;
+        std::stable_sort(m_sortedOrder.begin(), m_sortedOrder.end(),
+                         [this](size_t a, size_t b) { return m_candidates[a] < m_candidates[b]; });
+        m_bOrderStale = false;
+    }
     const QString key = FoldAZ(text);
     m_display.clear();
-    for (size_t i = 0; i < m_candidates.size(); ++i) {
+    for (size_t i : m_sortedOrder) {
         if (m_candidateKeys[i].startsWith(key))
             m_display.push_back(m_candidates[i]);
     }
@@ -101,7 +114,6 @@ void CACListWnd::FilterAndShow(const QString& text)
     if (count != m_nDisplayCount)
         m_nSelected = -1;
     m_nDisplayCount = count;
-    std::sort(m_display.begin(), m_display.end());
 
     const QSize size = m_rememberedSize.isEmpty()
         ? QSize(m_pEdit->width(), 2 * kBorder + std::min(count, kMaxRows) * m_nItemHeight)

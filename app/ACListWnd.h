@@ -90,6 +90,8 @@ private:
 
     std::vector<QString> m_candidates;
     std::vector<QString> m_candidateKeys;  // the candidates with a-z folded, same order
+    std::vector<size_t> m_sortedOrder;     // candidate indexes by code units of their texts
+    bool m_bOrderStale = false;
     std::vector<QString> m_display;
     QScrollBar m_scrollBar;
     CACEdit* m_pEdit = nullptr;
