@@ -9,8 +9,8 @@
 #include <QStatusBar>
 
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
