@@ -1,6 +1,7 @@
 #include "app/QuillonDlg.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -70,10 +71,15 @@ void ExchangeSize(CDataExchange& dx, int id, uint64_t& kilobytes)
 CQuillonDlg::CQuillonDlg(QWidget* parent)
     : CResizableDialog(IDD_QUILLON_DIALOG, parent),
       m_strFolder(theSettings.m_Folder),
+      m_folders(m_listFolders, theSettings.m_Folders),
+      m_dropTarget(m_listFolders),
       m_results(m_listResults, g_duplicates),
       m_selection(m_results),
       m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
 {
+    m_chooseFolder = [](QWidget* parent, const QString& start) {
+        return QFileDialog::getExistingDirectory(parent, QStringLiteral("Add Folder"), start);
+    };
     RouteCommands();
     m_paneRefresh.setInterval(kPaneRefreshMs);
     connect(&m_paneRefresh, &QTimer::timeout, this, [this] { ShowPaneTexts(); });
@@ -97,6 +103,11 @@ void CQuillonDlg::RouteCommands()
     RouteNotify(IDC_BUTTON_WILDCARDS, BN_CLICKED, [this](const CNotify&) { OnWildcards(); });
     RouteNotify(IDC_BUTTON_DESELECT, BN_CLICKED, [this](const CNotify&) { OnDeselect(); });
     RouteNotify(IDC_BUTTON_DELETE, BN_CLICKED, [this](const CNotify&) { OnDeleteMarked(); });
+    RouteNotify(IDC_BUTTON_ADD, BN_CLICKED, [this](const CNotify&) { OnAddFolder(); });
+    RouteNotify(IDC_BUTTON_BROWSE, BN_CLICKED, [this](const CNotify&) { OnBrowseFolder(); });
+    RouteNotify(IDC_BUTTON_DELETE_FOLDER, BN_CLICKED, [this](const CNotify&) { OnDeleteFolder(); });
+    RouteNotify(IDC_BUTTON_DELETE_ALL, BN_CLICKED, [this](const CNotify&) { OnDeleteAll(); });
+    RouteNotify(IDC_LIST_FOLDERS, LVN_ITEMCHANGED, [this](const CNotify&) { OnFolderSelChanged(); });
     RouteMessage(WMU_SCANPROGRESS, [this] { OnScanProgress(); });
     RouteMessage(WMU_COMPAREPROGRESS, [this] { OnCompareProgress(); });
     RouteMessage(WMU_SEARCHDONE, [this] { OnSearchDone(); });
@@ -112,6 +123,7 @@ void CQuillonDlg::DoDataExchange(CDataExchange& dx)
     CResizableDialog::DoDataExchange(dx);
     DDX_Control(dx, IDC_LIST_RESULTS, m_listResults);
     DDX_Control(dx, IDC_LIST_FOLDERS, m_listFolders);
+    DDX_Control(dx, IDC_EDIT_FOLDER, m_editFolder);
     DDX_Control(dx, IDC_CAPTION_ADD_FOLDER, m_captionAddFolder);
     DDX_Control(dx, IDC_CAPTION_FOLDERS, m_captionFolders);
     DDX_Control(dx, IDC_CAPTION_SEARCH, m_captionSearch);
@@ -136,6 +148,9 @@ bool CQuillonDlg::OnInitDialog()
     SetupLayout();
     EnableResultCommands();
     EnablePlacementMemory(u"Quillon", false);
+    m_editFolder.AttachToControl();
+    m_editFolder.SetCompletionMode(ACEDIT_FILESYSTEM | ACEDIT_ONLY_FOLDERS, u"/");
+    m_dropTarget.Register(this, [this](const std::vector<std::u16string>& names) { OnDropFolders(names); });
     return true;
 }
 
@@ -237,6 +252,46 @@ void CQuillonDlg::FitFolderColumn()
     if (!IsBound(m_listFolders) || m_listFolders.GetColumnCount() == 0)
         return;
     m_listFolders.SetColumnWidth(0, std::max(0, m_listFolders.GetClientRect().width() - 1));
+}
+
+void CQuillonDlg::AddFolder(const std::u16string& path)
+{
+    m_folders.AddFolder(path);
+}
+
+void CQuillonDlg::OnAddFolder()
+{
+    UpdateData(true);
+    AddFolder(m_strFolder);
+}
+
+void CQuillonDlg::OnBrowseFolder()
+{
+    const QString chosen = m_chooseFolder ? m_chooseFolder(this, m_editFolder.text()) : QString();
+    if (!chosen.isEmpty())
+        m_editFolder.setText(chosen);
+}
+
+void CQuillonDlg::OnDeleteFolder()
+{
+    m_folders.DeleteSelected();
+}
+
+void CQuillonDlg::OnDeleteAll()
+{
+    m_folders.DeleteAll();
+    EnableControl(IDC_BUTTON_DELETE_FOLDER, false);
+}
+
+void CQuillonDlg::OnFolderSelChanged()
+{
+    EnableControl(IDC_BUTTON_DELETE_FOLDER, m_folders.HasSelection());
+}
+
+void CQuillonDlg::OnDropFolders(const std::vector<std::u16string>& names)
+{
+    if (!m_bSearching)
+        m_folders.AddDropped(names);
 }
 
 void CQuillonDlg::OnSearch()

@@ -11,11 +11,15 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/ACEdit.h"
+#include "app/FoldersList.h"
+#include "app/MyDropTarget.h"
 #include "app/SearchWorker.h"
 #include "app/WindowSink.h"
 #include "engine/StopWatch.h"
@@ -85,6 +89,20 @@ public:
     void OnDeleteMarked();
     // Confirmation, moves and end message for the list; false for an empty list.
     bool DeleteFiles(const std::vector<CPathString>& list);
+    // The search folders (their logic is CFoldersList): AddFolder adds the path when it names a
+    // folder; "Add" adds the edit's text as read into m_strFolder; "..." puts the folder picked in
+    // the desktop's chooser (started at the edit's path) into the edit; "Delete" removes the
+    // selected folder, "Delete All" every folder; the folder "Delete" follows the selection.
+    void AddFolder(const std::u16string& path);
+    void OnAddFolder();
+    void OnBrowseFolder();
+    void OnDeleteFolder();
+    void OnDeleteAll();
+    void OnFolderSelChanged();
+    // Folders dropped on the folders list, with their exact bytes: each one not listed yet is added.
+    void OnDropFolders(const std::vector<std::u16string>& names);
+    // The chooser "..." opens: given the dialog and the start folder, the picked folder or empty.
+    std::function<QString(QWidget*, const QString&)> m_chooseFolder;
 
     // True from OnSearch until the end of the run has been handled.
     bool IsSearching() const { return m_bSearching; }
@@ -94,6 +112,7 @@ public:
     CListControlMem& FoldersList() { return m_listFolders; }
     CMenuButton& SelectButton() { return m_btnSelect; }
     CMenuButton& FoldersButton() { return m_btnFolders; }
+    CACEdit& FolderEdit() { return m_editFolder; }
     const CAnchorLayout& AnchorLayout() const { return m_layout; }
 
     std::u16string m_strFolder;        // text of the path edit as of the last reading exchange
@@ -137,6 +156,9 @@ private:
     CListControlMem m_listResults;
     CImageList m_imageChecks;
     CListControlMem m_listFolders;
+    CACEdit m_editFolder;
+    CFoldersList m_folders;
+    CMyDropTarget m_dropTarget;
     QStatusBar m_statusBar;
     std::array<QLabel*, 5> m_statusPanes{};
     CStaticSeparator m_captionAddFolder;

@@ -13,11 +13,15 @@ CSysImageList::CSysImageList()
 int CSysImageList::GetIconIndex(const QString& path)
 {
     QFileInfo info(path);
-    QIcon icon = QFileIconProvider().icon(info);
+    QFileIconProvider provider;
+    // A listed folder that is gone (or whose name Qt cannot encode) still shows a folder, so
+    // that its text lines up with the other rows.
+    const bool exists = info.exists();
+    QIcon icon = exists ? provider.icon(info) : provider.icon(QAbstractFileIconProvider::Folder);
     // Icons of the desktop theme have names; the others are told apart by the kind of entry.
-    QString key = !icon.name().isEmpty() ? QStringLiteral("theme:") + icon.name()
-                  : info.isDir()         ? QStringLiteral("folder")
-                                         : QStringLiteral("file:") + info.suffix();
+    QString key = !icon.name().isEmpty()    ? QStringLiteral("theme:") + icon.name()
+                  : !exists || info.isDir() ? QStringLiteral("folder")
+                                            : QStringLiteral("file:") + info.suffix();
     auto found = m_indexByKey.find(key);
     if (found != m_indexByKey.end())
         return found->second;

@@ -1,8 +1,9 @@
 #pragma once
 // The desktop's small icons for files and folders, gathered in one image list that the folders
 // list shows: each distinct icon is added once and keeps its index. The icons come from
-// QFileIconProvider; a path that does not exist gets the provider's icon for a file. Window thread
-// only (icons need the GUI application); the object itself exists before the application starts.
+// QFileIconProvider; a path that does not exist gets the provider's folder icon (the list
+// shows folders, some of which may be gone). Window thread only (icons need the GUI
+// application); the object itself exists before the application starts.
 #include <QString>
 
 #include <map>
