@@ -1,5 +1,6 @@
 #include "app/QuillonDlg.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -17,9 +18,12 @@
 #include "platform/ByteSize.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "widgets/AboutDlg.h"
+#include "widgets/AccessibleMenuButton.h"
 #include "widgets/DataExchange.h"
 #include "widgets/ResourceImages.h"
 #include "widgets/SizeGrip.h"
+#include "widgets/WindowMenu.h"
 
 namespace {
 
@@ -41,6 +45,12 @@ constexpr int kInputs[] = {IDC_EDIT_FOLDER,   IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,
 constexpr int kStatusTemplates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
 
 const QString kTitle = QStringLiteral("Quillon");
+
+// What a screen reader says for controls whose caption is a separate static (or that have none).
+constexpr std::pair<int, const char*> kAccessibleNames[] = {
+    {IDC_EDIT_FOLDER, "Add Folder"},    {IDC_EDIT_SIZE_FROM, "from"},   {IDC_EDIT_SIZE_TO, "to"},
+    {IDC_LIST_FOLDERS, "Folders"},      {IDC_LIST_RESULTS, "Duplicates"}, {IDC_BUTTON_BROWSE, "Browse for a folder"},
+};
 
 QString ResourceText(int id)
 {
@@ -109,6 +119,20 @@ void CQuillonDlg::DoDataExchange(CDataExchange& dx)
 bool CQuillonDlg::OnInitDialog()
 {
     CResizableDialog::OnInitDialog();
+    std::vector<std::pair<QString, int>> windowMenuItems;
+    if (const QString about = ResourceText(IDS_ABOUTBOX); !about.isEmpty())
+        windowMenuItems.emplace_back(about, IDM_ABOUTBOX);
+    new CWindowMenu(*this, std::move(windowMenuItems), [this](int id) { OnSysCommand(id, 0); });
+    for (const auto& [id, name] : kAccessibleNames) {
+        if (QWidget* control = GetDlgItem(id))
+            control->setAccessibleName(QString::fromLatin1(name));
+    }
+    if (auto* model = qobject_cast<CListControlModel*>(m_listResults.model()))
+        model->SetMarkImages(true);   // each mark is its cell's checked state for screen readers
+    for (int id : {IDC_BUTTON_SELECT, IDC_BUTTON_FOLDERS}) {
+        if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id)))
+            MarkAsMenuButton(*button);
+    }
     m_hIcon = LoadIconResource(IDI_QUILLON);
     setWindowIcon(m_hIcon);
     SetupFoldersList();
@@ -366,6 +390,16 @@ void CQuillonDlg::StopAndWaitForSearch()
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     m_worker.WaitUntilEnded();
+}
+
+void CQuillonDlg::OnSysCommand(int id, intptr_t)
+{
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+        return;
+    }
+    CWindowMenu::ExecuteWindowCommand(*this, id);
 }
 
 void CQuillonDlg::OnClose()

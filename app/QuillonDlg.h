@@ -64,6 +64,11 @@ public:
     // The marked paths of the results list, in row order, each once; `set` holds the same.
     void CollectMarkedFiles(std::vector<CPathString>& list, MarkedPathSet& set) const;
 
+    // A command of the window menu: the About item (its id with the low four bits cleared is
+    // IDM_ABOUTBOX) shows a new About box modally; every other command gets the window's default
+    // handling (restore, minimise, maximise, close).
+    void OnSysCommand(int id, intptr_t param);
+
     // True from OnSearch until the end of the run has been handled.
     bool IsSearching() const { return m_bSearching; }
 

@@ -1,0 +1,12 @@
+#pragma once
+// Screen readers learn that a push button drops a menu: a marked button is presented as a menu
+// button (the "push button menu" role, with the has-popup state), named by its text without the
+// access-key ampersand, whose "press" and "show menu" actions click it. Window thread only.
+class QAbstractButton;
+
+// Marks `button` as one that opens a menu when pressed. Mark it before anything asks for its
+// accessible interface (before the window is first shown): Qt keeps an interface once made.
+void MarkAsMenuButton(QAbstractButton& button);
+
+// Whether `button` was marked.
+bool IsMarkedAsMenuButton(const QAbstractButton& button);
