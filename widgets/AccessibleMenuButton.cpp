@@ -65,7 +65,13 @@ void MarkAsMenuButton(QAbstractButton& button)
         return true;
     }();
     (void)factoryInstalled;
+    if (IsMarkedAsMenuButton(button))
+        return;
     button.setProperty(kMenuButtonProperty, true);
+    // An interface made before the mark (Qt makes them on the first state change it reports)
+    // would keep the plain button role: drop it, so the next query builds the menu button's.
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(&button))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 bool IsMarkedAsMenuButton(const QAbstractButton& button)

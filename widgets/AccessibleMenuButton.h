@@ -4,8 +4,8 @@
 // access-key ampersand, whose "press" and "show menu" actions click it. Window thread only.
 class QAbstractButton;
 
-// Marks `button` as one that opens a menu when pressed. Mark it before anything asks for its
-// accessible interface (before the window is first shown): Qt keeps an interface once made.
+// Marks `button` as one that opens a menu when pressed. Mark it before the window is shown:
+// screen readers that already hold the button's old interface keep it.
 void MarkAsMenuButton(QAbstractButton& button);
 
 // Whether `button` was marked.
