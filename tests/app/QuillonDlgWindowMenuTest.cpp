@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "app/QuillonDlg.h"
 #include "app/Settings.h"
@@ -149,6 +150,36 @@ TEST_F(QuillonDlgWindowMenuTest, EveryFocusableControlHasAnAccessibleName)
         EXPECT_EQ(button->role(), QAccessible::ButtonMenu);
         EXPECT_TRUE(button->state().hasPopup);
     }
+}
+
+TEST_F(QuillonDlgWindowMenuTest, TabReachesEveryEnabledControlAndComesBackAround)
+{
+    m_pDialog.reset();
+    theSettings.m_Folders.emplace_back(u"/data/");
+    theSettings.m_Folders.emplace_back(u"/more/");
+    m_pDialog = std::make_unique<CQuillonDlg>();
+    ASSERT_TRUE(Dlg().Create());
+    Dlg().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dlg()));
+    g_duplicates.push_back(CDuplicatePair{u"/data/a", u"/data/b", 10, 0, 0});
+    g_duplicates.push_back(CDuplicatePair{u"/data/c", u"/data/d", 20, 0, 0});
+    Dlg().OnSearchDone();
+    std::set<QWidget*> expected;
+    for (QWidget* control : Dlg().TemplateControls()) {
+        if ((control->focusPolicy() & Qt::TabFocus) && control->isEnabled())
+            expected.insert(control);
+    }
+    QWidget* first = Dlg().GetDlgItem(IDC_EDIT_FOLDER);
+    first->setFocus();
+    std::set<QWidget*> visited{first};
+    for (size_t step = 0; step < 2 * expected.size() && QApplication::focusWidget() != nullptr; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == first)
+            break;
+        visited.insert(QApplication::focusWidget());
+    }
+    EXPECT_EQ(QApplication::focusWidget(), first);
+    EXPECT_EQ(visited, expected);
 }
 
 TEST_F(QuillonDlgWindowMenuTest, MarksAreTheCheckedStateOfTheirCells)
