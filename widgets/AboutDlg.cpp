@@ -1,6 +1,7 @@
 #include "widgets/AboutDlg.h"
 
-#include <QAccessible>
+#include <QLabel>
+#include <QPixmap>
 
 #include <array>
 #include <cstdio>
@@ -87,6 +88,20 @@ bool CAboutDlg::OnInitDialog()
         version->setAccessibleName(QStringLiteral("Version"));
     if (QWidget* buildTime = GetDlgItem(IDC_EDIT_BUILD_TIME))
         buildTime->setAccessibleName(QStringLiteral("Build on"));
+    FitBanner();
     UpdateData(false);
     return true;
+}
+
+void CAboutDlg::FitBanner()
+{
+    for (QWidget* control : TemplateControls()) {
+        auto* picture = qobject_cast<QLabel*>(control);
+        if (!picture || picture->pixmap().isNull())
+            continue;
+        // The banner is drawn wider than the box is at some fonts; shrink it rather than cut it.
+        const QPixmap banner = picture->pixmap();
+        if (banner.width() > picture->width() || banner.height() > picture->height())
+            picture->setPixmap(banner.scaled(picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
 }

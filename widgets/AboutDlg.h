@@ -29,4 +29,8 @@ public:
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     bool OnInitDialog() override;
+
+private:
+    // A banner larger than its picture control is scaled down to fit, keeping its proportions.
+    void FitBanner();
 };

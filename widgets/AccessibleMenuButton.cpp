@@ -22,6 +22,9 @@ public:
             name.remove(QRegularExpression(QStringLiteral("&(?!&)")));
             return name;
         }
+        // Not every bridge passes the role and the has-popup state on; every one passes this.
+        if (t == QAccessible::Description && Button()->accessibleDescription().isEmpty())
+            return QStringLiteral("Opens a menu");
         return QAccessibleWidget::text(t);
     }
 

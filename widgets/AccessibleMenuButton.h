@@ -1,7 +1,8 @@
 #pragma once
 // Screen readers learn that a push button drops a menu: a marked button is presented as a menu
 // button (the "push button menu" role, with the has-popup state), named by its text without the
-// access-key ampersand, whose "press" and "show menu" actions click it. Window thread only.
+// access-key ampersand, described as "Opens a menu", whose "press" and "show menu" actions click
+// it. Window thread only.
 class QAbstractButton;
 
 // Marks `button` as one that opens a menu when pressed. Mark it before the window is shown:

@@ -149,6 +149,7 @@ TEST_F(QuillonDlgWindowMenuTest, EveryFocusableControlHasAnAccessibleName)
         QAccessibleInterface* button = QAccessible::queryAccessibleInterface(Dlg().GetDlgItem(id));
         EXPECT_EQ(button->role(), QAccessible::ButtonMenu);
         EXPECT_TRUE(button->state().hasPopup);
+        EXPECT_EQ(button->text(QAccessible::Description), QStringLiteral("Opens a menu"));
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -56,6 +57,13 @@ TEST(AboutDlg, ControlsSitAtTheTemplatePositionsWithTheirTexts)
                     .hasMatch())
         << built.toStdString();
     EXPECT_TRUE(qobject_cast<QLineEdit*>(about.GetDlgItem(IDC_EDIT_VERSION))->isReadOnly());
+
+    // The whole banner shows, however wide the box is at this font.
+    auto* banner = qobject_cast<QLabel*>(controls[4]);
+    ASSERT_NE(banner, nullptr);
+    EXPECT_LE(banner->pixmap().width(), banner->width());
+    EXPECT_LE(banner->pixmap().height(), banner->height());
+    EXPECT_GE(banner->pixmap().width(), std::min(500, banner->width()) - 1);
 }
 
 TEST(AboutDlg, BuildTimeTakesTheCompilersDateAndTimeWithItsWeekday)
