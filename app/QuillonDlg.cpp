@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 #include "app/Settings.h"
 #include "platform/SizeText.h"
 #include "app/SysImageList.h"
@@ -119,6 +121,20 @@ void CQuillonDlg::DoDataExchange(CDataExchange& dx)
 bool CQuillonDlg::OnInitDialog()
 {
     CResizableDialog::OnInitDialog();
+    SetupWindowMenuAndAccessibility();
+    m_hIcon = LoadIconResource(IDI_QUILLON);
+    setWindowIcon(m_hIcon);
+    SetupFoldersList();
+    SetupResultsList();
+    CreateStatusBar();
+    SetupLayout();
+    EnableResultCommands();
+    EnablePlacementMemory(u"Quillon", false);
+    return true;
+}
+
+void CQuillonDlg::SetupWindowMenuAndAccessibility()
+{
     std::vector<std::pair<QString, int>> windowMenuItems;
     if (const QString about = ResourceText(IDS_ABOUTBOX); !about.isEmpty())
         windowMenuItems.emplace_back(about, IDM_ABOUTBOX);
@@ -133,15 +149,6 @@ bool CQuillonDlg::OnInitDialog()
         if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id)))
             MarkAsMenuButton(*button);
     }
-    m_hIcon = LoadIconResource(IDI_QUILLON);
-    setWindowIcon(m_hIcon);
-    SetupFoldersList();
-    SetupResultsList();
-    CreateStatusBar();
-    SetupLayout();
-    EnableResultCommands();
-    EnablePlacementMemory(u"Quillon", false);
-    return true;
 }
 
 void CQuillonDlg::SetupFoldersList()

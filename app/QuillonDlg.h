@@ -105,6 +105,9 @@ private:
     // Stops a running search and keeps the event loop going until the worker has ended.
     void StopAndWaitForSearch();
 
+    // The window menu (a right click in the free area, the Menu key, Shift+F10) with the About
+    // item, and what screen readers need: names, marks as checked cells, menu buttons as such.
+    void SetupWindowMenuAndAccessibility();
     void SetupFoldersList();
     void SetupResultsList();
     void CreateStatusBar();
