@@ -1,5 +1,6 @@
 #include "app/QuillonDlg.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -9,6 +10,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+
+#include <utility>
 
 #include "app/Settings.h"
 #include "platform/SizeText.h"
@@ -21,9 +24,12 @@
 #include "res/StringTable.h"
 #include "results/DeleteMarked.h"
 #include "results/WildCardSelect.h"
+#include "widgets/AboutDlg.h"
+#include "widgets/AccessibleMenuButton.h"
 #include "widgets/DataExchange.h"
 #include "widgets/ResourceImages.h"
 #include "widgets/SizeGrip.h"
+#include "widgets/WindowMenu.h"
 
 namespace {
 
@@ -48,6 +54,12 @@ constexpr int kPaneRefreshMs = 40;
 constexpr int kStatusTemplates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
 
 const QString kTitle = QStringLiteral("Quillon");
+
+// What a screen reader says for controls whose caption is a separate static (or that have none).
+constexpr std::pair<int, const char*> kAccessibleNames[] = {
+    {IDC_EDIT_FOLDER, "Add Folder"},    {IDC_EDIT_SIZE_FROM, "from"},   {IDC_EDIT_SIZE_TO, "to"},
+    {IDC_LIST_FOLDERS, "Folders"},      {IDC_LIST_RESULTS, "Duplicates"}, {IDC_BUTTON_BROWSE, "Browse for a folder"},
+};
 
 QString ResourceText(int id)
 {
@@ -138,6 +150,7 @@ void CQuillonDlg::DoDataExchange(CDataExchange& dx)
 bool CQuillonDlg::OnInitDialog()
 {
     CResizableDialog::OnInitDialog();
+    SetupWindowMenuAndAccessibility();
     m_hIcon = LoadIconResource(IDI_QUILLON);
     setWindowIcon(m_hIcon);
     SetupFoldersList();
@@ -152,6 +165,24 @@ bool CQuillonDlg::OnInitDialog()
     m_editFolder.SetCompletionMode(ACEDIT_FILESYSTEM | ACEDIT_ONLY_FOLDERS, u"/");
     m_dropTarget.Register(this, [this](const std::vector<std::u16string>& names) { OnDropFolders(names); });
     return true;
+}
+
+void CQuillonDlg::SetupWindowMenuAndAccessibility()
+{
+    std::vector<std::pair<QString, int>> windowMenuItems;
+    if (const QString about = ResourceText(IDS_ABOUTBOX); !about.isEmpty())
+        windowMenuItems.emplace_back(about, IDM_ABOUTBOX);
+    new CWindowMenu(*this, std::move(windowMenuItems), [this](int id) { OnSysCommand(id, 0); });
+    for (const auto& [id, name] : kAccessibleNames) {
+        if (QWidget* control = GetDlgItem(id))
+            control->setAccessibleName(QString::fromLatin1(name));
+    }
+    if (auto* model = qobject_cast<CListControlModel*>(m_listResults.model()))
+        model->SetMarkImages(true);   // each mark is its cell's checked state for screen readers
+    for (int id : {IDC_BUTTON_SELECT, IDC_BUTTON_FOLDERS}) {
+        if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id)))
+            MarkAsMenuButton(*button);
+    }
 }
 
 void CQuillonDlg::SetupFoldersList()
@@ -527,6 +558,16 @@ void CQuillonDlg::StopAndWaitForSearch()
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     m_worker.WaitUntilEnded();
+}
+
+void CQuillonDlg::OnSysCommand(int id, intptr_t)
+{
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+        return;
+    }
+    CWindowMenu::ExecuteWindowCommand(*this, id);
 }
 
 void CQuillonDlg::OnClose()

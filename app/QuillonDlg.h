@@ -103,6 +103,10 @@ public:
     void OnDropFolders(const std::vector<std::u16string>& names);
     // The chooser "..." opens: given the dialog and the start folder, the picked folder or empty.
     std::function<QString(QWidget*, const QString&)> m_chooseFolder;
+    // A command of the window menu: the About item (its id with the low four bits cleared is
+    // IDM_ABOUTBOX) shows a new About box modally; every other command gets the window's default
+    // handling (restore, minimise, maximise, close).
+    void OnSysCommand(int id, intptr_t param);
 
     // True from OnSearch until the end of the run has been handled.
     bool IsSearching() const { return m_bSearching; }
@@ -144,6 +148,9 @@ private:
     // Stops a running search and keeps the event loop going until the worker has ended.
     void StopAndWaitForSearch();
 
+    // The window menu (a right click in the free area, the Menu key, Shift+F10) with the About
+    // item, and what screen readers need: names, marks as checked cells, menu buttons as such.
+    void SetupWindowMenuAndAccessibility();
     void SetupFoldersList();
     void SetupResultsList();
     void CreateStatusBar();

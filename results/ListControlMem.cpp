@@ -50,6 +50,8 @@ CListControlMem::CListControlMem(QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab leaves the list for the next control; arrows move within it (Tab would trap the focus).
+    setTabKeyNavigation(false);
     setWordWrap(false);
     setTextElideMode(Qt::ElideRight);
     setShowGrid(false);

@@ -92,7 +92,7 @@ bool CListControlModel::SetCellImage(int row, int column, int image)
         return false;
     cell->image = image;
     QModelIndex changed = index(row, column);
-    emit dataChanged(changed, changed, {Qt::DecorationRole});
+    emit dataChanged(changed, changed, {Qt::DecorationRole, Qt::CheckStateRole});
     return true;
 }
 
@@ -128,6 +128,10 @@ QVariant CListControlModel::data(const QModelIndex& index, int role) const
         return m_pImages->Icon(cell->image);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns[static_cast<size_t>(index.column())].alignment | Qt::AlignVCenter);
+    case Qt::CheckStateRole:
+        if (std::optional<Qt::CheckState> mark = MarkOf(index))
+            return static_cast<int>(*mark);
+        return QVariant();
     default:
         return QVariant();
     }
@@ -147,5 +151,44 @@ QVariant CListControlModel::headerData(int section, Qt::Orientation orientation,
 
 Qt::ItemFlags CListControlModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? (Qt::ItemIsEnabled | Qt::ItemIsSelectable) : Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (MarkOf(index))
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+void CListControlModel::SetMarkImages(bool marks)
+{
+    if (marks == m_bMarkImages)
+        return;
+    m_bMarkImages = marks;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::CheckStateRole});
+}
+
+std::optional<Qt::CheckState> CListControlModel::MarkOf(const QModelIndex& index) const
+{
+    const Cell* cell = m_bMarkImages ? GetCell(index.row(), index.column()) : nullptr;
+    if (!cell || (index.column() > 0 && !m_bSubItemImages) || (cell->image != 0 && cell->image != 1))
+        return std::nullopt;
+    return cell->image == 1 ? Qt::Checked : Qt::Unchecked;
+}
+
+bool CListControlModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || !MarkOf(index))
+        return false;
+    const bool marked = value.toInt() == Qt::Checked;
+    Cell* cell = MutableCell(index.row(), index.column());
+    cell->image = marked ? 1 : 0;
+    emit dataChanged(index, index, {Qt::DecorationRole, Qt::CheckStateRole});
+    return true;
+}
+
+void CListControlModel::multiData(const QModelIndex& index, QModelRoleDataSpan roleDataSpan) const
+{
+    for (QModelRoleData& roleData : roleDataSpan)
+        roleData.setData(roleData.role() == Qt::CheckStateRole ? QVariant() : data(index, roleData.role()));
 }

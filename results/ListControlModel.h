@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class CImageList;
@@ -38,11 +39,22 @@ public:
     // Images are taken from this list; images of columns other than 0 only with `subItemImages`.
     void SetImageList(const CImageList* images, bool subItemImages);
 
+    // With `marks` on, a cell whose image is 0 (unmarked) or 1 (marked) is a checkable cell whose
+    // check state is its mark: screen readers and test robots read it as the cell's checked state,
+    // and setting the check state (Space on the current cell) sets the image. The check box
+    // itself is never drawn: the image is the mark on screen.
+    void SetMarkImages(bool marks);
+    bool HasMarkImages() const { return m_bMarkImages; }
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    // What the view's delegate asks for when it draws a cell: everything data() gives except
+    // the check state, so that no check box is drawn beside the mark image.
+    void multiData(const QModelIndex& index, QModelRoleDataSpan roleDataSpan) const override;
 
 private:
     struct Column {
@@ -51,9 +63,12 @@ private:
     };
 
     Cell* MutableCell(int row, int column);
+    // The cell's mark as a check state, or nothing when the cell carries no mark.
+    std::optional<Qt::CheckState> MarkOf(const QModelIndex& index) const;
 
     std::vector<Column> m_columns;
     std::vector<std::vector<Cell>> m_rows;
     const CImageList* m_pImages = nullptr;
     bool m_bSubItemImages = false;
+    bool m_bMarkImages = false;
 };

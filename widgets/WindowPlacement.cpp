@@ -1,9 +1,13 @@
 #include "widgets/WindowPlacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <vector>
 
 #include "platform/Utf16Text.h"
 
@@ -62,7 +66,10 @@ CWindowPlacement CWindowPlacement::Get(const QWidget& window)
 
 void CWindowPlacement::Apply(QWidget& window) const
 {
-    window.setGeometry(QRect(left, top, right - left, bottom - top));
+    std::vector<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.push_back(screen->availableGeometry());
+    window.setGeometry(KeepOnScreens(QRect(left, top, right - left, bottom - top), screens));
     const bool maximized = showCmd == SW_SHOWMAXIMIZED
                            || (showCmd == SW_SHOWMINIMIZED && (flags & WPF_RESTORETOMAXIMIZED));
     Qt::WindowStates state = window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
@@ -100,4 +107,46 @@ std::optional<CWindowPlacement> CWindowPlacement::FromText(std::u16string_view t
     placement.minX = values[6];
     placement.minY = values[7];
     return placement;
+}
+
+namespace {
+
+// Squared distance between two rectangles, 0 when they overlap.
+long long DistanceSquared(const QRect& a, const QRect& b)
+{
+    const long long dx = std::max({0LL, static_cast<long long>(b.left()) - a.right(),
+                                   static_cast<long long>(a.left()) - b.right()});
+    const long long dy = std::max({0LL, static_cast<long long>(b.top()) - a.bottom(),
+                                   static_cast<long long>(a.top()) - b.bottom()});
+    return dx * dx + dy * dy;
+}
+
+// `start` moved as little as possible so that `length` pixels from it fit in [low, low + room).
+int ClampInto(int start, int length, int low, int room)
+{
+    return std::clamp(start, low, low + std::max(0, room - length));
+}
+
+} // namespace
+
+QRect CWindowPlacement::KeepOnScreens(const QRect& normal, std::span<const QRect> screens)
+{
+    if (screens.empty() || normal.isEmpty())
+        return normal;
+    const int needWidth = std::min(normal.width(), kMinVisible);
+    const int needHeight = std::min(normal.height(), kMinVisible);
+    for (const QRect& screen : screens) {
+        const QRect shown = screen.intersected(normal);
+        if (shown.width() >= needWidth && shown.height() >= needHeight)
+            return normal;
+    }
+    const QRect* nearest = &screens.front();
+    for (const QRect& screen : screens) {
+        if (DistanceSquared(normal, screen) < DistanceSquared(normal, *nearest))
+            nearest = &screen;
+    }
+    const int width = std::min(normal.width(), nearest->width());
+    const int height = std::min(normal.height(), nearest->height());
+    return QRect(ClampInto(normal.left(), width, nearest->left(), nearest->width()),
+                 ClampInto(normal.top(), height, nearest->top(), nearest->height()), width, height);
 }

@@ -10,6 +10,7 @@
 #include <QRect>
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,9 +31,18 @@ public:
     // The window's current placement.
     static CWindowPlacement Get(const QWidget& window);
 
+    // Where a window with the normal rectangle `normal` can be reached on `screens` (their
+    // available areas). A rectangle that shows a patch of at least kMinVisible pixels square (or
+    // all of itself, when smaller) on some screen is returned as it is. One that does not (its
+    // monitor was unplugged, or it was moved away) is moved onto the nearest screen, keeping its
+    // size where that fits the screen and shrunk to the screen otherwise. No screens: unchanged.
+    static constexpr int kMinVisible = 48;
+    static QRect KeepOnScreens(const QRect& normal, std::span<const QRect> screens);
+
     // Gives the window the normal rectangle and state. A maximised state (or a minimised one that
     // restores to maximised) maximises the window; every other state shows it normally, so a
-    // window closed while minimised opens where the user can see it.
+    // window closed while minimised opens where the user can see it. A rectangle that lies off
+    // every screen of today is moved onto the nearest one (KeepOnScreens).
     void Apply(QWidget& window) const;
 
     // The eight numbers separated by commas.
