@@ -285,7 +285,8 @@ private:
             size_t lineEnd = group.find(u'\n', lineStart);
             if (lineEnd == group.npos)
                 lineEnd = group.size();
-            KeepText(group.substr(lineStart, lineEnd - lineStart), true);
+            const std::u16string_view part = group.substr(lineStart, lineEnd - lineStart);
+            KeepText(part, !Trim(part).empty());  // a blank line is never damage
             lineStart = lineEnd + 1;
         }
         return end;

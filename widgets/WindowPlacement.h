@@ -30,10 +30,17 @@ public:
     // The window's current placement.
     static CWindowPlacement Get(const QWidget& window);
 
-    // Gives the window the normal rectangle and state. A maximised state (or a minimised one that
-    // restores to maximised) maximises the window; every other state shows it normally, so a
-    // window closed while minimised opens where the user can see it.
+    // Gives the window the normal rectangle, clamped to the screens (ClampedRect of the virtual
+    // desktop), and state. A maximised state (or a minimised one that restores to maximised)
+    // maximises the window; every other state shows it normally, so a window closed while
+    // minimised opens where the user can see it.
     void Apply(QWidget& window) const;
+
+    // The normal rectangle as the screens can show it, for any stored numbers: width and height
+    // between 1 and the desktop's, and a position from just off the desktop's left (top) edge
+    // to just off its right (bottom) edge. A window that lies off the screens is not moved onto
+    // them. An empty desktop stands for one of 32767 pixels square at the origin.
+    QRect ClampedRect(const QRect& desktop) const;
 
     // The eight numbers separated by commas.
     std::u16string ToText() const;
