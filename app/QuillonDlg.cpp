@@ -77,6 +77,8 @@ bool CQuillonDlg::OnInitDialog()
     SetupFoldersList();
     SetupResultsList();
     CreateStatusBar();
+    // A damaged settings file is mentioned once, in the first pane.
+    m_statusPanes[0]->setText(QString::fromStdU16String(theSettings.StoreNotice()));
     SetupLayout();
     EnableResultCommands();
     EnablePlacementMemory(u"Quillon", false);

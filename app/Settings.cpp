@@ -82,8 +82,10 @@ long CSettings::LoadFolders(HKEY key, bool damaged)
         if (RegOpenKeyEx(folders, EntryName(i), KEY_READ, &entry) != ERROR_SUCCESS)
             break;
         CStrOptions folder;
-        folder.Exchange(entry, false, false);  // an unreadable path loads as an empty one
-        m_Folders.push_back(std::move(folder));
+        // An unreadable path loads as an empty one; from a damaged store it is left out.
+        const bool read = folder.Exchange(entry, false, false) == ERROR_SUCCESS;
+        if (read || !damaged)
+            m_Folders.push_back(std::move(folder));
         RegCloseKey(entry);
     }
     RegCloseKey(folders);

@@ -26,8 +26,8 @@ public:
     // be read), then OnAfterLoad; returns the result of reading "m_Folder". Defaults: empty
     // path; the folders are left as they are; no hook.
     // The folders load entries 0 to Count - 1 and stop at the first missing one. From a store
-    // whose reading skipped something, every entry that could be read loads instead, in index
-    // order: those below Count, or all of them when Count itself was lost.
+    // whose reading skipped something, every entry whose path could be read loads instead, in
+    // index order: those below Count, or all of them when Count itself was lost.
     long Exchange(HKEY key, bool save, bool useDefaults) override;
 
     std::vector<CStrOptions> m_Folders;
