@@ -292,48 +292,63 @@ TEST_F(RegStore, ACrashBetweenWritingTheTemporaryFileAndTheRenameLeavesThePrevio
     RegCloseKey(key);
 }
 
-TEST_F(RegStore, TwoProcessesWritingDifferentKeysAtTheSameTimeBothKeepTheirKeys)
+TEST_F(RegStore, TwoProcessesWritingOrSavingBatchesAtTheSameTimeBothKeepEveryKey)
 {
-    constexpr int kWrites = 40;
-    int start[2];
-    ASSERT_EQ(pipe(start), 0);
-    std::vector<pid_t> children;
-    for (int writer = 0; writer < 2; ++writer) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(start[1]);
-            char go;
-            while (read(start[0], &go, 1) < 0) {
-            }  // returns 0 when the parent lets every writer go at once
-            CRegStore store(path);
-            int failures = 0;
-            for (uint32_t i = 0; i < kWrites; ++i) {
-                HKEY key = nullptr;
-                const std::u16string name = u"Writer" + Utf16(std::to_string(writer)) + u"\\" + Utf16(std::to_string(i));
-                failures += RegCreateKeyEx(store.Root(), name, KEY_WRITE, &key) != ERROR_SUCCESS;
-                failures += RegSetValueEx(key, u"n", REG_DWORD, &i, sizeof i) != ERROR_SUCCESS;
-                RegCloseKey(key);
+    constexpr uint32_t kWrites = 40;
+    for (const bool batched : {false, true}) {
+        SCOPED_TRACE(batched ? "batches" : "single calls");
+        quillon::test::RemoveTree(dir / "velvane");
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        std::vector<pid_t> children;
+        for (int writer = 0; writer < 2; ++writer) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(start[1]);
+                char go;
+                while (read(start[0], &go, 1) < 0) {
+                }  // returns 0 when the parent lets every writer go at once
+                CRegStore store(path);
+                int failures = 0;
+                for (uint32_t i = 0; i < kWrites; ++i) {
+                    // A save: a new key and two values, in one change of the file or in three.
+                    auto save = [&] {
+                        HKEY key = nullptr;
+                        const std::u16string name =
+                            u"Writer" + Utf16(std::to_string(writer)) + u"\\" + Utf16(std::to_string(i));
+                        long result = RegCreateKeyEx(store.Root(), name, KEY_WRITE, &key);
+                        if (result == ERROR_SUCCESS)
+                            result = RegSetValueEx(key, u"n", REG_DWORD, &i, sizeof i);
+                        if (result == ERROR_SUCCESS)
+                            result = SetText(key, u"m_Folder", u"/folder/");
+                        RegCloseKey(key);
+                        return result;
+                    };
+                    failures += (batched ? store.Batch(save) : save()) != ERROR_SUCCESS;
+                }
+                _exit(failures == 0 ? 0 : 1);
             }
-            _exit(failures == 0 ? 0 : 1);
+            children.push_back(child);
         }
-        children.push_back(child);
-    }
-    close(start[0]);
-    close(start[1]);
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    const CRegTree tree = CRegText::Parse(ReadFile(path));
-    for (int writer = 0; writer < 2; ++writer) {
-        for (uint32_t i = 0; i < kWrites; ++i) {
-            const CRegTree::Key* key = tree.Find({u"Writer" + Utf16(std::to_string(writer)), Utf16(std::to_string(i))});
-            ASSERT_NE(key, nullptr) << "writer " << writer << " lost key " << i;
-            const CRegTree::Value* value = key->FindValue(u"n");
-            ASSERT_NE(value, nullptr) << "writer " << writer << " lost value " << i;
-            EXPECT_EQ(value->data, std::string(reinterpret_cast<const char*>(&i), 4));
+        close(start[0]);
+        close(start[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const CRegTree tree = CRegText::Parse(ReadFile(path));
+        for (int writer = 0; writer < 2; ++writer) {
+            for (uint32_t i = 0; i < kWrites; ++i) {
+                const CRegTree::Key* key =
+                    tree.Find({u"Writer" + Utf16(std::to_string(writer)), Utf16(std::to_string(i))});
+                ASSERT_NE(key, nullptr) << "writer " << writer << " lost key " << i;
+                const CRegTree::Value* value = key->FindValue(u"n");
+                ASSERT_NE(value, nullptr) << "writer " << writer << " lost value " << i;
+                EXPECT_EQ(value->data, std::string(reinterpret_cast<const char*>(&i), 4));
+                EXPECT_NE(key->FindValue(u"m_Folder"), nullptr);
+            }
         }
     }
 }
