@@ -122,6 +122,8 @@ bool CRegStore::NeedsCopy(const CStoreFile& file, const CRegText::Damage& damage
 long CRegStore::Finish(const CStoreFile& file, const std::string& current, const CRegText::Damage& damage,
                        const CRegTree& tree, std::string& replacement, bool& write)
 {
+    if (file.IsReadOnly())
+        return ERROR_ACCESS_DENIED;  // not written, so nothing to keep a copy of
     if (NeedsCopy(file, damage)) {
         if (long error = file.KeepCopy(current))
             return error;  // never replace what no copy holds

@@ -222,8 +222,6 @@ long CStoreFile::Apply(const Change& change) const
         return error;
 
     const std::string target = ReplacedFile(m_path);
-    if (IsReadOnlyFile(target))
-        return ERROR_ACCESS_DENIED;  // its owner asked for it not to change
     std::string current;
     Stamp stamp;
     // Never replace what could not be read: that would lose it.
@@ -233,7 +231,11 @@ long CStoreFile::Apply(const Change& change) const
     bool write = false;
     if (long error = change(current, replacement, write))
         return error;
-    return write ? WriteReplacement(target, replacement) : ERROR_SUCCESS;
+    if (!write)
+        return ERROR_SUCCESS;
+    if (IsReadOnlyFile(target))
+        return ERROR_ACCESS_DENIED;  // its owner asked for it not to change
+    return WriteReplacement(target, replacement);
 }
 
 long CStoreFile::WriteReplacement(const std::string& target, std::string_view bytes) const

@@ -54,7 +54,7 @@ public:
 
     // Applies a change as described above, creating the file's folder (mode 0700) when it is
     // missing. Returns 0 or the registry-style error code of what failed (ERROR_ACCESS_DENIED,
-    // also for a read-only file, before the change is asked for; ERROR_DISK_FULL,
+    // also when the change would write a read-only file; ERROR_DISK_FULL,
     // ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION when the lock stayed taken for about ten seconds),
     // or the caller's error. The file is unchanged after any failure.
     long Apply(const Change& change) const;
