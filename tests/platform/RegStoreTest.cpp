@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -351,6 +353,38 @@ TEST_F(RegStore, TwoProcessesWritingOrSavingBatchesAtTheSameTimeBothKeepEveryKey
             }
         }
     }
+}
+
+TEST_F(RegStore, ABatchOnOneThreadNeitherTakesInNorLosesAnotherThreadsWrites)
+{
+    CRegStore store(path);
+    RegCloseKey(Create(store.Root(), u"Other"));
+    std::atomic<int> otherFailures{0};
+    std::thread other;
+    const long result = store.Batch([&] {
+        HKEY key = Create(store.Root(), u"Batch");
+        // Another thread writes while the batch holds the file: its change waits for the lock.
+        other = std::thread([&] {
+            HKEY mine = nullptr;
+            otherFailures += RegOpenKeyEx(store.Root(), u"Other", KEY_WRITE | KEY_READ, &mine) != ERROR_SUCCESS;
+            otherFailures += SetText(mine, u"v", u"theirs") != ERROR_SUCCESS;
+            RegCloseKey(mine);
+        });
+        for (uint32_t i = 0; i < 50; ++i)
+            EXPECT_EQ(RegSetValueEx(key, u"n" + Utf16(std::to_string(i)), REG_DWORD, &i, sizeof i), ERROR_SUCCESS);
+        uint32_t read = 0, size = sizeof read;  // the batch reads what it wrote
+        EXPECT_EQ(RegQueryValueEx(key, u"n49", nullptr, &read, &size), ERROR_SUCCESS);
+        EXPECT_EQ(read, 49u);
+        RegCloseKey(key);
+        return ERROR_SUCCESS;
+    });
+    other.join();
+    EXPECT_EQ(result, ERROR_SUCCESS);
+    EXPECT_EQ(otherFailures, 0);
+    const CRegTree tree = CRegText::Parse(ReadFile(path));
+    ASSERT_NE(tree.Find({u"Batch"}), nullptr);
+    EXPECT_EQ(tree.Find({u"Batch"})->Values().size(), 50u);
+    ASSERT_NE(tree.Find({u"Other"})->FindValue(u"v"), nullptr);
 }
 
 TEST(RegStoreLocation, TheCurrentUsersStoreFollowsXdgConfigHomeThenHome)
