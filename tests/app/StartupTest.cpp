@@ -248,8 +248,9 @@ TEST_F(StartupTest, EachDamagedStoreOpensWithWhatParsedAndItsBytesAreKeptBeforeT
         CRegText::Damage damage;
         const CRegTree tree = CRegText::Parse(quillon::test::ReadFile(StorePath()), &damage);
         EXPECT_FALSE(damage.notUtf8 || damage.noHeader || damage.dropped);
-        if (c.holdsOtherKey)
+        if (c.holdsOtherKey) {
             EXPECT_NE(tree.Find({u"Software", u"Other Program"}), nullptr) << "another program's key was lost";
+        }
 
         // The next start shows the same and says nothing more; no second copy is made.
         const Seen second = Start(u"/usr/bin/quillon");
