@@ -158,6 +158,8 @@ bool CQuillonDlg::OnInitDialog()
     m_btnSelect.LoadMenuResource(IDR_MENU_SELECT);
     m_selection.WatchKeys(m_listResults);
     CreateStatusBar();
+    // A damaged settings file is mentioned once, in the first pane.
+    m_statusPanes[0]->setText(QString::fromStdU16String(theSettings.StoreNotice()));
     SetupLayout();
     EnableResultCommands();
     EnablePlacementMemory(u"Quillon", false);

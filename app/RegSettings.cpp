@@ -3,6 +3,8 @@
 #include <array>
 #include <vector>
 
+#include "platform/RegKey.h"
+#include "platform/RegStore.h"
 #include "platform/Utf16Text.h"
 
 namespace {
@@ -73,13 +75,28 @@ long CRegSettings::Load()
 
 long CRegSettings::Save()
 {
-    HKEY key = nullptr;
-    const long created = RegCreateKeyEx(m_root, m_keyPath, KEY_WRITE, &key);
-    if (created != ERROR_SUCCESS)
-        return created;
-    const long result = Exchange(key, true, false);
-    RegCloseKey(key);
-    return result;
+    if (!m_root)
+        return ERROR_INVALID_HANDLE;
+    // Every write of the save goes into one rewrite of the store.
+    return m_root->Store().Batch([this] {
+        HKEY key = nullptr;
+        const long created = RegCreateKeyEx(m_root, m_keyPath, KEY_WRITE, &key);
+        if (created != ERROR_SUCCESS)
+            return created;
+        const long result = Exchange(key, true, false);
+        RegCloseKey(key);
+        return result;
+    });
+}
+
+bool CRegSettings::StoreIsDamaged() const
+{
+    return m_root && m_root->Store().Damage().Any();
+}
+
+std::u16string CRegSettings::StoreNotice() const
+{
+    return m_root ? m_root->Store().DamageNotice() : std::u16string();
 }
 
 long CRegSettings::WriteString(HKEY key, std::u16string_view name, const std::u16string& text)

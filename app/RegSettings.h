@@ -32,8 +32,16 @@ public:
     // otherwise loads the defaults. Returns Exchange's result or the open error.
     long Load();
     // Saves to the key path under the root, creating it when missing; nothing is saved when it
-    // cannot be created. Returns Exchange's result or the create error.
+    // cannot be created. All of it is one change of the store's file (one rewrite). Returns
+    // Exchange's result, the create error, or the store's error (then nothing was saved).
     long Save();
+
+    // Whether reading the root's store skipped anything (see CRegText::Damage); false without
+    // a root.
+    bool StoreIsDamaged() const;
+    // The line to show the person about a damaged store, empty when there is nothing to say
+    // (see CRegStore::DamageNotice).
+    std::u16string StoreNotice() const;
 
     const std::u16string& KeyPath() const { return m_keyPath; }
     HKEY Root() const { return m_root; }

@@ -1,5 +1,8 @@
 #include "app/Settings.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/Utf16Text.h"
 
 CSettings theSettings(HKEY_CURRENT_USER, u"Software\\Velvane\\Quillon 1.0\\Settings");
@@ -26,7 +29,7 @@ long CSettings::Exchange(HKEY key, bool save, bool useDefaults)
         m_Folder.clear();
         return ERROR_SUCCESS;
     }
-    LoadFolders(key);  // the folders load as far as they can; its result is not used
+    LoadFolders(key, StoreIsDamaged());  // as far as they can; its result is not used
     const long result = ReadString(key, u"m_Folder", m_Folder);
     if (result != ERROR_SUCCESS)
         m_Folder.clear();
@@ -56,7 +59,7 @@ long CSettings::SaveFolders(HKEY key)
     return result;
 }
 
-long CSettings::LoadFolders(HKEY key)
+long CSettings::LoadFolders(HKEY key, bool damaged)
 {
     m_Folders.clear();
     HKEY folders = nullptr;
@@ -64,17 +67,48 @@ long CSettings::LoadFolders(HKEY key)
         return error;
     uint32_t count = 0;
     uint32_t size = sizeof count;
-    if (RegQueryValueEx(folders, u"Count", nullptr, &count, &size) != ERROR_SUCCESS)
+    const bool counted = RegQueryValueEx(folders, u"Count", nullptr, &count, &size) == ERROR_SUCCESS;
+    if (!counted)
         count = 0;
-    for (uint32_t i = 0; i < count; ++i) {
+    std::vector<uint32_t> indices;
+    if (damaged) {
+        indices = EntryIndices(folders, counted ? count : UINT32_MAX);
+    } else {
+        for (uint32_t i = 0; i < count; ++i)
+            indices.push_back(i);
+    }
+    for (uint32_t i : indices) {
         HKEY entry = nullptr;
         if (RegOpenKeyEx(folders, EntryName(i), KEY_READ, &entry) != ERROR_SUCCESS)
             break;
         CStrOptions folder;
-        folder.Exchange(entry, false, false);  // an unreadable path loads as an empty one
-        m_Folders.push_back(std::move(folder));
+        // An unreadable path loads as an empty one; from a damaged store it is left out.
+        const bool read = folder.Exchange(entry, false, false) == ERROR_SUCCESS;
+        if (read || !damaged)
+            m_Folders.push_back(std::move(folder));
         RegCloseKey(entry);
     }
     RegCloseKey(folders);
     return ERROR_SUCCESS;
+}
+
+std::vector<uint32_t> CSettings::EntryIndices(HKEY folders, uint32_t limit)
+{
+    std::vector<uint32_t> indices;
+    std::u16string name;
+    for (uint32_t i = 0; RegEnumKeyEx(folders, i, name) == ERROR_SUCCESS; ++i) {
+        // Only names EntryName makes: decimal digits without leading zeros.
+        if (name.empty() || name.size() > 10 || (name[0] == u'0' && name.size() > 1))
+            continue;
+        uint64_t index = 0;
+        bool digits = true;
+        for (char16_t unit : name) {
+            digits = digits && unit >= u'0' && unit <= u'9';
+            index = index * 10 + (unit - u'0');  // at most 10 digits: no overflow
+        }
+        if (digits && index < limit)
+            indices.push_back(static_cast<uint32_t>(index));
+    }
+    std::sort(indices.begin(), indices.end());
+    return indices;
 }

@@ -25,6 +25,9 @@ public:
     // failed; that error is returned). Load: the folders, then "m_Folder" (empty when it cannot
     // be read), then OnAfterLoad; returns the result of reading "m_Folder". Defaults: empty
     // path; the folders are left as they are; no hook.
+    // The folders load entries 0 to Count - 1 and stop at the first missing one. From a store
+    // whose reading skipped something, every entry whose path could be read loads instead, in
+    // index order: those below Count, or all of them when Count itself was lost.
     long Exchange(HKEY key, bool save, bool useDefaults) override;
 
     std::vector<CStrOptions> m_Folders;
@@ -32,7 +35,9 @@ public:
 
 private:
     long SaveFolders(HKEY key);
-    long LoadFolders(HKEY key);
+    long LoadFolders(HKEY key, bool damaged);
+    // The indices below `limit` of the entry subkeys present, ascending.
+    static std::vector<uint32_t> EntryIndices(HKEY folders, uint32_t limit);
 };
 
 // The program's settings, under HKEY_CURRENT_USER\Software\Velvane\Quillon 1.0\Settings.

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/RegKey.h"
+#include "platform/RegStore.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -31,14 +33,17 @@ bool WriteProfileString(std::u16string_view section, std::u16string_view entry, 
     const std::u16string path = SectionPath(section);
     if (path.empty())
         return false;
-    HKEY key = nullptr;
-    if (RegCreateKeyEx(HKEY_CURRENT_USER, path, KEY_WRITE, &key) != ERROR_SUCCESS)
-        return false;
-    std::u16string text(value);
-    const auto size = static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t));
-    const long result = RegSetValueEx(key, entry, REG_SZ, text.c_str(), size);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
+    // One rewrite of the store for the key and the value.
+    return HKEY_CURRENT_USER->Store().Batch([&] {
+        HKEY key = nullptr;
+        if (const long error = RegCreateKeyEx(HKEY_CURRENT_USER, path, KEY_WRITE, &key))
+            return error;
+        std::u16string text(value);
+        const auto size = static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t));
+        const long result = RegSetValueEx(key, entry, REG_SZ, text.c_str(), size);
+        RegCloseKey(key);
+        return result;
+    }) == ERROR_SUCCESS;
 }
 
 std::u16string GetProfileString(std::u16string_view section, std::u16string_view entry,

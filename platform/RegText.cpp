@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/NativeName.h"
 #include "platform/Registry.h"
@@ -174,13 +176,28 @@ bool ParseData(std::u16string_view data, ParsedValue& value)
     return true;
 }
 
+// True when the lines are text a person or a program could have written: no control character
+// but tabs, line ends and carriage returns, and no surrogate outside a valid pair (which includes
+// the stand-ins for bytes that are not UTF-8).
+bool IsText(std::u16string_view line)
+{
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char16_t unit = line[i];
+        if ((unit < 0x20 && unit != u'\t' && unit != u'\r' && unit != u'\n') || unit == 0x7F)
+            return false;
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < line.size() && line[i + 1] >= 0xDC00 && line[i + 1] <= 0xDFFF)
+            ++i;
+        else if (unit >= 0xD800 && unit <= 0xDFFF)
+            return false;
+    }
+    return true;
+}
+
 class CParser {
 public:
-    explicit CParser(std::string_view bytes)
+    CParser(std::string_view bytes, CRegText::Damage& damage) : m_damage(damage)
     {
-        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-            bytes.remove_prefix(3);
-        m_text = DecodeNativeName(bytes);
+        m_text = CRegText::Decode(bytes, &damage);
     }
 
     CRegTree Run()
@@ -193,6 +210,8 @@ public:
                 end = text.size();
             start = Line(text, start, end);
         }
+        if (!m_sawHeader && m_sawContent)
+            m_damage.noHeader = true;
         return std::move(m_tree);
     }
 
@@ -200,28 +219,50 @@ private:
     // Handles the line [start, end) and returns where the next line starts.
     size_t Line(std::u16string_view text, size_t start, size_t end)
     {
-        const std::u16string_view line = Trim(text.substr(start, end - start));
-        if (line.empty() || line[0] == u';' || line == kHeader || line == kOldHeader)
-            return end + 1;
-        if (line[0] == u'[') {
-            m_key = KeyLine(line);
+        const std::u16string_view raw = text.substr(start, end - start);
+        const std::u16string_view line = Trim(raw);
+        if (!line.empty())
+            m_sawContent = true;
+        if (line == kHeader || line == kOldHeader) {
+            m_sawHeader = true;  // the writer puts its own header first
             return end + 1;
         }
-        if (line[0] != u'"' && line[0] != u'@')
+        if (line.empty() || line[0] == u';') {
+            KeepText(raw, false);
             return end + 1;
-        if (line.back() != u'\\' || !IsHexValue(line))
-            ValueLine(line);
-        else
-            end = JoinContinuation(text, line, end);
-        return end + 1;
+        }
+        if (line[0] == u'[') {
+            m_key = KeyLine(line);
+            // The lines of a section whose key line is dropped go with it: kept, they would
+            // move into the section before it.
+            m_inDroppedSection = !IsText(raw);
+            if (m_key)
+                AddLine(CRegTree::Line::Kind::Key, 0, line.substr(1, line.size() - 2));
+            else
+                KeepText(raw, true);
+            return end + 1;
+        }
+        if (line[0] != u'"' && line[0] != u'@') {
+            KeepText(raw, true);
+            return end + 1;
+        }
+        if (line.back() != u'\\' || !IsHexValue(line)) {
+            if (!ValueLine(line))
+                KeepText(raw, true);
+            return end + 1;
+        }
+        return JoinContinuation(text, start, end) + 1;
     }
 
-    // A hex value whose line ends with a backslash goes on in the following lines.
-    size_t JoinContinuation(std::u16string_view text, std::u16string_view first, size_t end)
+    // A hex value whose line ends with a backslash goes on in the following lines. Returns where
+    // the last of them ends.
+    size_t JoinContinuation(std::u16string_view text, size_t start, size_t end)
     {
-        std::u16string joined(first.substr(0, first.size() - 1));
+        const size_t first = start;
+        std::u16string_view line = Trim(text.substr(start, end - start));
+        std::u16string joined(line.substr(0, line.size() - 1));
         while (end < text.size()) {
-            const size_t start = end + 1;
+            start = end + 1;
             end = text.find(u'\n', start);
             if (end == text.npos)
                 end = text.size();
@@ -231,7 +272,23 @@ private:
             if (!more)
                 break;
         }
-        ValueLine(joined);
+        if (ValueLine(joined))
+            return end;
+        // Every line of the value stays as it was, or, when one of them is not text, none: the
+        // rest would join other lines when read again.
+        const std::u16string_view group = text.substr(first, end - first);
+        if (!IsText(group)) {
+            m_damage.dropped = true;
+            return end;
+        }
+        for (size_t lineStart = 0; lineStart <= group.size();) {
+            size_t lineEnd = group.find(u'\n', lineStart);
+            if (lineEnd == group.npos)
+                lineEnd = group.size();
+            const std::u16string_view part = group.substr(lineStart, lineEnd - lineStart);
+            KeepText(part, !Trim(part).empty());  // a blank line is never damage
+            lineStart = lineEnd + 1;
+        }
         return end;
     }
 
@@ -270,12 +327,41 @@ private:
         return data && StartsWithFolded(*data, u"hex");
     }
 
-    void ValueLine(std::u16string_view line)
+    // Stores the value of a `"name"=data` line; false when the line is not one or is not below
+    // a key of ours.
+    bool ValueLine(std::u16string_view line)
     {
         ParsedValue value;
         auto data = DataOf(line, &value.name);
-        if (m_key && data && ParseData(*data, value))
-            m_key->SetValue(value.name, value.type, value.data);
+        if (!m_key || !data || !ParseData(*data, value))
+            return false;
+        m_key->SetValue(value.name, value.type, value.data);
+        const CRegTree::Value* stored = m_key->FindValue(value.name);
+        AddLine(CRegTree::Line::Kind::Value, static_cast<size_t>(stored - m_key->Values().data()), {});
+        return true;
+    }
+
+    void AddLine(CRegTree::Line::Kind kind, size_t value, std::u16string_view text)
+    {
+        CRegTree::Line& line = m_tree.Lines().emplace_back();
+        line.kind = kind;
+        line.key = m_key == &m_tree.Root() ? nullptr : m_key;
+        line.value = value;
+        line.text = text;
+    }
+
+    // A comment, a blank line or (when `skipped`) a line that was not understood. Text is kept
+    // in place; anything else is left out of the tree.
+    void KeepText(std::u16string_view raw, bool skipped)
+    {
+        if (m_inDroppedSection || !IsText(raw)) {
+            m_damage.dropped = true;
+            return;
+        }
+        CRegTree::Line& line = m_tree.Lines().emplace_back();
+        line.text = raw;
+        if (skipped)
+            m_damage.kept.emplace_back(raw);
     }
 
     // The key a section line names, or null when it names none of ours.
@@ -304,9 +390,13 @@ private:
         return &m_tree.Create(path, created);
     }
 
+    CRegText::Damage& m_damage;
     std::u16string m_text;
     CRegTree m_tree;
     CRegTree::Key* m_key = nullptr;
+    bool m_sawHeader = false;
+    bool m_sawContent = false;
+    bool m_inDroppedSection = false;
 };
 
 void AppendHex(std::u16string& out, uint32_t number, int digits)
@@ -360,33 +450,106 @@ void AppendData(std::u16string& out, const CRegTree::Value& value)
     }
 }
 
-void AppendKey(std::u16string& out, const CRegTree::Key& key, const std::u16string& path, bool isRoot)
+void AppendValue(std::u16string& out, const CRegTree::Value& value)
 {
-    if (!key.Values().empty() || (key.Subkeys().empty() && !isRoot)) {
+    out += value.name.empty() ? std::u16string(u"@") : CRegText::Quote(value.name);
+    out.push_back(u'=');
+    AppendData(out, value);
+    out.push_back(u'\n');
+}
+
+// Writes the keys that no line of the file named, depth first in the order they were added.
+void AppendNewKeys(std::u16string& out, const CRegTree::Key& key, const std::u16string& path, bool isRoot,
+                   const std::unordered_set<const CRegTree::Key*>& written)
+{
+    if (!written.count(&key) && (!key.Values().empty() || (key.Subkeys().empty() && !isRoot))) {
         out += u"\n[" + path + u"]\n";
-        for (const auto& value : key.Values()) {
-            out += value.name.empty() ? std::u16string(u"@") : CRegText::Quote(value.name);
-            out.push_back(u'=');
-            AppendData(out, value);
-            out.push_back(u'\n');
-        }
+        for (const auto& value : key.Values())
+            AppendValue(out, value);
     }
     for (const auto& subkey : key.Subkeys())
-        AppendKey(out, *subkey, path + u'\\' + subkey->Name(), false);
+        AppendNewKeys(out, *subkey, path + u'\\' + subkey->Name(), false, written);
+}
+
+// Writes the lines the tree was read from: text as it was, keys and values as they are now, and
+// after the last line of each key's last section the values added to it since.
+void AppendLines(std::u16string& out, const CRegTree& tree, std::unordered_set<const CRegTree::Key*>& written)
+{
+    using Kind = CRegTree::Line::Kind;
+    const auto& lines = tree.Lines();
+    auto keyOf = [&](const CRegTree::Line& line) { return line.key ? line.key : &tree.Root(); };
+    std::unordered_map<const CRegTree::Key*, size_t> sectionEnd;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].kind != Kind::Text)
+            sectionEnd[keyOf(lines[i])] = i;
+    }
+    std::unordered_map<const CRegTree::Key*, std::vector<bool>> writtenValues;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const CRegTree::Line& line = lines[i];
+        if (line.kind == Kind::Text) {
+            out += line.text;
+            out.push_back(u'\n');
+            continue;
+        }
+        const CRegTree::Key* key = keyOf(line);
+        std::vector<bool>& done = writtenValues[key];
+        done.resize(key->Values().size());
+        if (line.kind == Kind::Key) {
+            written.insert(key);
+            out += u"[" + line.text + u"]\n";
+        } else if (line.value < done.size() && !done[line.value]) {
+            done[line.value] = true;  // a name given twice is written once, with what it holds
+            AppendValue(out, key->Values()[line.value]);
+        }
+        if (sectionEnd[key] != i)
+            continue;
+        for (size_t v = 0; v < done.size(); ++v) {
+            if (!done[v]) {
+                done[v] = true;
+                AppendValue(out, key->Values()[v]);
+            }
+        }
+    }
 }
 
 } // namespace
 
-CRegTree CRegText::Parse(std::string_view bytes)
+CRegTree CRegText::Parse(std::string_view bytes, Damage* damage)
 {
-    return CParser(bytes).Run();
+    Damage ignored;
+    return CParser(bytes, damage ? *damage : ignored).Run();
+}
+
+std::u16string CRegText::Decode(std::string_view bytes, Damage* damage)
+{
+    const bool little = bytes.substr(0, 2) == "\xFF\xFE";
+    if (!little && bytes.substr(0, 2) != "\xFE\xFF") {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+            bytes.remove_prefix(3);
+        return DecodeNativeName(bytes);
+    }
+    bytes.remove_prefix(2);
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        text.push_back(static_cast<char16_t>(little ? first | (second << 8) : (first << 8) | second));
+    }
+    if (damage) {
+        damage->notUtf8 = true;
+        damage->dropped = damage->dropped || bytes.size() % 2 != 0;
+    }
+    return text;
 }
 
 std::string CRegText::Format(const CRegTree& tree)
 {
     std::u16string out(kHeader);
     out.push_back(u'\n');
-    AppendKey(out, tree.Root(), std::u16string(kRootName), true);
+    std::unordered_set<const CRegTree::Key*> written;
+    AppendLines(out, tree, written);
+    AppendNewKeys(out, tree.Root(), std::u16string(kRootName), true, written);
     return EncodeNativeName(out);
 }
 

@@ -20,19 +20,44 @@
 // null; a REG_DWORD of 4 bytes as dword:; anything else as hex(type): bytes. Key lines are written
 // as the names stand (key names cannot hold a backslash, a control character or a lone surrogate).
 //
+// The file may also be UTF-16 (little or big endian) with a byte-order mark, as a registry editor
+// exports it; it is always written as UTF-8.
+//
 // Reading never fails: a line that cannot be understood is skipped, and so are the values below
-// a key line that cannot be understood or that names another root. Keys are written in the order
-// they were added, a key only when it has values or no subkeys (other keys follow from their
-// subkeys). Pure functions; any thread may call them.
+// a key line that cannot be understood or that names another root. Skipped lines, comments and
+// blank lines stay in the tree's Lines, so a rewrite puts them back in place; lines that are not
+// text at all (NUL bytes, control characters, bytes that are not UTF-8) are dropped. The Damage
+// report tells what the reading skipped, so that the caller can keep a copy of the file before
+// it is rewritten. Keys and values the file held are written where they stood, values added
+// since at the end of their key's last section, and new keys at the end in the order they were
+// added, a key only when it has values or no subkeys (other keys follow from their subkeys).
+// Pure functions; any thread may call them.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/RegTree.h"
 
 class CRegText {
 public:
-    // The tree described by the file's bytes. Never fails and never throws for any input.
-    static CRegTree Parse(std::string_view bytes);
+    // What reading a file skipped. A file without damage is rewritten without losing anything.
+    struct Damage {
+        bool notUtf8 = false;   // the file was UTF-16; a rewrite makes it UTF-8
+        bool noHeader = false;  // the file holds something but not the header line
+        bool dropped = false;   // lines or bytes that are not text, which a rewrite leaves out
+        // Lines that were not understood but are text: a rewrite keeps them in place.
+        std::vector<std::u16string> kept;
+
+        bool Any() const { return notUtf8 || noHeader || dropped || !kept.empty(); }
+    };
+
+    // The tree described by the file's bytes, with the file's lines. Never fails and never
+    // throws for any input. `damage` (optional) receives what was skipped.
+    static CRegTree Parse(std::string_view bytes, Damage* damage = nullptr);
+    // The file's bytes as text: UTF-16LE or UTF-16BE after their byte-order mark, otherwise
+    // UTF-8 (a UTF-8 byte-order mark is left out) with each byte that is not UTF-8 as
+    // U+DC80..U+DCFF. Sets damage->notUtf8 and, for an odd trailing byte, damage->dropped.
+    static std::u16string Decode(std::string_view bytes, Damage* damage = nullptr);
     // The file's bytes for the tree.
     static std::string Format(const CRegTree& tree);
 

@@ -1,6 +1,34 @@
 #include "platform/RegTree.h"
 
+#include <unordered_map>
+
 #include "platform/Utf16Text.h"
+
+namespace {
+
+// Pairs every key of `from` with the key at the same place in `to` (a copy of it).
+void MapKeys(const CRegTree::Key& from, const CRegTree::Key& to,
+             std::unordered_map<const CRegTree::Key*, const CRegTree::Key*>& map)
+{
+    for (size_t i = 0; i < from.Subkeys().size(); ++i) {
+        map.emplace(from.Subkeys()[i].get(), to.Subkeys()[i].get());
+        MapKeys(*from.Subkeys()[i], *to.Subkeys()[i], map);
+    }
+}
+
+} // namespace
+
+CRegTree::CRegTree(const CRegTree& other) : m_root(other.m_root), m_lines(other.m_lines)
+{
+    if (m_lines.empty())
+        return;
+    std::unordered_map<const Key*, const Key*> map;
+    MapKeys(other.m_root, m_root, map);
+    for (Line& line : m_lines) {
+        if (line.key)
+            line.key = map.at(line.key);
+    }
+}
 
 CRegTree::Key::Key(const Key& other)
     : m_name(other.m_name), m_values(other.m_values), m_valueIndex(other.m_valueIndex),

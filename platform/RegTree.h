@@ -1,8 +1,10 @@
 #pragma once
 // The contents of the per-user store in memory: a tree of keys, each with named values and
 // subkeys, kept in the order they were added. Names compare with A–Z folded (the store is
-// case-preserving, not case-sensitive). A value is a type and raw bytes. Not thread-safe; each
-// user works on its own copy.
+// case-preserving, not case-sensitive). A value is a type and raw bytes. A tree read from a file
+// also remembers the file's lines in order (Lines), so that writing it again puts every key,
+// value, comment and foreign line back where it stood. Not thread-safe; each user works on its
+// own copy.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -49,8 +51,20 @@ public:
         std::map<std::u16string, size_t> m_subkeyIndex;  // folded name -> position
     };
 
+    // One line of the file the tree was read from. Key and value lines point into the tree, so
+    // the writer shows them as they are now; text lines (comments, blank lines, lines the reader
+    // did not understand) are written back as they were read.
+    struct Line {
+        enum class Kind : uint8_t { Text, Key, Value };
+        Kind kind = Kind::Text;
+        const Key* key = nullptr;  // Key and Value lines: the key, null for the root
+        size_t value = 0;          // Value lines: the value's position in the key's Values()
+        std::u16string text;       // Text lines: the line without its line feed; Key lines: the
+                                   // text between the brackets
+    };
+
     CRegTree() = default;
-    CRegTree(const CRegTree& other) : m_root(other.m_root) {}
+    CRegTree(const CRegTree& other);
     CRegTree(CRegTree&&) = default;
     CRegTree& operator=(const CRegTree&) = delete;
 
@@ -66,10 +80,15 @@ public:
     // The key at the path, creating missing keys; `created` tells whether the last one was new.
     Key& Create(const std::vector<std::u16string>& path, bool& created);
 
+    // The lines of the file the tree was read from, in order; empty for a tree built in memory.
+    std::vector<Line>& Lines() { return m_lines; }
+    const std::vector<Line>& Lines() const { return m_lines; }
+
     // True when a name may be stored as a key name: not empty, no backslash, no control
     // character (U+0000..U+001F, U+007F) and no surrogate outside a valid pair.
     static bool IsValidKeyName(std::u16string_view name);
 
 private:
     Key m_root;
+    std::vector<Line> m_lines;
 };

@@ -132,3 +132,19 @@ long RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* d
         *size = needed;
     return ERROR_SUCCESS;
 }
+
+long RegEnumKeyEx(HKEY key, uint32_t index, std::u16string& name)
+{
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    if (!(key->Access() & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    const auto tree = key->Store().Read();
+    const CRegTree::Key* source = tree->Find(key->Path());
+    if (!source)
+        return ERROR_KEY_DELETED;
+    if (index >= source->Subkeys().size())
+        return ERROR_NO_MORE_ITEMS;
+    name = source->Subkeys()[index]->Name();
+    return ERROR_SUCCESS;
+}

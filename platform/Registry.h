@@ -9,6 +9,7 @@
 // The calls return 0 or an error code with the numbers of the registry. Any thread may call them;
 // a handle must not be closed while another thread uses it.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 constexpr long ERROR_SUCCESS = 0;
@@ -21,6 +22,7 @@ constexpr long ERROR_LOCK_VIOLATION = 33;  // another program held the store's l
 constexpr long ERROR_INVALID_PARAMETER = 87;
 constexpr long ERROR_DISK_FULL = 112;
 constexpr long ERROR_MORE_DATA = 234;  // the caller's buffer is too small; the size says what is needed
+constexpr long ERROR_NO_MORE_ITEMS = 259;  // an enumeration index past the last item
 constexpr long ERROR_KEY_DELETED = 1018;  // the key of an open handle was removed from the store
 
 constexpr uint32_t REG_NONE = 0;
@@ -65,3 +67,8 @@ long RegSetValueEx(HKEY key, std::u16string_view name, uint32_t type, const void
 // is ERROR_MORE_DATA with *size set to the needed count and the buffer left untouched; otherwise
 // the bytes are copied and *size is set to their count. Needs KEY_QUERY_VALUE access.
 long RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* data, uint32_t* size);
+
+// The name of the subkey at `index` (0, 1, ...) of `key`, in the order the subkeys were added,
+// in `name`. ERROR_NO_MORE_ITEMS when index is past the last one. Needs KEY_QUERY_VALUE access
+// (part of KEY_READ).
+long RegEnumKeyEx(HKEY key, uint32_t index, std::u16string& name);

@@ -1,5 +1,6 @@
 #include "platform/StoreFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 
 #include "platform/Registry.h"
@@ -65,6 +67,23 @@ std::string FolderOf(const std::string& path)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+constexpr std::string_view kCopyTag = ".damaged-";
+
+// Whether nobody, or not this process, may write the existing file at `path`.
+bool IsReadOnlyFile(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
 }
 
 long MakeFolders(const std::string& folder)
@@ -212,7 +231,11 @@ long CStoreFile::Apply(const Change& change) const
     bool write = false;
     if (long error = change(current, replacement, write))
         return error;
-    return write ? WriteReplacement(target, replacement) : ERROR_SUCCESS;
+    if (!write)
+        return ERROR_SUCCESS;
+    if (IsReadOnlyFile(target))
+        return ERROR_ACCESS_DENIED;  // its owner asked for it not to change
+    return WriteReplacement(target, replacement);
 }
 
 long CStoreFile::WriteReplacement(const std::string& target, std::string_view bytes) const
@@ -240,6 +263,65 @@ long CStoreFile::WriteReplacement(const std::string& target, std::string_view by
     }
     SyncFolder(FolderOf(target));
     return ERROR_SUCCESS;
+}
+
+bool CStoreFile::IsReadOnly() const
+{
+    return !m_path.empty() && IsReadOnlyFile(ReplacedFile(m_path));
+}
+
+long CStoreFile::KeepCopy(std::string_view bytes, std::string* copyPath) const
+{
+    if (m_path.empty())
+        return ERROR_PATH_NOT_FOUND;
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = m_path + std::string(kCopyTag) + stamp;
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const std::string path = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        CFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (fd.Get() < 0 && errno == EEXIST)
+            continue;
+        if (fd.Get() < 0)
+            return ErrorFromErrno(errno);
+        const bool written = WriteAll(fd.Get(), bytes) && fsync(fd.Get()) == 0;
+        const int writeError = errno;
+        if (!fd.Close() || !written) {
+            unlink(path.c_str());
+            return ErrorFromErrno(written ? errno : writeError);
+        }
+        SyncFolder(FolderOf(path));
+        if (copyPath)
+            *copyPath = path;
+        return ERROR_SUCCESS;
+    }
+    return ERROR_WRITE_FAULT;
+}
+
+std::string CStoreFile::ReadNewestCopy() const
+{
+    if (m_path.empty())
+        return {};
+    const std::string folder = FolderOf(m_path);
+    const std::string prefix = NameOf(m_path) + std::string(kCopyTag);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return {};
+    std::string newest;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.substr(0, prefix.size()) == prefix && name > newest)
+            newest = name;
+    }
+    closedir(dir);
+    std::string bytes;
+    Stamp stamp;
+    if (newest.empty() || ReadRegularFile(folder + "/" + newest, bytes, stamp) != ReadResult::Read)
+        return {};
+    return bytes;
 }
 
 void CStoreFile::SetBeforeRenameHookForTesting(void (*hook)())

@@ -10,6 +10,10 @@
 // writers lock different files). When the file is a symbolic link, the file it points to is
 // replaced and the link is kept.
 //
+// A file without any write permission was made read-only by its owner: it is never replaced.
+// A copy of the file's bytes can be kept beside it ("<file>.damaged-YYYYMMDD-HHMMSS"), so that a
+// change that would lose something the file held can keep it first.
+//
 // Reading needs no lock, never blocks on a FIFO and treats anything that is not a readable
 // regular file as missing. Any thread may use an instance; the file lock also serialises
 // threads of one process.
@@ -44,14 +48,28 @@ public:
     // The stamp of the file as it is now, without reading it.
     Stamp CurrentStamp() const;
 
+    // True when the file exists and nobody may write it (no write permission bit set), or this
+    // process may not.
+    bool IsReadOnly() const;
+
     // Applies a change as described above, creating the file's folder (mode 0700) when it is
     // missing. Returns 0 or the registry-style error code of what failed (ERROR_ACCESS_DENIED,
-    // ERROR_DISK_FULL, ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION when the lock stayed taken for
-    // about ten seconds), or the caller's error. The file is unchanged after any failure.
+    // also when the change would write a read-only file; ERROR_DISK_FULL,
+    // ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION when the lock stayed taken for about ten seconds),
+    // or the caller's error. The file is unchanged after any failure.
     long Apply(const Change& change) const;
 
+    // Writes `bytes` to a new file "<file>.damaged-YYYYMMDD-HHMMSS" (local time; "-2", "-3", ...
+    // follow when that name is taken) in the file's folder and flushes it to disk. Returns 0 and
+    // the copy's path in `copyPath` (optional), or the error code; no partial copy is left.
+    // Call it from a Change to keep the bytes a change is about to replace.
+    long KeepCopy(std::string_view bytes, std::string* copyPath = nullptr) const;
+    // The bytes of the newest copy KeepCopy made for this file (by name), empty when there is none.
+    std::string ReadNewestCopy() const;
+
     // Fault injection for tests: called after the temporary file is written and flushed, just
-    // before the rename. Null (the default) does nothing.
+    // before the rename (so once for every replacement of the file). Null (the default) does
+    // nothing.
     static void SetBeforeRenameHookForTesting(void (*hook)());
 
 private:

@@ -5,6 +5,10 @@
 #include <QRegion>
 #include <QStyle>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 CSizeGrip::CSizeGrip(QWidget* parent)
     : QSizeGrip(parent)
 {
@@ -30,10 +34,14 @@ void CSizeGrip::changeEvent(QEvent* event)
     QSizeGrip::changeEvent(event);
     if (event->type() != QEvent::StyleChange)
         return;
-    // New metrics: same bottom-right corner, new size.
-    int extent = GripExtent(this);
-    QRect area = geometry();
-    setGeometry(area.right() + 1 - extent, area.bottom() + 1 - extent, extent, extent);
+    // New metrics: same bottom-right corner, new size (in 64 bits: the corner may lie at the
+    // very end of the int range).
+    const int extent = GripExtent(this);
+    const QRect area = geometry();
+    auto corner = [extent](int last) {
+        return static_cast<int>(std::clamp<int64_t>(int64_t(last) + 1 - extent, INT_MIN, INT_MAX - extent));
+    };
+    setGeometry(corner(area.right()), corner(area.bottom()), extent, extent);
 }
 
 void CSizeGrip::UpdateRegion()

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -41,6 +42,11 @@ bool ScanInt(std::u16string_view text, size_t& pos, int& value)
     return true;
 }
 
+int ClampToInt(int64_t value)
+{
+    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
 } // namespace
 
 CWindowPlacement CWindowPlacement::Get(const QWidget& window)
@@ -53,8 +59,8 @@ CWindowPlacement CWindowPlacement::Get(const QWidget& window)
     CWindowPlacement placement;
     placement.left = normal.left();
     placement.top = normal.top();
-    placement.right = normal.left() + normal.width();
-    placement.bottom = normal.top() + normal.height();
+    placement.right = ClampToInt(int64_t(normal.left()) + normal.width());
+    placement.bottom = ClampToInt(int64_t(normal.top()) + normal.height());
     if (state & Qt::WindowMinimized)
         placement.showCmd = SW_SHOWMINIMIZED;
     else if (state & Qt::WindowMaximized)
@@ -64,12 +70,30 @@ CWindowPlacement CWindowPlacement::Get(const QWidget& window)
     return placement;
 }
 
+QRect CWindowPlacement::ClampedRect(const QRect& desktop) const
+{
+    // 64 bits: the stored numbers may be anything, and right - left of two ints is not an int.
+    const int64_t desktopWidth = desktop.isEmpty() ? INT16_MAX : desktop.width();
+    const int64_t desktopHeight = desktop.isEmpty() ? INT16_MAX : desktop.height();
+    const int64_t width = std::clamp<int64_t>(int64_t(right) - left, 1, desktopWidth);
+    const int64_t height = std::clamp<int64_t>(int64_t(bottom) - top, 1, desktopHeight);
+    // From just beyond the left or top edge of the desktop to just beyond its right or bottom
+    // edge: a window that lies off the screens stays off them, within numbers the toolkit can
+    // add up.
+    const int64_t x = std::clamp<int64_t>(left, int64_t(desktop.x()) - width, int64_t(desktop.x()) + desktopWidth);
+    const int64_t y = std::clamp<int64_t>(top, int64_t(desktop.y()) - height, int64_t(desktop.y()) + desktopHeight);
+    return QRect(int(x), int(y), int(width), int(height));
+}
+
 void CWindowPlacement::Apply(QWidget& window) const
 {
+    // First within numbers the toolkit can add up, then onto a screen that exists today.
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect clamped = ClampedRect(primary ? primary->virtualGeometry() : QRect());
     std::vector<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.push_back(screen->availableGeometry());
-    window.setGeometry(KeepOnScreens(QRect(left, top, right - left, bottom - top), screens));
+    window.setGeometry(KeepOnScreens(clamped, screens));
     const bool maximized = showCmd == SW_SHOWMAXIMIZED
                            || (showCmd == SW_SHOWMINIMIZED && (flags & WPF_RESTORETOMAXIMIZED));
     Qt::WindowStates state = window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);

@@ -5,14 +5,20 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/Settings.h"
 #include "platform/RegStore.h"
 #include "platform/RegText.h"
+#include "platform/StoreFile.h"
 #include "platform/Utf16Text.h"
 #include "tests/support/TempDir.h"
 
 using quillon::test::ReadFile;
 using quillon::test::TempDir;
+using quillon::test::WriteFile;
 
 namespace {
 
@@ -47,6 +53,21 @@ struct SettingsTest : testing::Test {
     }
 
     CRegTree Tree() { return CRegText::Parse(ReadFile(store.FilePath())); }
+
+    // The names of the files in the store's folder besides the store and its lock.
+    std::vector<std::string> OtherFiles() const
+    {
+        std::vector<std::string> names;
+        if (DIR* folder = opendir((dir / "velvane").c_str())) {
+            while (const dirent* entry = readdir(folder)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != ".." && name != "quillon.reg" && name != "quillon.reg.lock")
+                    names.push_back(name);
+            }
+            closedir(folder);
+        }
+        return names;
+    }
 
     const CRegTree::Key* FoldersKey(const CRegTree& tree)
     {
@@ -124,6 +145,76 @@ TEST_F(SettingsTest, TwelveFoldersAreSavedUnderSubkeys0To11AndLoadInTheSameOrder
     const CSettings loaded = Loaded();
     EXPECT_EQ(Paths(loaded), Numbered(12));
     EXPECT_EQ(loaded.m_Folder, u"/last");
+}
+
+namespace {
+int g_rewrites = 0;
+} // namespace
+
+TEST_F(SettingsTest, ASaveOfTwelveFoldersRewritesTheFileOnce)
+{
+    CStoreFile::SetBeforeRenameHookForTesting([] { ++g_rewrites; });
+    g_rewrites = 0;
+    Save(Numbered(12), u"/first");
+    EXPECT_EQ(g_rewrites, 1);
+    std::vector<std::u16string> changed = Numbered(12);
+    changed[5] = u"/changed/";
+    g_rewrites = 0;
+    Save(changed, u"/second");
+    EXPECT_EQ(g_rewrites, 1);
+    g_rewrites = 0;
+    Save(changed, u"/second");  // nothing new
+    EXPECT_EQ(g_rewrites, 0);
+    CStoreFile::SetBeforeRenameHookForTesting(nullptr);
+    EXPECT_EQ(Paths(Loaded()), changed);
+}
+
+TEST_F(SettingsTest, CommentsAndALineOfAnotherProgramStayInPlaceThroughTenSaves)
+{
+    WriteFile(store.FilePath(),
+              "Windows Registry Editor Version 5.00\n"
+              "\n"
+              "; Quillon, set up by hand\n"
+              "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings]\n"
+              "; the last path I typed\n"
+              "\"m_Folder\"=\"/old/\"\n"
+              "Theme=dark\n");
+    for (int save = 1; save <= 10; ++save) {
+        const std::u16string last = u"/typed " + Utf16(std::to_string(save));
+        Save(Numbered(save), last);
+        EXPECT_NE(ReadFile(store.FilePath())
+                      .find("\n; Quillon, set up by hand\n"
+                            "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings]\n"
+                            "; the last path I typed\n"
+                            "\"m_Folder\"=\"" + Utf8(last) + "\"\n"
+                            "Theme=dark\n"),
+                  std::string::npos)
+            << "after save " << save << ":\n" << ReadFile(store.FilePath());
+        EXPECT_EQ(Paths(Loaded()), Numbered(save));
+    }
+    // The line the reader does not understand made the file count as damaged once: one copy.
+    EXPECT_EQ(OtherFiles().size(), 1u);
+}
+
+TEST_F(SettingsTest, AReadOnlyStoreIsLeftByteForByte)
+{
+    const std::string content = "Windows Registry Editor Version 5.00\n"
+                                "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings]\n"
+                                "\"m_Folder\"=\"/mine/\"\n"
+                                "not a line the reader knows\n";
+    WriteFile(store.FilePath(), content);
+    ASSERT_EQ(chmod(store.FilePath().c_str(), 0444), 0);
+    EXPECT_EQ(Loaded().m_Folder, u"/mine/");
+
+    CSettings settings(store.Root(), kSettingsKey);
+    settings.m_Folders.emplace_back(u"/new/");
+    settings.m_Folder = u"/changed/";
+    EXPECT_EQ(settings.Save(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadFile(store.FilePath()), content);
+    struct stat st {};
+    ASSERT_EQ(stat(store.FilePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_TRUE(OtherFiles().empty()) << "no temporary file and no copy";
 }
 
 TEST_F(SettingsTest, ShrinkingFiveFoldersToTwoLeavesTheOldSubkeysButLoadsTwo)

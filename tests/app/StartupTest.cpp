@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <dirent.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -15,6 +17,8 @@
 #include "app/Settings.h"
 #include "platform/CommandLine.h"
 #include "platform/Profile.h"
+#include "platform/RegText.h"
+#include "platform/Utf16Text.h"
 #include "res/ResourceIds.h"
 #include "tests/support/TempDir.h"
 #include "tests/widgets/QtTestEnvironment.h"
@@ -25,6 +29,7 @@ struct Seen {
     bool shown = false;
     QString pathText;
     std::vector<QString> folders;
+    QString notice;  // the first status pane as the window opened
 };
 
 class StartupTest : public testing::Test {
@@ -73,6 +78,7 @@ protected:
             seen.pathText = qobject_cast<QLineEdit*>(dialog->GetDlgItem(IDC_EDIT_FOLDER))->text();
             for (int row = 0; row < dialog->FoldersList().GetItemCount(); ++row)
                 seen.folders.push_back(dialog->FoldersList().GetItemText(row, 0));
+            seen.notice = dialog->StatusPane(0)->text();
             dialog->close();
         });
         poll.start();
@@ -80,6 +86,22 @@ protected:
         EXPECT_FALSE(theApp.InitInstance());
         EXPECT_EQ(theApp.MainWnd(), nullptr);
         return seen;
+    }
+
+    std::string StorePath() const { return m_config / "velvane/quillon.reg"; }
+
+    // The copies kept beside the store, by name.
+    std::vector<std::string> Copies() const
+    {
+        std::vector<std::string> names;
+        if (DIR* dir = opendir((m_config / "velvane").c_str())) {
+            while (const dirent* entry = readdir(dir)) {
+                if (std::string_view(entry->d_name).substr(0, 20) == "quillon.reg.damaged-")
+                    names.emplace_back(entry->d_name);
+            }
+            closedir(dir);
+        }
+        return names;
     }
 
     quillon::test::TempDir m_config{"quillon-startup"};
@@ -139,3 +161,102 @@ TEST_F(StartupTest, SettingsWrittenAtExitAreReadBackByTheNextStart)
 }
 
 } // namespace
+
+namespace {
+
+const std::string kIntactStore =
+    "Windows Registry Editor Version 5.00\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings]\n"
+    "\"m_Folder\"=\"/last/\"\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders]\n"
+    "\"Count\"=dword:00000004\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\0]\n"
+    "\"m_Folder\"=\"/zero/\"\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\1]\n"
+    "\"m_Folder\"=\"/one/\"\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Other Program]\n"
+    "\"kept\"=\"yes\"\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\2]\n"
+    "\"m_Folder\"=\"/two/\"\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\3]\n"
+    "\"m_Folder\"=\"/three/\"\n";
+
+std::string Utf16LeWithBom(const std::string& text)
+{
+    std::string bytes("\xFF\xFE", 2);
+    for (char16_t unit : Utf16(text)) {
+        if (unit == u'\n') {
+            bytes.append("\r\0", 2);
+        }
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+std::string Replaced(std::string text, std::string_view what, std::string_view with)
+{
+    text.replace(text.find(what), what.size(), with);
+    return text;
+}
+
+} // namespace
+
+TEST_F(StartupTest, EachDamagedStoreOpensWithWhatParsedAndItsBytesAreKeptBeforeTheFirstRewrite)
+{
+    using namespace std::string_literals;
+    const std::vector<QString> all = {"/zero/", "/one/", "/two/", "/three/"};
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<QString> folders;
+        QString pathText;
+        bool holdsOtherKey;
+    } cases[] = {
+        {"random bytes", quillon::test::RandomBytes(3000, 7), {}, "", false},
+        {"NULs over the end", kIntactStore.substr(0, kIntactStore.find("[HKEY_CURRENT_USER\\Software\\Other"))
+                                  + std::string(4096, '\0'),
+         {"/zero/", "/one/"}, "/last/", false},
+        {"UTF-16LE with a byte-order mark", Utf16LeWithBom(kIntactStore), all, "/last/", true},
+        {"spliced entry 0",
+         Replaced(kIntactStore, "Quillon 1.0\\Settings\\m_Folders\\0]", "Quil\x13\x88\xff\0lon 1.0\\Settings\\m_Folders\\0]"s),
+         {"/one/", "/two/", "/three/"}, "/last/", true},
+        {"truncated", kIntactStore.substr(0, kIntactStore.find("/two/") + 3), {"/zero/", "/one/"}, "/last/", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        quillon::test::RemoveTree(m_config / "velvane");
+        quillon::test::WriteFile(StorePath(), c.bytes);
+
+        const Seen first = Start(u"/usr/bin/quillon");
+        ASSERT_TRUE(first.shown);
+        EXPECT_EQ(first.folders, c.folders);
+        EXPECT_EQ(first.pathText, c.pathText);
+        EXPECT_FALSE(first.notice.isEmpty());
+
+        // Closing rewrote the store, but only after keeping the file exactly as it was.
+        const std::vector<std::string> copies = Copies();
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_EQ(quillon::test::ReadFile(m_config / ("velvane/" + copies[0])), c.bytes);
+        CRegText::Damage damage;
+        const CRegTree tree = CRegText::Parse(quillon::test::ReadFile(StorePath()), &damage);
+        EXPECT_FALSE(damage.notUtf8 || damage.noHeader || damage.dropped);
+        if (c.holdsOtherKey) {
+            EXPECT_NE(tree.Find({u"Software", u"Other Program"}), nullptr) << "another program's key was lost";
+        }
+
+        // The next start shows the same and says nothing more; no second copy is made.
+        const Seen second = Start(u"/usr/bin/quillon");
+        EXPECT_EQ(second.folders, c.folders);
+        EXPECT_EQ(second.pathText, c.pathText);
+        EXPECT_TRUE(second.notice.isEmpty()) << second.notice.toStdString();
+        EXPECT_EQ(Copies().size(), 1u);
+    }
+}

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -292,50 +294,97 @@ TEST_F(RegStore, ACrashBetweenWritingTheTemporaryFileAndTheRenameLeavesThePrevio
     RegCloseKey(key);
 }
 
-TEST_F(RegStore, TwoProcessesWritingDifferentKeysAtTheSameTimeBothKeepTheirKeys)
+TEST_F(RegStore, TwoProcessesWritingOrSavingBatchesAtTheSameTimeBothKeepEveryKey)
 {
-    constexpr int kWrites = 40;
-    int start[2];
-    ASSERT_EQ(pipe(start), 0);
-    std::vector<pid_t> children;
-    for (int writer = 0; writer < 2; ++writer) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(start[1]);
-            char go;
-            while (read(start[0], &go, 1) < 0) {
-            }  // returns 0 when the parent lets every writer go at once
-            CRegStore store(path);
-            int failures = 0;
-            for (uint32_t i = 0; i < kWrites; ++i) {
-                HKEY key = nullptr;
-                const std::u16string name = u"Writer" + Utf16(std::to_string(writer)) + u"\\" + Utf16(std::to_string(i));
-                failures += RegCreateKeyEx(store.Root(), name, KEY_WRITE, &key) != ERROR_SUCCESS;
-                failures += RegSetValueEx(key, u"n", REG_DWORD, &i, sizeof i) != ERROR_SUCCESS;
-                RegCloseKey(key);
+    constexpr uint32_t kWrites = 40;
+    for (const bool batched : {false, true}) {
+        SCOPED_TRACE(batched ? "batches" : "single calls");
+        quillon::test::RemoveTree(dir / "velvane");
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        std::vector<pid_t> children;
+        for (int writer = 0; writer < 2; ++writer) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(start[1]);
+                char go;
+                while (read(start[0], &go, 1) < 0) {
+                }  // returns 0 when the parent lets every writer go at once
+                CRegStore store(path);
+                int failures = 0;
+                for (uint32_t i = 0; i < kWrites; ++i) {
+                    // A save: a new key and two values, in one change of the file or in three.
+                    auto save = [&] {
+                        HKEY key = nullptr;
+                        const std::u16string name =
+                            u"Writer" + Utf16(std::to_string(writer)) + u"\\" + Utf16(std::to_string(i));
+                        long result = RegCreateKeyEx(store.Root(), name, KEY_WRITE, &key);
+                        if (result == ERROR_SUCCESS)
+                            result = RegSetValueEx(key, u"n", REG_DWORD, &i, sizeof i);
+                        if (result == ERROR_SUCCESS)
+                            result = SetText(key, u"m_Folder", u"/folder/");
+                        RegCloseKey(key);
+                        return result;
+                    };
+                    failures += (batched ? store.Batch(save) : save()) != ERROR_SUCCESS;
+                }
+                _exit(failures == 0 ? 0 : 1);
             }
-            _exit(failures == 0 ? 0 : 1);
+            children.push_back(child);
         }
-        children.push_back(child);
+        close(start[0]);
+        close(start[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const CRegTree tree = CRegText::Parse(ReadFile(path));
+        for (int writer = 0; writer < 2; ++writer) {
+            for (uint32_t i = 0; i < kWrites; ++i) {
+                const CRegTree::Key* key =
+                    tree.Find({u"Writer" + Utf16(std::to_string(writer)), Utf16(std::to_string(i))});
+                ASSERT_NE(key, nullptr) << "writer " << writer << " lost key " << i;
+                const CRegTree::Value* value = key->FindValue(u"n");
+                ASSERT_NE(value, nullptr) << "writer " << writer << " lost value " << i;
+                EXPECT_EQ(value->data, std::string(reinterpret_cast<const char*>(&i), 4));
+                EXPECT_NE(key->FindValue(u"m_Folder"), nullptr);
+            }
+        }
     }
-    close(start[0]);
-    close(start[1]);
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+}
+
+TEST_F(RegStore, ABatchOnOneThreadNeitherTakesInNorLosesAnotherThreadsWrites)
+{
+    CRegStore store(path);
+    RegCloseKey(Create(store.Root(), u"Other"));
+    std::atomic<int> otherFailures{0};
+    std::thread other;
+    const long result = store.Batch([&] {
+        HKEY key = Create(store.Root(), u"Batch");
+        // Another thread writes while the batch holds the file: its change waits for the lock.
+        other = std::thread([&] {
+            HKEY mine = nullptr;
+            otherFailures += RegOpenKeyEx(store.Root(), u"Other", KEY_WRITE | KEY_READ, &mine) != ERROR_SUCCESS;
+            otherFailures += SetText(mine, u"v", u"theirs") != ERROR_SUCCESS;
+            RegCloseKey(mine);
+        });
+        for (uint32_t i = 0; i < 50; ++i)
+            EXPECT_EQ(RegSetValueEx(key, u"n" + Utf16(std::to_string(i)), REG_DWORD, &i, sizeof i), ERROR_SUCCESS);
+        uint32_t read = 0, size = sizeof read;  // the batch reads what it wrote
+        EXPECT_EQ(RegQueryValueEx(key, u"n49", nullptr, &read, &size), ERROR_SUCCESS);
+        EXPECT_EQ(read, 49u);
+        RegCloseKey(key);
+        return ERROR_SUCCESS;
+    });
+    other.join();
+    EXPECT_EQ(result, ERROR_SUCCESS);
+    EXPECT_EQ(otherFailures, 0);
     const CRegTree tree = CRegText::Parse(ReadFile(path));
-    for (int writer = 0; writer < 2; ++writer) {
-        for (uint32_t i = 0; i < kWrites; ++i) {
-            const CRegTree::Key* key = tree.Find({u"Writer" + Utf16(std::to_string(writer)), Utf16(std::to_string(i))});
-            ASSERT_NE(key, nullptr) << "writer " << writer << " lost key " << i;
-            const CRegTree::Value* value = key->FindValue(u"n");
-            ASSERT_NE(value, nullptr) << "writer " << writer << " lost value " << i;
-            EXPECT_EQ(value->data, std::string(reinterpret_cast<const char*>(&i), 4));
-        }
-    }
+    ASSERT_NE(tree.Find({u"Batch"}), nullptr);
+    EXPECT_EQ(tree.Find({u"Batch"})->Values().size(), 50u);
+    ASSERT_NE(tree.Find({u"Other"})->FindValue(u"v"), nullptr);
 }
 
 TEST(RegStoreLocation, TheCurrentUsersStoreFollowsXdgConfigHomeThenHome)

@@ -8,6 +8,8 @@
 #include "platform/Registry.h"
 #include "platform/Utf16Text.h"
 
+using namespace std::string_literals;
+
 namespace {
 
 std::string Sz(std::u16string_view text)
@@ -208,4 +210,113 @@ TEST(RegText, AnyBytesParseWithoutFailing)
     const CRegTree tree = CRegText::Parse(noise);
     const std::string once = CRegText::Format(tree);
     EXPECT_EQ(CRegText::Format(CRegText::Parse(once)), once);
+}
+
+TEST(RegText, Utf16WithAByteOrderMarkReadsInEitherByteOrderLikeUtf8)
+{
+    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
+                                u"\"p\"=\"caf\u00e9 \U0001F600\"\r\n\"n\"=dword:0000002a\r\n";
+    std::string little("\xFF\xFE", 2), big("\xFE\xFF", 2);
+    for (char16_t unit : text) {
+        little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+    }
+    for (const std::string& file : {little, big, little + 'x'}) {
+        CRegText::Damage damage;
+        const CRegTree tree = CRegText::Parse(file, &damage);
+        EXPECT_EQ(TextAt(tree, {u"K"}, u"p"), u"caf\u00e9 \U0001F600");
+        EXPECT_EQ(KeyAt(tree, {u"K"})->FindValue(u"n")->data, std::string("\x2a\0\0\0", 4));
+        EXPECT_TRUE(damage.notUtf8);  // a rewrite makes it UTF-8
+        EXPECT_FALSE(damage.noHeader);
+        EXPECT_EQ(damage.dropped, file.size() % 2 != 0);  // half a code unit at the end
+        EXPECT_TRUE(IsValidUtf8(CRegText::Format(tree)));
+    }
+}
+
+TEST(RegText, CommentsAndForeignLinesStayInPlaceAndNewValuesJoinTheEndOfTheirKeysSection)
+{
+    CRegTree tree = CRegText::Parse("; written by hand\n"
+                                    "Windows Registry Editor Version 5.00\n"
+                                    "\n"
+                                    "[HKEY_CURRENT_USER\\A]\n"
+                                    "; about a\n"
+                                    "\"a\"=dword:1\n"
+                                    "colour = blue\n"
+                                    "\"a\"=dword:2\n"
+                                    "\n"
+                                    "; before B\n"
+                                    "[HKEY_LOCAL_MACHINE\\Elsewhere]\n"
+                                    "\"theirs\"=\"kept\"\n"
+                                    "[hkey_current_user\\a]\n"
+                                    "\"b\"=\"x\"\r\n");
+    bool created = false;
+    CRegTree::Key& a = tree.Create({u"A"}, created);
+    a.SetValue(u"a", REG_DWORD, std::string("\x03\0\0\0", 4));
+    a.SetValue(u"new", REG_SZ, Sz(u"n"));
+    tree.Create({u"A", u"Sub"}, created).SetValue(u"s", REG_SZ, Sz(u"s"));
+    EXPECT_EQ(CRegText::Format(tree),
+              "Windows Registry Editor Version 5.00\n"
+              "; written by hand\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\A]\n"
+              "; about a\n"
+              "\"a\"=dword:00000003\n"
+              "colour = blue\n"
+              "\n"
+              "; before B\n"
+              "[HKEY_LOCAL_MACHINE\\Elsewhere]\n"
+              "\"theirs\"=\"kept\"\n"
+              "[hkey_current_user\\a]\n"
+              "\"b\"=\"x\"\n"
+              "\"new\"=\"n\"\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\A\\Sub]\n"
+              "\"s\"=\"s\"\n");
+}
+
+TEST(RegText, TheDamageReportTellsWhatARewriteWouldChangeOrKeep)
+{
+    const std::string header = "Windows Registry Editor Version 5.00\n";
+    const struct {
+        const char* name;
+        std::string file;
+        bool noHeader, dropped;
+        std::vector<std::u16string> kept;
+    } cases[] = {
+        {"empty", "", false, false, {}},
+        {"sound, with comments and blanks", header + "\n; note\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"1\"\n", false, false, {}},
+        {"no header", "[HKEY_CURRENT_USER\\K]\n\"v\"=\"1\"\n", true, false, {}},
+        {"NULs", header + std::string(100, '\0'), false, true, {}},
+        {"bytes that are not UTF-8 in a comment", header + "; caf\xe9\n", false, true, {}},
+        {"a line not understood", header + "[HKEY_CURRENT_USER\\K]\n\"v\"=\"open\n", false, false, {u"\"v\"=\"open"}},
+        {"a failed multi-line value", header + "[HKEY_CURRENT_USER\\K]\n\"h\"=hex:00,\\\n  zz\n", false, false,
+         {u"\"h\"=hex:00,\\", u"  zz"}},
+    };
+    for (const auto& c : cases) {
+        CRegText::Damage damage;
+        CRegText::Parse(c.file, &damage);
+        EXPECT_FALSE(damage.notUtf8) << c.name;
+        EXPECT_EQ(damage.noHeader, c.noHeader) << c.name;
+        EXPECT_EQ(damage.dropped, c.dropped) << c.name;
+        EXPECT_EQ(damage.kept, c.kept) << c.name;
+    }
+}
+
+TEST(RegText, TheValuesOfASectionWhoseKeyLineIsNotTextAreDroppedRatherThanMovedIntoTheKeyBefore)
+{
+    CRegText::Damage damage;
+    CRegTree tree = CRegText::Parse("Windows Registry Editor Version 5.00\n"
+                                    "[HKEY_CURRENT_USER\\Before]\n"
+                                    "\"b\"=\"1\"\n"
+                                    "[HKEY_CURRENT_USER\\Bro\0ken]\n"s
+                                    "\"lost\"=\"2\"\n"
+                                    "; and its comment\n"
+                                    "[HKEY_CURRENT_USER\\After]\n"
+                                    "\"a\"=\"3\"\n",
+                                    &damage);
+    EXPECT_TRUE(damage.dropped);
+    const std::string once = CRegText::Format(tree);
+    EXPECT_EQ(once.find("lost"), std::string::npos);
+    EXPECT_EQ(KeyAt(CRegText::Parse(once), {u"Before"})->Values().size(), 1u);
+    EXPECT_EQ(TextAt(CRegText::Parse(once), {u"After"}, u"a"), u"3");
 }

@@ -2,7 +2,12 @@
 // in the profile.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
+
+#include <algorithm>
+#include <climits>
 
 #include <map>
 
@@ -208,10 +213,15 @@ TEST(ResizableDialog, PlacementOfEightNumbersIsAppliedAndWrittenBackAtTheEnd)
     second.m_bRememberPlacement = true;
     ASSERT_TRUE(second.Create());
     ShowAndWait(second);
-    EXPECT_EQ(second.geometry(), stored);
+    // As stored, as far as the screens can show it (the test screen may be smaller than the
+    // dialog's first size, which the window never goes below).
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    const QSize shown(std::max(std::min(stored.width(), desktop.width()), first.width()),
+                      std::max(std::min(stored.height(), desktop.height()), first.height()));
+    EXPECT_EQ(second.geometry(), QRect(stored.topLeft(), shown));
     // The layout followed the restored size.
     EXPECT_EQ(second.Item(IDC_LIST_RESULTS)->width(),
-              CDialogTemplateBuilder::MapX(460, second.GetBaseUnits()) + 120);
+              CDialogTemplateBuilder::MapX(460, second.GetBaseUnits()) + shown.width() - first.width());
 
     second.setGeometry(second.geometry().adjusted(0, 0, 10, 20));
     QCoreApplication::processEvents();
@@ -222,6 +232,55 @@ TEST(ResizableDialog, PlacementOfEightNumbersIsAppliedAndWrittenBackAtTheEnd)
     ASSERT_TRUE(written.has_value()) << std::string(text.begin(), text.end());
     EXPECT_EQ(QRect(QPoint(written->left, written->top), QPoint(written->right - 1, written->bottom - 1)), final);
     EXPECT_EQ(written->showCmd, CWindowPlacement::SW_SHOWNORMAL);
+}
+
+TEST(ResizableDialog, ExtremeStoredPlacementsAreClampedToTheScreensWithoutOverflow)
+{
+    // Run under UBSan: right - left of these overflows int.
+    SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"LayoutTest");
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    for (const char16_t* text : {u"-2147483648,-2147483648,2147483647,2147483647,1,0,-1,-1",
+                                 u"2147483647,2147483647,-2147483648,-2147483648,3,2,2147483647,-2147483648"}) {
+        ASSERT_TRUE(WriteProfileString(u"ResizableState", u"LayoutWindowPlacement", text));
+        LayoutDialog dialog;
+        dialog.m_bRememberPlacement = true;
+        ASSERT_TRUE(dialog.Create());
+        const QSize templateSize = dialog.minimumSize();
+        ShowAndWait(dialog);
+        dialog.showNormal();
+        QCoreApplication::processEvents();
+        const QRect placed = dialog.geometry();
+        EXPECT_LE(placed.width(), std::max(desktop.width(), templateSize.width()));
+        EXPECT_LE(placed.height(), std::max(desktop.height(), templateSize.height()));
+        EXPECT_GE(placed.right(), desktop.left() - 1);
+        EXPECT_LE(placed.left(), desktop.right() + 1);
+        EXPECT_EQ(dialog.Grip()->geometry().bottomRight(), dialog.rect().bottomRight());
+        dialog.DestroyWindow();
+        // What is written back reads again.
+        EXPECT_TRUE(CWindowPlacement::FromText(GetProfileString(u"ResizableState", u"LayoutWindowPlacement")));
+    }
+}
+
+TEST(WindowPlacement, TheStoredRectangleIsClampedToTheDesktopAndAWindowOffItStaysOff)
+{
+    const QRect desktop(0, 0, 1920, 1080);
+    struct Case {
+        int left, top, right, bottom;
+        QRect expected;
+    } cases[] = {
+        {100, 80, 900, 680, QRect(100, 80, 800, 600)},                    // fits: as stored
+        {INT_MIN, INT_MIN, INT_MAX, INT_MAX, QRect(-1920, -1080, 1920, 1080)},
+        {INT_MAX, INT_MAX, INT_MIN, INT_MIN, QRect(1920, 1080, 1, 1)},     // reversed: smallest
+        {5000, -3000, 5400, -2700, QRect(1920, -300, 400, 300)},          // off the desktop, still off
+    };
+    for (const Case& c : cases) {
+        CWindowPlacement placement;
+        placement.left = c.left;
+        placement.top = c.top;
+        placement.right = c.right;
+        placement.bottom = c.bottom;
+        EXPECT_EQ(placement.ClampedRect(desktop), c.expected) << c.left << "," << c.top;
+    }
 }
 
 } // namespace
