@@ -35,7 +35,7 @@ constexpr int kExitStopped = 130;
 constexpr uint64_t kMaxKilobytes = UINT64_MAX >> 10;
 
 const char kUsage[] =
-    "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--progress|--no-progress] [--verbose]\n"
+    "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--[no-]progress] [--verbose]\n"
     "                    FOLDER...\n";
 
 const char kHelp[] =
@@ -71,15 +71,15 @@ const char kHelp[] =
     "\n"
     "At the end, standard error says how many folders and files could not be read (when any could\n"
     "not), then shows the totals: \"Files\" is the number of files listed in the size range (a file\n"
-    "reached by two paths, for example through overlapping FOLDERs or a link, counts twice), \"Dups\"\n"
-    "the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed time\n"
-    "(hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
+    "reached by two paths, for example through overlapping FOLDERs or a hard link, counts twice),\n"
+    "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
+    "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
     "pairing are printed); a second Ctrl-C ends the program at once.\n"
     "\n"
     "Exit status: 0 after a search, with or without duplicates (folders and files below a FOLDER\n"
     "that cannot be read are counted, not fatal); 1 when a FOLDER does not exist, is not a folder or\n"
     "cannot be listed (the others are searched); 2 for a usage error; 3 when standard output could\n"
-    "not be written (a full disk, a closed output); 130 after a stop.\n";
+    "not be written (a full disk, a closed output; a closed pipe ends it by SIGPIPE); 130 after a stop.\n";
 
 std::atomic<int> g_interrupts{0};  // lock-free, so usable in the signal handler
 
