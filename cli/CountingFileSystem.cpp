@@ -6,6 +6,7 @@
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
 #include "engine/SearchRun.h"
+#include "platform/PathRules.h"
 
 namespace {
 
@@ -14,13 +15,25 @@ namespace {
 constexpr uint64_t kFnvOffset = 14695981039346656037ull;
 constexpr uint64_t kFnvPrime = 1099511628211ull;
 
+uint64_t Fingerprint(uint64_t fingerprint, std::u16string_view text)
+{
+    for (const char16_t unit : text)
+        fingerprint = (fingerprint ^ unit) * kFnvPrime;
+    return fingerprint;
+}
+
 } // namespace
 
 class CCountingFileSystem::CListing : public IDirListing {
 public:
-    CListing(std::unique_ptr<IDirListing> inner, std::atomic<uint64_t>& listed)
-        : m_inner(std::move(inner)), m_listed(listed)
+    CListing(CCountingFileSystem& owner, std::u16string_view folder, std::unique_ptr<IDirListing> inner)
+        : m_owner(owner), m_inner(std::move(inner))
     {
+        // The scan names an entry by the folder, the separator (unless the folder ends with one)
+        // and the entry's name.
+        std::u16string prefix(folder);
+        AddTrailingBackslash(prefix);
+        m_prefix = Fingerprint(kFnvOffset, prefix);
     }
     FileIdentity Identity() const override { return m_inner->Identity(); }
     bool Next(DirEntry& entry) override
@@ -28,29 +41,35 @@ public:
         if (!m_inner->Next(entry))
             return false;
         // The scan's own rule for the files it keeps; the bounds are set before the run starts.
-        if (entry.isFile && g_minSize < entry.size && entry.size < g_maxSize)
-            m_listed.fetch_add(1, std::memory_order_relaxed);
+        if (entry.isFile && g_minSize < entry.size && entry.size < g_maxSize) {
+            m_owner.m_listedFiles.fetch_add(1, std::memory_order_relaxed);
+            std::lock_guard<std::mutex> lock(m_owner.m_mutex);
+            m_owner.m_identities[Fingerprint(m_prefix, entry.name)] = entry.identity;
+        }
         return true;
     }
 
 private:
+    CCountingFileSystem& m_owner;
     std::unique_ptr<IDirListing> m_inner;
-    std::atomic<uint64_t>& m_listed;
+    uint64_t m_prefix;
 };
 
 class CCountingFileSystem::CReader : public IFileReader {
 public:
     enum class EUse { Other, FirstBytes, Pairing };
 
-    CReader(CCountingFileSystem& owner, std::u16string path, std::unique_ptr<IFileReader> inner, EUse use)
-        : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)), m_use(use), m_size(m_inner->Size())
+    CReader(CCountingFileSystem& owner, std::u16string path, std::unique_ptr<IFileReader> inner, EUse use,
+            FileIdentity identity)
+        : m_owner(owner), m_path(std::move(path)), m_inner(std::move(inner)), m_use(use), m_size(m_inner->Size()),
+          m_identity(identity)
     {
     }
     ~CReader() override
     {
         const uint64_t wanted = std::min<uint64_t>(m_size, kQuickDigestBytes);
         if (m_use == EUse::FirstBytes && !m_failed && wanted > 0 && m_read >= wanted)
-            m_owner.NoteFirstBytes(m_fingerprint, m_size);
+            m_owner.NoteFirstBytes(m_fingerprint, m_size, m_identity);
     }
     uint64_t Size() const override { return m_size; }
     int64_t Read(void* buffer, size_t count) override
@@ -82,6 +101,7 @@ private:
     const std::unique_ptr<IFileReader> m_inner;
     const EUse m_use;
     const uint64_t m_size;
+    const FileIdentity m_identity;
     uint64_t m_read = 0;
     uint64_t m_fingerprint = kFnvOffset;
     bool m_failed = false;
@@ -103,7 +123,7 @@ std::unique_ptr<IDirListing> CCountingFileSystem::OpenFolder(std::u16string_view
         m_unreadableFolders.emplace(path);
         return nullptr;
     }
-    return std::make_unique<CListing>(std::move(listing), m_listedFiles);
+    return std::make_unique<CListing>(*this, path, std::move(listing));
 }
 
 std::unique_ptr<IFileReader> CCountingFileSystem::OpenFile(std::u16string_view path)
@@ -112,11 +132,15 @@ std::unique_ptr<IFileReader> CCountingFileSystem::OpenFile(std::u16string_view p
     // phase is set before either opens its first file.
     const ESearchState phase = g_searchState.load();
     CReader::EUse use = CReader::EUse::Other;
-    if (phase == ESearchState::Grouping)
+    FileIdentity identity;
+    if (phase == ESearchState::Grouping) {
         use = CReader::EUse::FirstBytes;
-    else if (phase == ESearchState::Pairing)
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_identities.find(Fingerprint(kFnvOffset, path));
+        if (found != m_identities.end())
+            identity = found->second;
+    } else if (phase == ESearchState::Pairing) {
         use = CReader::EUse::Pairing;
-    if (use == CReader::EUse::Pairing) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_file.assign(path);
     }
@@ -125,7 +149,7 @@ std::unique_ptr<IFileReader> CCountingFileSystem::OpenFile(std::u16string_view p
         NoteUnreadableFile(std::u16string(path));
         return nullptr;
     }
-    return std::make_unique<CReader>(*this, std::u16string(path), std::move(reader), use);
+    return std::make_unique<CReader>(*this, std::u16string(path), std::move(reader), use, identity);
 }
 
 void CCountingFileSystem::NoteUnreadableFile(std::u16string path)
@@ -134,17 +158,23 @@ void CCountingFileSystem::NoteUnreadableFile(std::u16string path)
     m_unreadableFiles.insert(std::move(path));
 }
 
-void CCountingFileSystem::NoteFirstBytes(uint64_t fingerprint, uint64_t size)
+void CCountingFileSystem::NoteFirstBytes(uint64_t fingerprint, uint64_t size, FileIdentity identity)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto& [count, firstSize] = m_firstBytes[fingerprint];
-    if (++count == 1) {
-        firstSize = size;
+    // The pairing phase never compares a file with itself (a hard link, a folder reached twice):
+    // each file counts once among those that begin alike.
+    if (identity != FileIdentity{} && !m_firstBytesFiles.emplace(fingerprint, identity.device, identity.inode).second)
+        return;
+    const auto [found, inserted] = m_firstBytes.try_emplace(fingerprint);
+    SFirstBytes& beginning = found->second;
+    if (inserted) {
+        beginning.size = size;
         return;
     }
     // The second file of a beginning brings the first one into the comparison too.
-    m_pairFilesToDo += count == 2 ? 2 : 1;
-    m_pairBytesToDo += size + (count == 2 ? firstSize : 0);
+    m_pairFilesToDo += beginning.compared ? 1 : 2;
+    m_pairBytesToDo += size + (beginning.compared ? 0 : beginning.size);
+    beginning.compared = true;
 }
 
 CCountingFileSystem::SProgress CCountingFileSystem::Progress() const

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -37,8 +38,9 @@ public:
     std::unique_ptr<IDirListing> OpenFolder(std::u16string_view path) override;
     // Any thread: passes the call on. A file that cannot be opened, or whose reader reports a
     // read error, is remembered. Files opened during the grouping phase have their first bytes
-    // fingerprinted (the pairing phase compares the files whose first bytes equal another's);
-    // files opened during the pairing phase count towards its progress.
+    // fingerprinted: the pairing phase compares the files whose first bytes equal those of
+    // another file (each file once, however many paths lead to it). Files opened during the
+    // pairing phase count towards its progress.
     std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) override;
 
     // Any thread, at any time: a consistent copy of the progress books.
@@ -52,8 +54,14 @@ private:
     class CListing;
     class CReader;
 
+    // The files that begin alike: the size of the first one seen, and whether another joined it.
+    struct SFirstBytes {
+        uint64_t size = 0;
+        bool compared = false;
+    };
+
     void NoteUnreadableFile(std::u16string path);
-    void NoteFirstBytes(uint64_t fingerprint, uint64_t size);
+    void NoteFirstBytes(uint64_t fingerprint, uint64_t size, FileIdentity identity);
 
     IFileSystem& m_inner;
     mutable std::mutex m_mutex;   // guards everything below but the atomics
@@ -61,8 +69,12 @@ private:
     std::set<std::u16string> m_unreadableFiles;
     std::u16string m_folder;
     std::u16string m_file;
-    // Fingerprint of a file's first bytes -> how many files start so, and the size of the first.
-    std::unordered_map<uint64_t, std::pair<uint64_t, uint64_t>> m_firstBytes;
+    // Fingerprint of a listed path -> the identity of its file, for the files in the size range.
+    std::unordered_map<uint64_t, FileIdentity> m_identities;
+    // Fingerprint of a file's first bytes -> the files that begin so.
+    std::unordered_map<uint64_t, SFirstBytes> m_firstBytes;
+    // (fingerprint of the first bytes, device, inode) of every file counted in m_firstBytes.
+    std::set<std::tuple<uint64_t, uint64_t, uint64_t>> m_firstBytesFiles;
     uint64_t m_pairFilesToDo = 0;
     uint64_t m_pairBytesToDo = 0;
     std::atomic<uint64_t> m_listedFiles{0};
