@@ -6,10 +6,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/CountingFileSystem.h"
 #include "cli/ProgressLine.h"
 #include "cli/RowText.h"
 #include "engine/Catalogue.h"
@@ -18,7 +21,6 @@
 #include "platform/ByteSize.h"
 #include "platform/NativeName.h"
 #include "platform/PathRules.h"
-#include "platform/SizeText.h"
 #include "platform/Utf16Text.h"
 
 namespace {
@@ -26,10 +28,15 @@ namespace {
 constexpr int kExitFound = 0;
 constexpr int kExitBadFolder = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitWriteFailed = 3;
 constexpr int kExitStopped = 130;
 
+// The largest size bound whose bytes (KB << 10) fit in 64 bits.
+constexpr uint64_t kMaxKilobytes = UINT64_MAX >> 10;
+
 const char kUsage[] =
-    "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--progress|--no-progress] FOLDER...\n";
+    "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--[no-]progress] [--verbose]\n"
+    "                    FOLDER...\n";
 
 const char kHelp[] =
     "Finds files with equal content below the FOLDERs and prints each duplicate beside its original.\n"
@@ -38,23 +45,41 @@ const char kHelp[] =
     "then by the MD5 digest of the whole file. Of a group of equal files one is the original; every\n"
     "other one is printed as its duplicate, one row each, smallest files first.\n"
     "\n"
+    "Each FOLDER is resolved once, the way the system resolves it (links and '..' followed, as by\n"
+    "realpath), and exactly that folder is searched; the rows show the resolved paths. A relative\n"
+    "FOLDER needs a current folder that still exists.\n"
+    "\n"
     "Options:\n"
     "  --from KB          only files larger than KB kilobytes (1 KB = 1024 bytes)\n"
     "  --to KB            only files smaller than KB kilobytes (0 or absent: no upper bound)\n"
+    "                     KB is a whole decimal number from 0 to 18014398509481983, nothing else;\n"
+    "                     --from must be below a --to that is not 0\n"
     "  --format text      one row per line: size in bytes, original, duplicate (default); paths are\n"
-    "                     in double quotes, with \\\" \\\\ \\t \\n escaped and bytes that are not UTF-8 as \\xNN\n"
-    "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N}\n"
-    "  --progress         draw a progress line on standard error (default when it is a terminal)\n"
+    "                     in double quotes, with \\\" \\\\ \\t \\n \\r escaped, other control characters as\n"
+    "                     \\xNN (below 0x20, and 0x7f) or \\uNNNN (U+0080 to U+009F), and bytes that are\n"
+    "                     not UTF-8 as \\xNN (0x80 and above)\n"
+    "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N};\n"
+    "                     control characters are \\uNNNN escapes, bytes that are not UTF-8 \\udcNN\n"
+    "  --progress         draw a progress line on standard error (default when it is a terminal):\n"
+    "                     the folder being scanned and the files listed so far, then the files\n"
+    "                     compared by their first bytes, then the files and bytes compared whole\n"
+    "                     out of those to compare; control characters in names show as '?'\n"
     "  --no-progress      never draw the progress line\n"
+    "  --verbose          name every folder and file that could not be read\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
-    "At the end, standard error shows the files listed, the number of duplicates, their total size\n"
-    "and the elapsed time. Ctrl-C stops the search (rows already found while pairing are printed);\n"
-    "a second Ctrl-C ends the program at once.\n"
+    "At the end, standard error says how many folders and files could not be read (when any could\n"
+    "not), then shows the totals: \"Files\" is the number of files listed in the size range (a file\n"
+    "reached by two paths, for example through overlapping FOLDERs or a hard link, counts twice),\n"
+    "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
+    "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
+    "pairing are printed); a second Ctrl-C ends the program at once.\n"
     "\n"
-    "Exit status: 0 after a search (with or without duplicates), 1 when a FOLDER does not exist or\n"
-    "is not a folder (the others are searched), 2 for a usage error, 130 after a stop.\n";
+    "Exit status: 0 after a search, with or without duplicates (folders and files below a FOLDER\n"
+    "that cannot be read are counted, not fatal); 1 when a FOLDER does not exist, is not a folder or\n"
+    "cannot be listed (the others are searched); 2 for a usage error; 3 when standard output could\n"
+    "not be written (a full disk, a closed output; a closed pipe ends it by SIGPIPE); 130 after a stop.\n";
 
 std::atomic<int> g_interrupts{0};  // lock-free, so usable in the signal handler
 
@@ -73,9 +98,43 @@ struct Options {
     uint64_t fromKB = 0;
     uint64_t toKB = 0;
     bool jsonl = false;
+    bool verbose = false;
     int progress = -1;  // -1: when standard error is a terminal
     std::vector<std::string> folders;
 };
+
+// Standard output with every write checked: the first failure is kept, later writes are skipped.
+struct CheckedOutput {
+    FILE* out;
+    int error = 0;
+
+    void Write(const std::string& text)
+    {
+        errno = 0;
+        if (error == 0 && std::fwrite(text.data(), 1, text.size(), out) != text.size())
+            error = errno != 0 ? errno : EIO;
+    }
+    // Flushes; returns whether everything written so far reached the system.
+    bool Finish()
+    {
+        errno = 0;
+        if (error == 0 && (std::fflush(out) != 0 || std::ferror(out)))
+            error = errno != 0 ? errno : EIO;
+        return error == 0;
+    }
+};
+
+int WriteFailed(int error, FILE* err)
+{
+    std::fprintf(err, "quillon-find: cannot write to standard output: %s\n", std::strerror(error));
+    return kExitWriteFailed;
+}
+
+// Text typed by the user or read from the disk, quoted and escaped for a message.
+std::string Quoted(std::string_view native)
+{
+    return QuotedText(DecodeNativeName(native));
+}
 
 int UsageError(const std::string& message, FILE* err)
 {
@@ -83,10 +142,23 @@ int UsageError(const std::string& message, FILE* err)
     return kExitUsage;
 }
 
-// The size bounds read like the window's size fields: text that holds no number counts as 0.
-uint64_t ScanKilobytes(const std::string& text)
+// A size bound: a plain decimal count of kilobytes whose bytes fit in 64 bits. Nothing else is a
+// number here: no blanks, sign, fraction or unit, so that a typo never becomes another bound.
+bool ParseKilobytes(const std::string& text, uint64_t& kilobytes)
 {
-    return ScanSizeText(DecodeNativeName(text));
+    if (text.empty())
+        return false;
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > (kMaxKilobytes - digit) / 10)
+            return false;
+        value = value * 10 + digit;
+    }
+    kilobytes = value;
+    return true;
 }
 
 // Parses the arguments. Returns -1 to go on, or the exit status to end with.
@@ -116,76 +188,133 @@ int ParseArguments(int argc, char** argv, Options& options, FILE* out, FILE* err
         };
         if (arg == "--") {
             onlyFolders = true;
-        } else if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, out);
-            std::fputs(kHelp, out);
-            return kExitFound;
-        } else if (arg == "--version") {
-            std::fprintf(out, "quillon-find %s\n", QUILLON_VERSION);
-            return kExitFound;
+        } else if (arg == "-h" || arg == "--help" || arg == "--version") {
+            CheckedOutput output{out};
+            if (arg == "--version")
+                output.Write(std::string("quillon-find ") + QUILLON_VERSION + "\n");
+            else
+                output.Write(std::string(kUsage) + kHelp);
+            return output.Finish() ? kExitFound : WriteFailed(output.error, err);
         } else if (arg == "--from" || arg == "--to") {
             if (!takeValue())
                 return UsageError("option '" + arg + "' needs a value in kilobytes", err);
-            (arg == "--from" ? options.fromKB : options.toKB) = ScanKilobytes(value);
+            if (!ParseKilobytes(value, arg == "--from" ? options.fromKB : options.toKB))
+                return UsageError("option '" + arg + "' takes a whole number of kilobytes from 0 to "
+                                      + std::to_string(kMaxKilobytes) + ", not " + Quoted(value),
+                                  err);
         } else if (arg == "--format") {
             if (!takeValue() || (value != "text" && value != "jsonl"))
                 return UsageError("option '--format' takes 'text' or 'jsonl'", err);
             options.jsonl = value == "jsonl";
-        } else if (arg == "--progress" || arg == "--no-progress") {
+        } else if (arg == "--progress" || arg == "--no-progress" || arg == "--verbose") {
             if (inlineValue)
                 return UsageError("option '" + arg + "' takes no value", err);
-            options.progress = arg == "--progress";
+            if (arg == "--verbose")
+                options.verbose = true;
+            else
+                options.progress = arg == "--progress";
         } else {
-            return UsageError("unknown option '" + arg + "'", err);
+            return UsageError("unknown option " + Quoted(arg), err);
         }
     }
+    if (options.toKB != 0 && options.fromKB >= options.toKB)
+        return UsageError("the size range is empty: --from " + std::to_string(options.fromKB)
+                              + " is not below --to " + std::to_string(options.toKB),
+                          err);
     if (options.folders.empty())
         return UsageError("no FOLDER given", err);
     return -1;
 }
 
-// The search folders in absolute form; reports the arguments that are not folders.
+// The folder a FOLDER argument names, resolved once as the system resolves it, so that the
+// folder checked is the folder searched. Returns an empty text and sets `problem` when it cannot
+// be searched.
+std::u16string ResolveFolder(const std::string& argument, std::string& problem)
+{
+    if (AbsoluteFolder(DecodeNativeName(argument), CurrentFolder()).empty()) {
+        problem = "the current folder cannot be read (was it removed?)";
+        return {};
+    }
+    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(argument.c_str(), nullptr), &std::free);
+    struct stat st;
+    if (!resolved || stat(resolved.get(), &st) != 0) {
+        problem = std::strerror(errno);
+        return {};
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        problem = "not a folder";
+        return {};
+    }
+    std::u16string folder = DecodeNativeName(resolved.get());
+    errno = 0;
+    if (!g_fileSystem->OpenFolder(folder)) {
+        problem = std::string("cannot be listed") + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+        return {};
+    }
+    return folder;
+}
+
+// The folders to search; reports the arguments that cannot be searched.
 std::vector<std::u16string> SearchFolders(const std::vector<std::string>& arguments, bool& allFound, FILE* err)
 {
     std::vector<std::u16string> folders;
-    const std::u16string cwd = CurrentFolder();
     allFound = true;
     for (const std::string& argument : arguments) {
-        struct stat st;
-        const char* problem = nullptr;
-        if (stat(argument.c_str(), &st) != 0)
-            problem = std::strerror(errno);
-        else if (!S_ISDIR(st.st_mode))
-            problem = "not a folder";
-        if (problem) {
-            std::fprintf(err, "quillon-find: %s: %s\n", argument.c_str(), problem);
+        std::string problem;
+        std::u16string folder = ResolveFolder(argument, problem);
+        if (folder.empty()) {
+            std::fprintf(err, "quillon-find: %s: %s\n", Quoted(argument).c_str(), problem.c_str());
             allFound = false;
             continue;
         }
-        folders.push_back(AbsoluteFolder(DecodeNativeName(argument), cwd));
+        folders.push_back(std::move(folder));
     }
     return folders;
 }
 
-void PrintRows(bool jsonl, FILE* out)
+// Writes the rows; returns false (with the reason in output.error) when they did not all get out.
+bool PrintRows(bool jsonl, CheckedOutput& output)
 {
     std::string text;
     for (const CDuplicatePair& row : g_duplicates) {
         text += jsonl ? JsonRow(row) : TextRow(row);
         if (text.size() > (1 << 16)) {
-            std::fwrite(text.data(), 1, text.size(), out);
+            output.Write(text);
             text.clear();
         }
     }
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fflush(out);
+    output.Write(text);
+    return output.Finish();
 }
 
-// The status bar's words at the end of a run.
+std::string Counted(size_t count, const char* singular, const char* plural)
+{
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+// What could not be read: each path with --verbose, then how many.
+void PrintUnreadable(const CCountingFileSystem& files, bool verbose, FILE* err)
+{
+    const std::vector<std::u16string> folders = files.UnreadableFolders();
+    const std::vector<std::u16string> unreadable = files.UnreadableFiles();
+    if (folders.empty() && unreadable.empty())
+        return;
+    if (verbose) {
+        for (const std::u16string& folder : folders)
+            std::fprintf(err, "quillon-find: cannot list %s\n", QuotedText(folder).c_str());
+        for (const std::u16string& file : unreadable)
+            std::fprintf(err, "quillon-find: cannot read %s\n", QuotedText(file).c_str());
+    }
+    std::fprintf(err, "quillon-find: could not read %s and %s%s\n", Counted(folders.size(), "folder", "folders").c_str(),
+                 Counted(unreadable.size(), "file", "files").c_str(), verbose ? "" : " (--verbose names them)");
+}
+
+// The status bar's words at the end of a run, each number named.
 void PrintSummary(const CStopWatch& stopWatch, bool stopped, FILE* err)
 {
-    std::fprintf(err, "%sFiles: %u  Dups: %zu  %s  Elapsed Time: %s\n", stopped ? "Stopped.  " : "", g_fileCount,
-                 g_duplicates.size(), Utf8(FormatByteSize(g_duplicateBytes)).c_str(), Utf8(stopWatch.Format()).c_str());
+    std::fprintf(err, "%sFiles: %u  Dups: %zu  Size of duplicates: %s  Elapsed Time: %s\n", stopped ? "Stopped.  " : "",
+                 g_fileCount, g_duplicates.size(), Utf8(FormatByteSize(g_duplicateBytes)).c_str(),
+                 CProgressLine::FormatElapsed(stopWatch.ElapsedMs()).c_str());
 }
 
 } // namespace
@@ -200,6 +329,11 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     bool allFound = true;
     const std::vector<std::u16string> folders = SearchFolders(options.folders, allFound, err);
 
+    // The engine reads through the counting file system for this run only.
+    IFileSystem* const fileSystem = g_fileSystem;
+    CCountingFileSystem counting(*fileSystem);
+    g_fileSystem = &counting;
+
     BeginSearchRun(options.fromKB, options.toKB);
     g_interrupts.store(0);
     struct sigaction action {};
@@ -208,16 +342,23 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     sigaction(SIGINT, &action, nullptr);
 
     const bool drawProgress = options.progress == 1 || (options.progress == -1 && isatty(fileno(err)));
-    CProgressLine progress(drawProgress, err);
+    CProgressLine progress(drawProgress, err, counting);
     progress.Start();
     SearchThreadProc(&progress, folders);
     progress.Finish();
+    g_fileSystem = fileSystem;
 
     SortDuplicatesBySize();
-    PrintRows(options.jsonl, out);
+    CheckedOutput output{out};
+    const bool written = PrintRows(options.jsonl, output);
+    if (!written)
+        WriteFailed(output.error, err);
     const bool stopped = g_stopFlag.load() != 0;
+    PrintUnreadable(counting, options.verbose, err);
     PrintSummary(progress.StopWatch(), stopped, err);
     signal(SIGINT, SIG_DFL);
+    if (!written)
+        return kExitWriteFailed;
     if (stopped)
         return kExitStopped;
     return allFound ? kExitFound : kExitBadFolder;

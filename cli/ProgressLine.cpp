@@ -3,25 +3,15 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 #include "engine/Catalogue.h"
-#include "engine/SearchRun.h"
-#include "platform/NativeName.h"
+#include "platform/ByteSize.h"
 #include "platform/Utf16Text.h"
 
 namespace {
-
-const char* PhaseName(ESearchState state)
-{
-    switch (state) {
-    case ESearchState::Scanning: return "Scanning";
-    case ESearchState::Grouping: return "Comparing";
-    case ESearchState::Pairing: return "Pairing";
-    default: return "Finishing";
-    }
-}
 
 // Columns a UTF-8 text takes, counting each character as one.
 size_t Columns(const std::string& text)
@@ -44,9 +34,27 @@ std::u16string ShortenMiddle(const std::u16string& path, size_t width)
     return path.substr(0, head) + u"..." + path.substr(path.size() - (keep - head));
 }
 
+// C0 and C1 control characters and DEL would be taken by the terminal as commands (U+009B is
+// an 8-bit CSI); a surrogate stands for a byte that is not UTF-8. Each shows as '?'.
+bool ShownAsQuestionMark(char16_t unit)
+{
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || (unit >= 0xD800 && unit <= 0xDFFF);
+}
+
+std::string Bytes(uint64_t bytes)
+{
+    return Utf8(FormatByteSize(bytes));
+}
+
+unsigned Percent(uint64_t done, uint64_t total)
+{
+    return total == 0 ? 0 : static_cast<unsigned>(done >= total ? 100 : done * 100 / total);
+}
+
 } // namespace
 
-CProgressLine::CProgressLine(bool draw, FILE* err) : m_draw(draw), m_err(err)
+CProgressLine::CProgressLine(bool draw, FILE* err, const CCountingFileSystem& files)
+    : m_draw(draw), m_err(err), m_files(files)
 {
     winsize size{};
     if (ioctl(fileno(err), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
@@ -62,17 +70,21 @@ CProgressLine::~CProgressLine()
 void CProgressLine::SendMessage(unsigned message)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_files = g_fileCount;
+    m_fileCount = g_fileCount;
     m_examined = g_progressCount;
-    if (message == WMU_COMPAREPROGRESS || message == WMU_SCANPROGRESS)
+    if (message == WMU_COMPAREPROGRESS)
         m_path = g_currentPath;
+    if (message == WMU_SEARCHDONE)
+        m_searchDone = true;
 }
 
 void CProgressLine::Start()
 {
     m_stopWatch.Start();
-    if (m_draw)
-        m_thread = std::thread(&CProgressLine::RedrawLoop, this);
+    if (!m_draw)
+        return;
+    Draw();  // the line is there from the start, however short the run
+    m_thread = std::thread(&CProgressLine::RedrawLoop, this);
 }
 
 void CProgressLine::Finish()
@@ -93,11 +105,10 @@ void CProgressLine::Finish()
 void CProgressLine::RedrawLoop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    while (!m_finished) {
+    while (!m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_finished; })) {
         lock.unlock();
         Draw();
         lock.lock();
-        m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_finished; });
     }
 }
 
@@ -105,32 +116,69 @@ void CProgressLine::Draw()
 {
     CStopWatch now = m_stopWatch;
     now.Tick();
-    std::string line;
+    const CCountingFileSystem::SProgress progress = m_files.Progress();
+    SState state;
+    state.phase = g_searchState.load();
+    state.elapsedMs = now.ElapsedMs();
+    state.listedFiles = progress.listedFiles;
+    state.folder = progress.folder;
+    state.pairedFiles = progress.pairedFiles;
+    state.pairFilesToDo = progress.pairFilesToDo;
+    state.pairedBytes = progress.pairedBytes;
+    state.pairBytesToDo = progress.pairBytesToDo;
+    state.file = progress.file;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        line = Compose(PhaseName(g_searchState.load()), m_files, m_examined, m_path, now.Format(), m_width - 1);
+        // The worker is idle before it starts and again after its last message.
+        if (state.phase == ESearchState::Idle)
+            state.phase = m_searchDone ? ESearchState::Finishing : ESearchState::Scanning;
+        state.examined = m_examined;
+        state.files = m_fileCount;
+        state.path = m_path;
     }
+    const std::string line = Compose(state, m_width - 1);
     std::fprintf(m_err, "\r\033[K%s", line.c_str());
     std::fflush(m_err);
 }
 
-std::string CProgressLine::Compose(const char* phase, uint32_t files, uint32_t examined, const std::u16string& path,
-                                   const std::u16string& elapsed, size_t width)
+std::string CProgressLine::Compose(const SState& state, size_t width)
 {
-    char counts[96];
-    if (std::string(phase) == "Scanning" || files == 0)
-        std::snprintf(counts, sizeof counts, "%s  Files: %u", phase, files);
-    else
-        std::snprintf(counts, sizeof counts, "%s  %u / %u (%u%%)", phase, examined, files,
-                      static_cast<unsigned>(uint64_t{examined} * 100 / files));
-    std::string line = std::string(counts) + "  " + Utf8(elapsed);
+    char counts[160];
+    const std::u16string* path = nullptr;
+    switch (state.phase) {
+    case ESearchState::Idle:
+    case ESearchState::Scanning:
+        std::snprintf(counts, sizeof counts, "Scanning  Files: %llu", static_cast<unsigned long long>(state.listedFiles));
+        path = &state.folder;
+        break;
+    case ESearchState::Grouping:
+        if (state.files == 0)
+            std::snprintf(counts, sizeof counts, "Comparing  Files: 0");
+        else
+            std::snprintf(counts, sizeof counts, "Comparing  %u / %u (%u%%)", state.examined, state.files,
+                          Percent(state.examined, state.files));
+        path = &state.path;
+        break;
+    case ESearchState::Pairing: {
+        // The counts of files to do come from the grouping phase's reads: never show more done.
+        const uint64_t files = std::min(state.pairedFiles, state.pairFilesToDo);
+        const uint64_t bytes = std::min(state.pairedBytes, state.pairBytesToDo);
+        std::snprintf(counts, sizeof counts, "Pairing  %llu / %llu files  %s / %s (%u%%)",
+                      static_cast<unsigned long long>(files), static_cast<unsigned long long>(state.pairFilesToDo),
+                      Bytes(bytes).c_str(), Bytes(state.pairBytesToDo).c_str(),
+                      state.pairBytesToDo != 0 ? Percent(bytes, state.pairBytesToDo) : Percent(files, state.pairFilesToDo));
+        path = &state.file;
+        break;
+    }
+    case ESearchState::Finishing:
+        std::snprintf(counts, sizeof counts, "Finishing");
+        break;
+    }
+    std::string line = std::string(counts) + "  " + FormatElapsed(state.elapsedMs);
     const size_t used = Columns(line);
-    if (!path.empty() && used + 2 < width) {
-        // Names that are not UTF-8 show their bytes as '?', like a terminal would show garbage.
-        std::u16string shown = ShortenMiddle(path, width - used - 2);
-        for (char16_t& unit : shown)
-            if ((unit >= 0xD800 && unit <= 0xDFFF) || unit < 0x20)
-                unit = u'?';
+    if (path && !path->empty() && used + 2 < width) {
+        std::u16string shown = ShortenMiddle(*path, width - used - 2);
+        std::replace_if(shown.begin(), shown.end(), ShownAsQuestionMark, u'?');
         line += "  " + Utf8(shown);
     }
     // Tiny terminals: cut the counts themselves. Popping the continuation bytes of a character
@@ -138,4 +186,12 @@ std::string CProgressLine::Compose(const char* phase, uint32_t files, uint32_t e
     while (Columns(line) > width)
         line.pop_back();
     return line;
+}
+
+std::string CProgressLine::FormatElapsed(uint32_t ms)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", ms / 3600000, (ms / 60000) % 60, (ms / 1000) % 60,
+                  ms % 1000);
+    return text;
 }

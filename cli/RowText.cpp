@@ -8,6 +8,8 @@ namespace {
 
 bool IsHigh(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLow(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+// C0, DEL and C1: a terminal takes each as a command (U+009B is an 8-bit CSI), never as text.
+bool IsControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
 
 void AppendEscape(std::string& out, const char* format, unsigned value)
 {
@@ -42,7 +44,7 @@ std::string Escaped(std::u16string_view text, Special special)
         if (IsHigh(unit) && i + 1 < text.size() && IsLow(text[i + 1])) {
             out += EncodeNativeName(text.substr(i, 2));
             ++i;
-        } else if (unit < 0x20 || unit == 0x7F || IsHigh(unit) || IsLow(unit)) {
+        } else if (IsControl(unit) || IsHigh(unit) || IsLow(unit)) {
             special(out, unit);
         } else {
             out += EncodeNativeName(text.substr(i, 1));
@@ -65,9 +67,9 @@ std::string QuotedText(std::u16string_view text)
         if (unit >= 0xDC80 && unit <= 0xDCFF)
             AppendEscape(out, "\\x%02x", unit - 0xDC00u);   // a byte that is not UTF-8
         else if (unit < 0x80)
-            AppendEscape(out, "\\x%02x", unit);             // a control character
+            AppendEscape(out, "\\x%02x", unit);             // a C0 control character or DEL
         else
-            AppendEscape(out, "\\u%04x", unit);             // any other lone surrogate
+            AppendEscape(out, "\\u%04x", unit);             // a C1 control character, another lone surrogate
     });
 }
 

@@ -6,12 +6,14 @@
 #include "engine/DuplicatePair.h"
 
 // A JSON string literal (with its quotes) of the text: valid UTF-8 JSON for every input. Quotes,
-// backslashes and control characters are escaped; a surrogate without its partner (a byte of a
-// file name that is not UTF-8 is U+DC80..U+DCFF) is written as a \udcXX escape.
+// backslashes and control characters (C0, DEL and C1) are escaped; a surrogate without its
+// partner (a byte of a file name that is not UTF-8 is U+DC80..U+DCFF) is written as a \udcXX
+// escape.
 std::string JsonString(std::u16string_view text);
 
 // The text in double quotes for people: UTF-8, with quotes, backslashes and control characters
-// escaped C-style, and each byte of a name that is not UTF-8 written as \xNN. Two different paths
+// escaped C-style (C0 and DEL as \xNN, C1 as \uNNNN, so none reaches a terminal raw), and each
+// byte of a name that is not UTF-8 written as \xNN (always 0x80 or above). Two different paths
 // never give the same text, so names with blanks or quotes stay unambiguous.
 std::string QuotedText(std::u16string_view text);
 

@@ -31,6 +31,8 @@ std::u16string AbsoluteFolder(std::u16string_view folder, std::u16string_view ba
 {
     std::u16string joined;
     if (folder.empty() || folder.front() != kPathSeparator) {
+        if (base.empty() || base.front() != kPathSeparator)
+            return {};  // "." against a folder that is gone is not "/"
         joined.assign(base);
         joined.push_back(kPathSeparator);
     }

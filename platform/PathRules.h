@@ -20,7 +20,9 @@ std::u16string_view FolderViewOfPath(std::u16string_view path);
 // The absolute form of a folder argument, resolved lexically against `base` (an absolute
 // folder): "." and empty components are dropped, ".." removes the component before it (never
 // above the root), symbolic links are not resolved. The result has no trailing separator unless
-// it is the root.
+// it is the root. A relative folder with a `base` that is not absolute (empty when the current
+// folder could not be read) cannot be made absolute: the result is then empty, never another
+// folder.
 std::u16string AbsoluteFolder(std::u16string_view folder, std::u16string_view base);
 
 // The process's current working folder in UTF-16, or an empty text when it cannot be read.

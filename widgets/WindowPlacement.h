@@ -39,15 +39,17 @@ public:
     static constexpr int kMinVisible = 48;
     static QRect KeepOnScreens(const QRect& normal, std::span<const QRect> screens);
 
-    // Gives the window the normal rectangle (ClampedRect of the virtual desktop first) and state. A maximised state (or a minimised one that
-    // restores to maximised) maximises the window; every other state shows it normally, so a
-    // window closed while minimised opens where the user can see it. A rectangle that lies off
+    // Gives the window the normal rectangle (ClampedRect of the virtual desktop first) and state.
+    // A maximised state (or a minimised one that restores to maximised) maximises the window;
+    // every other state shows it normally, so a window closed while minimised opens where the
+    // user can see it. A rectangle that lies off
     // every screen of today is moved onto the nearest one (KeepOnScreens).
     void Apply(QWidget& window) const;
 
     // The normal rectangle as the screens can show it, for any stored numbers: width and height
     // between 1 and the desktop's, and a position from just off the desktop's left (top) edge
-    // to just off its right (bottom) edge (KeepOnScreens then brings it onto a screen). An empty desktop stands for one of 32767 pixels square at the origin.
+    // to just off its right (bottom) edge (KeepOnScreens then brings it onto a screen). An empty
+    // desktop stands for one of 32767 pixels square at the origin.
     QRect ClampedRect(const QRect& desktop) const;
 
     // The eight numbers separated by commas.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PathRules.h"
+#include "platform/Utf16Text.h"
 
 TEST(PathRules, AddTrailingBackslashAppendsOnlyWhenMissing)
 {
@@ -37,4 +38,14 @@ TEST(PathRules, AbsoluteFolderResolvesDotsLexically)
     EXPECT_EQ(AbsoluteFolder(u"/abs/../../..", u"/home/u"), u"/");
     EXPECT_EQ(AbsoluteFolder(u".", u"/"), u"/");
     EXPECT_EQ(AbsoluteFolder(u"/tmp/", u"/home"), u"/tmp");
+    EXPECT_EQ(AbsoluteFolder(u"/tmp/..", u""), u"/") << "an absolute folder needs no base";
+}
+
+TEST(PathRules, RelativeFolderWithoutAnAbsoluteBaseIsAnErrorNotTheRoot)
+{
+    // An empty base is what CurrentFolder gives when the working folder was deleted.
+    for (const char16_t* folder : {u".", u"..", u"", u"photos", u"../.."}) {
+        EXPECT_EQ(AbsoluteFolder(folder, u""), u"") << Utf8(folder);
+        EXPECT_EQ(AbsoluteFolder(folder, u"home/u"), u"") << Utf8(folder);
+    }
 }
