@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_set>
+#include <vector>
 
 #include "engine/Catalogue.h"
 #include "engine/EngineSink.h"
@@ -9,15 +11,30 @@
 
 namespace {
 
-// The identities of the folders being walked, outermost first.
-using RecursionPath = std::vector<FileIdentity>;
+struct IdentityHash {
+    size_t operator()(const FileIdentity& id) const { return std::hash<uint64_t>()(id.inode * 0x9e3779b97f4a7c15ull ^ id.device); }
+};
+
+// What one walk remembers: the identities of the folders being walked (outermost first), and of
+// every folder walked so far in the run.
+struct WalkState {
+    std::vector<FileIdentity> path;
+    std::unordered_set<FileIdentity, IdentityHash> walked;
+};
 
 bool InRange(uint64_t size)
 {
     return g_minSize < size && size < g_maxSize;
 }
 
-void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, RecursionPath& path)
+// Whether a folder met as `entry` is walked: a folder reached through a link is walked once per
+// run, and never when it lies on a pseudo file system.
+bool WalkThroughLink(const DirEntry& entry, const WalkState& state)
+{
+    return !entry.onPseudoFileSystem && (entry.identity == FileIdentity{} || !state.walked.count(entry.identity));
+}
+
+void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState& state)
 {
     if (sink)
         sink->SendMessage(WMU_SCANPROGRESS);
@@ -25,9 +42,10 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, Recursion
     if (!listing)
         return;
     const FileIdentity self = listing->Identity();
-    if (std::find(path.begin(), path.end(), self) != path.end())
+    if (std::find(state.path.begin(), state.path.end(), self) != state.path.end())
         return;  // reached again through a link to one of its own parents
-    path.push_back(self);
+    state.path.push_back(self);
+    state.walked.insert(self);
 
     std::u16string prefix = folder;
     AddTrailingBackslash(prefix);
@@ -38,14 +56,17 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, Recursion
             record.path = CPathString::Concat(prefix, entry.name);
             record.size = entry.size;
             record.lastWrite = entry.lastWrite;
+            record.changeTime = entry.changeTime;
             record.identity = entry.identity;
         } else if (entry.isFolder) {
-            ScanFolderOnPath(prefix + entry.name, sink, path);
+            if (entry.isLink && !WalkThroughLink(entry, state))
+                continue;
+            ScanFolderOnPath(prefix + entry.name, sink, state);
             if (StopRequested())
                 break;
         }
     }
-    path.pop_back();
+    state.path.pop_back();
 }
 
 } // namespace
@@ -60,14 +81,15 @@ void SetSizeBounds(uint64_t sizeFromKB, uint64_t sizeToKB)
 
 void ScanFolder(const std::u16string& folder, IEngineSink* sink)
 {
-    RecursionPath path;
-    ScanFolderOnPath(folder, sink, path);
+    WalkState state;
+    ScanFolderOnPath(folder, sink, state);
 }
 
 void ScanSearchFolders(const std::vector<std::u16string>& folders, IEngineSink* sink)
 {
+    WalkState state;
     for (const std::u16string& folder : folders) {
-        ScanFolder(folder, sink);
+        ScanFolderOnPath(folder, sink, state);
         g_fileCount = static_cast<uint32_t>(g_fileList.size());
     }
     g_fileCount = static_cast<uint32_t>(g_fileList.size());

@@ -120,6 +120,21 @@ TEST(PosixFileSystem, ListingReportsTheIdentityOfTheFolderBehindALink)
     auto alias = fs.OpenFolder(DecodeNativeName(dir / "alias"));
     ASSERT_TRUE(real && alias);
     EXPECT_EQ(real->Identity(), alias->Identity());
+
+    // In the listing of the parent, the link is a folder with the identity of the one it leads
+    // to; a link into /proc leads to a pseudo file system.
+    ASSERT_EQ(symlink("/proc", (dir / "proc").c_str()), 0);
+    auto parent = fs.OpenFolder(DecodeNativeName(dir.Path()));
+    ASSERT_TRUE(parent);
+    std::map<std::u16string, DirEntry> entries;
+    for (DirEntry entry; parent->Next(entry);)
+        entries[entry.name] = entry;
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_TRUE(entries[u"alias"].isFolder && entries[u"alias"].isLink);
+    EXPECT_EQ(entries[u"alias"].identity, real->Identity());
+    EXPECT_FALSE(entries[u"alias"].onPseudoFileSystem);
+    EXPECT_FALSE(entries[u"real"].isLink);
+    EXPECT_TRUE(entries[u"proc"].isFolder && entries[u"proc"].onPseudoFileSystem);
 }
 
 TEST(PosixFileSystem, UnreadableFolderCannotBeListed)
