@@ -61,12 +61,18 @@ bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit)
     return ComputeDigest(path, limit, record.digest, bytes);
 }
 
+bool CachedDigestFits(const CFileRecord& cached, const CFileRecord& listed)
+{
+    return cached.lastWrite == listed.lastWrite && cached.changeTime == listed.changeTime && cached.size == listed.size &&
+           cached.identity == listed.identity;
+}
+
 bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
 {
     const auto found = cache.find(record.path);
     if (found != cache.end()) {
         const CFileRecord& cached = found->second;
-        if (cached.lastWrite == record.lastWrite) {
+        if (CachedDigestFits(cached, record)) {
             // Same path by the key. The identity stays the one the scan saw: it decides which
             // paths name one file.
             record.digest = cached.digest;

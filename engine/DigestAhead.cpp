@@ -36,7 +36,7 @@ void CDigestAhead::Compute()
     CDigestPool::Instance().Run(m_entries.size(), [&](size_t i) {
         Entry& entry = m_entries[i];
         const auto found = cache.find(entry.record->path);
-        if (found != cache.end() && found->second.lastWrite == entry.record->lastWrite) {
+        if (found != cache.end() && CachedDigestFits(found->second, *entry.record)) {
             entry.cached = true;
             entry.digest = found->second.digest;
             entry.size = found->second.size;
@@ -86,7 +86,7 @@ bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
 bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into)
 {
     const auto [slot, inserted] = m_cache.try_emplace(listed.path);
-    if (!inserted && slot->second.lastWrite == listed.lastWrite) {
+    if (!inserted && CachedDigestFits(slot->second, listed)) {
         // Cached meanwhile under the same path (a folder walked twice): the cache answers.
         into.digest = slot->second.digest;
         into.size = slot->second.size;
@@ -97,7 +97,7 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
     if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
         entry.succeeded = false;  // it would have been computed after the stop request
     if (!entry.succeeded) {
-        m_cache.erase(slot);  // a new slot, or an entry whose time no longer matches
+        m_cache.erase(slot);  // a new slot, or an entry that no longer fits
         return false;
     }
     into.digest = entry.digest;
