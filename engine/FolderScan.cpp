@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -22,6 +23,10 @@ struct WalkState {
     std::unordered_set<FileIdentity, IdentityHash> walked;
 };
 
+// Levels that keep their listing open while a subfolder is walked; deeper ones read the rest of
+// their entries first.
+constexpr size_t kOpenLevels = 32;
+
 bool InRange(uint64_t size)
 {
     return g_minSize < size && size < g_maxSize;
@@ -38,7 +43,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
 {
     if (sink)
         sink->SendMessage(WMU_SCANPROGRESS);
-    const auto listing = g_fileSystem->OpenFolder(folder);
+    auto listing = g_fileSystem->OpenFolder(folder);
     if (!listing)
         return;
     const FileIdentity self = listing->Identity();
@@ -49,8 +54,22 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
 
     std::u16string prefix = folder;
     AddTrailingBackslash(prefix);
+    // Deep down, the entries a folder has left are read before a subfolder is walked and its
+    // listing is closed: one open listing per level would exhaust the descriptors of the process
+    // in a deep enough tree.
+    std::unique_ptr<IDirListing> open = std::move(listing);
+    std::vector<DirEntry> rest;
+    size_t restNext = 0;
+    const auto next = [&](DirEntry& into) {
+        if (open)
+            return open->Next(into);
+        if (restNext == rest.size())
+            return false;
+        into = std::move(rest[restNext++]);
+        return true;
+    };
     DirEntry entry;
-    while (!StopRequested() && listing->Next(entry)) {
+    while (!StopRequested() && next(entry)) {
         if (entry.isFile && InRange(entry.size)) {
             CFileRecord& record = g_fileList.emplace_back();
             record.path = CPathString::Concat(prefix, entry.name);
@@ -61,6 +80,11 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
         } else if (entry.isFolder) {
             if (entry.isLink && !WalkThroughLink(entry, state))
                 continue;
+            if (open && state.path.size() > kOpenLevels) {
+                for (DirEntry later; open->Next(later);)
+                    rest.push_back(std::move(later));
+                open.reset();
+            }
             ScanFolderOnPath(prefix + entry.name, sink, state);
             if (StopRequested())
                 break;

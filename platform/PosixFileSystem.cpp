@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <string>
 
 #include "platform/NativeName.h"
 
@@ -161,12 +163,54 @@ private:
     uint64_t m_size;
 };
 
+// Opens a path of any length. A path shorter than PATH_MAX is opened at once; a longer one is
+// walked in pieces shorter than PATH_MAX (cut after a separator), each opened relative to the
+// folder the piece before it led to, so that at most two descriptors are open at any moment.
+int OpenAnyLength(const std::string& native, int flags)
+{
+    if (native.size() < PATH_MAX)
+        return open(native.c_str(), flags);
+    int folder = AT_FDCWD;
+    size_t start = 0;
+    for (;;) {
+        const size_t remaining = native.size() - start;
+        if (remaining < PATH_MAX) {
+            const int fd = openat(folder, native.c_str() + start, flags);
+            const int saved = errno;
+            if (folder != AT_FDCWD)
+                close(folder);
+            errno = saved;
+            return fd;
+        }
+        // The longest piece that ends with a separator and fits; a name is at most NAME_MAX bytes,
+        // so one always does.
+        size_t end = native.rfind('/', start + PATH_MAX - 2);
+        if (end == std::string::npos || end < start) {
+            if (folder != AT_FDCWD)
+                close(folder);
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const std::string piece = native.substr(start, end - start + 1);
+        const int next = openat(folder, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int saved = errno;
+        if (folder != AT_FDCWD)
+            close(folder);
+        if (next < 0) {
+            errno = saved;
+            return -1;
+        }
+        folder = next;
+        start = end + 1;
+    }
+}
+
 } // namespace
 
 std::unique_ptr<IDirListing> CPosixFileSystem::OpenFolder(std::u16string_view path)
 {
     const std::string native = EncodeNativeName(path);
-    const int fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = OpenAnyLength(native, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     struct stat self;
@@ -182,7 +226,7 @@ std::unique_ptr<IFileReader> CPosixFileSystem::OpenFile(std::u16string_view path
 {
     const std::string native = EncodeNativeName(path);
     // O_NONBLOCK: a path that has become a FIFO since the scan must not block the open.
-    const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = OpenAnyLength(native, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return nullptr;
     struct stat st;
