@@ -13,6 +13,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/RowText.h"
 #include "engine/Catalogue.h"
+#include "engine/DigestStore.h"
 #include "engine/ResultOrder.h"
 #include "engine/SearchRun.h"
 #include "platform/ByteSize.h"
@@ -29,7 +30,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;
 
 const char kUsage[] =
-    "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--progress|--no-progress] FOLDER...\n";
+    "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--progress|--no-progress] [--no-cache]\n"
+    "                    FOLDER...\n";
 
 const char kHelp[] =
     "Finds files with equal content below the FOLDERs and prints each duplicate beside its original.\n"
@@ -46,12 +48,17 @@ const char kHelp[] =
     "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N}\n"
     "  --progress         draw a progress line on standard error (default when it is a terminal)\n"
     "  --no-progress      never draw the progress line\n"
+    "  --no-cache         neither read nor write the digest cache kept between runs\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
     "At the end, standard error shows the files listed, the number of duplicates, their total size\n"
     "and the elapsed time. Ctrl-C stops the search (rows already found while pairing are printed);\n"
     "a second Ctrl-C ends the program at once.\n"
+    "\n"
+    "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
+    "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
+    "ones it had when it was digested.\n"
     "\n"
     "Exit status: 0 after a search (with or without duplicates), 1 when a FOLDER does not exist or\n"
     "is not a folder (the others are searched), 2 for a usage error, 130 after a stop.\n";
@@ -74,6 +81,7 @@ struct Options {
     uint64_t toKB = 0;
     bool jsonl = false;
     int progress = -1;  // -1: when standard error is a terminal
+    bool noCache = false;
     std::vector<std::string> folders;
 };
 
@@ -135,6 +143,10 @@ int ParseArguments(int argc, char** argv, Options& options, FILE* out, FILE* err
             if (inlineValue)
                 return UsageError("option '" + arg + "' takes no value", err);
             options.progress = arg == "--progress";
+        } else if (arg == "--no-cache") {
+            if (inlineValue)
+                return UsageError("option '" + arg + "' takes no value", err);
+            options.noCache = true;
         } else {
             return UsageError("unknown option '" + arg + "'", err);
         }
@@ -210,8 +222,14 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     const bool drawProgress = options.progress == 1 || (options.progress == -1 && isatty(fileno(err)));
     CProgressLine progress(drawProgress, err);
     progress.Start();
+    IDigestStore* const store = g_digestStore;
+    if (options.noCache)
+        g_digestStore = nullptr;
     SearchThreadProc(&progress, folders);
     progress.Finish();
+    if (g_digestStore && !g_digestStore->Problem().empty())
+        std::fprintf(err, "quillon-find: %s; searching without it\n", g_digestStore->Problem().c_str());
+    g_digestStore = store;
 
     SortDuplicatesBySize();
     PrintRows(options.jsonl, out);

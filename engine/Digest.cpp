@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/Catalogue.h"
+#include "engine/DigestStore.h"
 
 namespace {
 
@@ -83,7 +84,8 @@ bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
     }
     if (!DigestFile(record.path, record, limit))
         return false;
-    cache.insert_or_assign(record.path, record);
+    const auto slot = cache.insert_or_assign(record.path, record).first;
+    NoteDigestLearned(limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);
     return true;
 }
 

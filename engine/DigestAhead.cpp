@@ -4,6 +4,7 @@
 
 #include "engine/Digest.h"
 #include "engine/DigestPool.h"
+#include "engine/DigestStore.h"
 
 CDigestAhead::CDigestAhead(DigestCache& cache, uint64_t limit, bool skipAfterStop)
     : m_cache(cache), m_limit(limit), m_skipAfterStop(skipAfterStop)
@@ -102,5 +103,6 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
     }
     into.digest = entry.digest;
     slot->second = into;
+    NoteDigestLearned(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);
     return true;
 }

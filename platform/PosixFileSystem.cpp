@@ -107,7 +107,7 @@ private:
             entry.isFile = true;
             entry.size = static_cast<uint64_t>(st.st_size);
             entry.lastWrite = LastWriteOf(st);
-            entry.changeTime = FileTimeFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+            entry.changeTime = NanosecondsFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
             entry.identity = IdentityOf(st);
         } else if (S_ISDIR(st.st_mode)) {
             entry.isFolder = true;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/Catalogue.h"
+#include "engine/DigestStore.h"
 #include "engine/EngineSink.h"
 #include "engine/SearchRun.h"
 #include "platform/NativeName.h"
@@ -159,6 +160,7 @@ protected:
         g_currentPath.clear();
         g_stopFlag.store(0);
         g_fileSystem = &CPosixFileSystem::Instance();
+        g_digestStore = nullptr;
     }
 
     // Runs a whole search over the folders, as the window does, without sorting the rows.
