@@ -81,7 +81,9 @@ std::string CSqliteDigestStore::PerUserFile()
 
 CSqliteDigestStore& CSqliteDigestStore::PerUser()
 {
-    static CSqliteDigestStore store(PerUserFile());
+    // The environment is read when the store is first opened, not when the process starts.
+    static CSqliteDigestStore store{std::string()};
+    store.m_perUser = true;
     return store;
 }
 
@@ -113,6 +115,8 @@ bool CSqliteDigestStore::Open()
         return true;
     if (!m_problem.empty())
         return false;
+    if (m_perUser && m_file.empty())
+        m_file = PerUserFile();
     if (m_file.empty()) {
         m_problem = "digest cache: no home folder to keep it in";
         return false;

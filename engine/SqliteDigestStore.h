@@ -27,7 +27,7 @@ public:
     // The file of the per-user store: ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/digests.sqlite
     // (an XDG_CACHE_HOME that is not absolute is ignored); empty when there is no home folder.
     static std::string PerUserFile();
-    // The per-user store of the process, in PerUserFile as it is when first asked for.
+    // The per-user store of the process, in PerUserFile as it is when a search first opens it.
     static CSqliteDigestStore& PerUser();
 
     // The day (since 1970, UTC) taken as today; the clock's unless a test set one.
@@ -46,6 +46,7 @@ private:
     std::string m_problem;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_select = nullptr;
+    bool m_perUser = false;  // the file is PerUserFile, found when first opened
     bool m_expired = false;  // old entries were dropped by this process already
     int64_t m_today = -1;
     struct Use {

@@ -11,6 +11,7 @@
 #include "platform/NativeName.h"
 #include "platform/PosixFileSystem.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 using quillon::test::TempDir;
 using quillon::test::WriteFile;
@@ -139,10 +140,15 @@ TEST(PosixFileSystem, ListingReportsTheIdentityOfTheFolderBehindALink)
 
 TEST(PosixFileSystem, UnreadableFolderCannotBeListed)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
+    // Permissions do not bind root: the check runs in a child that has dropped to another user.
     TempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
     quillon::test::MakeDirs(dir / "locked");
+    quillon::test::MakeDirs(dir / "open");
     ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
-    EXPECT_FALSE(CPosixFileSystem::Instance().OpenFolder(DecodeNativeName(dir / "locked")));
+    const int status = quillon::test::RunUnprivileged([&] {
+        auto& fs = CPosixFileSystem::Instance();
+        return (fs.OpenFolder(DecodeNativeName(dir / "locked")) ? 1 : 0) + (fs.OpenFolder(DecodeNativeName(dir / "open")) ? 0 : 2);
+    });
+    EXPECT_EQ(status, 0) << "1: the locked folder was listed; 2: the open one was not";
 }
