@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -268,4 +270,38 @@ TEST(ProgressLine, ShortensThePathInTheMiddleToFitTheWidth)
     EXPECT_EQ(line.size(), 79u);
     EXPECT_EQ(CProgressLine::Compose("Scanning", 7, 0, u"", u"00:00:00.1", 79), "Scanning  Files: 7  00:00:00.1");
     EXPECT_LE(CProgressLine::Compose("Comparing", 400, 100, path, u"00:00:01.5", 10).size(), 10u);
+}
+
+TEST_F(FindCommandTest, TheDigestCacheIsKeptUnderTheCacheHomeSkippedWithNoCacheAndADamagedOneToldInOneLine)
+{
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    const char* saved = getenv("XDG_CACHE_HOME");
+    const std::string savedCacheHome = saved ? saved : "";
+    const auto run = [&](const std::string& cacheHome, std::vector<std::string> args) {
+        setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1);
+        args.push_back(dir / "tree");
+        const Outcome outcome = RunProcess(args);
+        setenv("XDG_CACHE_HOME", savedCacheHome.c_str(), 1);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), 1) << "one row";
+        return outcome;
+    };
+    const auto linesAboutTheCache = [](const std::string& err) {
+        size_t lines = 0;
+        for (size_t at = err.find("digest cache"); at != std::string::npos; at = err.find("digest cache", at + 1))
+            ++lines;
+        return lines;
+    };
+
+    const std::string file = dir / "kept/velvane/quillon/digests.sqlite";
+    EXPECT_EQ(linesAboutTheCache(run(dir / "kept", {}).err), 0u);
+    EXPECT_EQ(access(file.c_str(), F_OK), 0);
+
+    run(dir / "none", {"--no-cache"});
+    EXPECT_EQ(access((dir / "none/velvane").c_str(), F_OK), -1) << "--no-cache created the cache";
+
+    WriteFile(file, "not a database, and it stays as it is");
+    EXPECT_EQ(linesAboutTheCache(run(dir / "kept", {}).err), 1u);
+    EXPECT_EQ(ReadFile(file), "not a database, and it stays as it is");
 }
