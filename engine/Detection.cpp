@@ -11,7 +11,6 @@
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
 #include "engine/DigestAhead.h"
-#include "engine/DigestStore.h"
 #include "engine/EngineSink.h"
 #include "platform/PathRules.h"
 
@@ -61,23 +60,6 @@ KeyedRecords<uint64_t> RecordsBySize()
         bySize.emplace_back(record->size, record);
     StableSortByKey(bySize);
     return bySize;
-}
-
-// The records of every run of at least two equal keys (whose digests a phase will ask for).
-template <typename Key>
-std::vector<const CFileRecord*> RecordsOfSharedKeys(const KeyedRecords<Key>& records)
-{
-    std::vector<const CFileRecord*> shared;
-    for (size_t first = 0; first < records.size();) {
-        size_t next = first + 1;
-        while (next < records.size() && records[next].first == records[first].first)
-            ++next;
-        if (next - first > 1)
-            for (size_t i = first; i < next; ++i)
-                shared.push_back(&*records[i].second);
-        first = next;
-    }
-    return shared;
 }
 
 // Two records name the same file when their identities are known and equal: a folder walked twice,
@@ -264,7 +246,6 @@ void MakeRow(const CFileRecord& original, const CFileRecord& duplicate, CFolderC
 void GroupCandidates(IEngineSink* sink)
 {
     const KeyedRecords<uint64_t> bySize = RecordsBySize();
-    LoadStoredDigests(EDigestKind::Quick, RecordsOfSharedKeys(bySize));
     KeyedRecords<std::pair<uint64_t, uint64_t>> candidates;
     g_progressCount = 0;
     bool stopped = false;
@@ -292,13 +273,6 @@ void PairDuplicates()
     g_duplicates.clear();
     g_folderTally.clear();
     CDigestAhead ahead(g_fullDigestCache, 0, false);
-    {
-        KeyedRecords<std::pair<uint64_t, uint64_t>> byDigest;
-        byDigest.reserve(g_fileList.size());
-        for (RecordIterator record = g_fileList.begin(); record != g_fileList.end(); ++record)
-            byDigest.emplace_back(DigestKey(*record), record);
-        LoadStoredDigests(EDigestKind::Full, RecordsOfSharedKeys(byDigest));
-    }
     CFolderCounts tally;
     CRunDuplicates madeInRun;
     CRunSets sets;

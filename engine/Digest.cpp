@@ -70,12 +70,15 @@ bool CachedDigestFits(const CFileRecord& cached, const CFileRecord& listed)
 
 bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
 {
-    const auto found = cache.find(record.path);
+    const EDigestKind kind = limit == 0 ? EDigestKind::Full : EDigestKind::Quick;
+    auto found = cache.find(record.path);
+    if (found == cache.end() || !CachedDigestFits(found->second, record)) {
+        LoadStoredDigests(kind, {&record});
+        found = cache.find(record.path);
+    }
     if (found != cache.end()) {
         const CFileRecord& cached = found->second;
         if (CachedDigestFits(cached, record)) {
-            // Same path by the key. The identity stays the one the scan saw: it decides which
-            // paths name one file.
             record.digest = cached.digest;
             record.size = cached.size;
             return true;
@@ -85,7 +88,7 @@ bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
     if (!DigestFile(record.path, record, limit))
         return false;
     const auto slot = cache.insert_or_assign(record.path, record).first;
-    NoteDigestLearned(limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);
+    NoteDigestLearned(kind, slot->first);
     return true;
 }
 

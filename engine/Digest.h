@@ -35,8 +35,9 @@ bool CachedDigestFits(const CFileRecord& cached, const CFileRecord& listed);
 bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit);
 
 // Gives the record its quick digest (first 1024 bytes): from g_quickDigestCache when the entry
-// for its path fits it (CachedDigestFits; the entry's digest is copied into it), otherwise by
-// DigestFile, caching the result on success. An entry that does not fit is removed. Returns false when the digest cannot be made; nothing is cached then.
+// for its path fits it (CachedDigestFits; the entry's digest is copied into it), else from the
+// store on disk (g_digestStore) when its entry fits, otherwise by DigestFile, caching the result
+// on success. An entry that does not fit is removed. Returns false when the digest cannot be made; nothing is cached then.
 bool GetQuickDigest(CFileRecord& record);
 
 // The same for the whole-file digest and g_fullDigestCache.

@@ -31,8 +31,8 @@ public:
 // (CSqliteDigestStore::PerUser, opened when a search first needs it).
 extern IDigestStore* g_digestStore;
 
-// For the search run: loads into the cache the stored entries of the records that the cache
-// cannot answer (CachedDigestFits), before the digests of a phase are asked for.
+// For the digest threads: loads into the cache (the quick or the full one) the stored entries of
+// the records that it cannot answer (CachedDigestFits), before they would be digested.
 void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records);
 
 // For the digest caches: the cache entry for `path` was just computed; it is saved at the end of
