@@ -39,7 +39,7 @@ bool WalkThroughLink(const DirEntry& entry, const WalkState& state)
     return !entry.onPseudoFileSystem && (entry.identity == FileIdentity{} || !state.walked.count(entry.identity));
 }
 
-void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState& state)
+void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState& state, bool throughLink)
 {
     if (sink)
         sink->SendMessage(WMU_SCANPROGRESS);
@@ -49,8 +49,9 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
     const FileIdentity self = listing->Identity();
     if (std::find(state.path.begin(), state.path.end(), self) != state.path.end())
         return;  // reached again through a link to one of its own parents
+    if (!state.walked.insert(self).second && throughLink)
+        return;  // walked already (a listing that could not tell the link's identity)
     state.path.push_back(self);
-    state.walked.insert(self);
 
     std::u16string prefix = folder;
     AddTrailingBackslash(prefix);
@@ -85,7 +86,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
                     rest.push_back(std::move(later));
                 open.reset();
             }
-            ScanFolderOnPath(prefix + entry.name, sink, state);
+            ScanFolderOnPath(prefix + entry.name, sink, state, entry.isLink);
             if (StopRequested())
                 break;
         }
@@ -106,14 +107,14 @@ void SetSizeBounds(uint64_t sizeFromKB, uint64_t sizeToKB)
 void ScanFolder(const std::u16string& folder, IEngineSink* sink)
 {
     WalkState state;
-    ScanFolderOnPath(folder, sink, state);
+    ScanFolderOnPath(folder, sink, state, false);
 }
 
 void ScanSearchFolders(const std::vector<std::u16string>& folders, IEngineSink* sink)
 {
     WalkState state;
     for (const std::u16string& folder : folders) {
-        ScanFolderOnPath(folder, sink, state);
+        ScanFolderOnPath(folder, sink, state, false);
         g_fileCount = static_cast<uint32_t>(g_fileList.size());
     }
     g_fileCount = static_cast<uint32_t>(g_fileList.size());
