@@ -36,7 +36,7 @@ void MakeChain(const std::string& top)
             for (const char* name : {"copy-1", "copy-2"}) {
                 const int fd = openat(folder, name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
                 ASSERT_GE(fd, 0);
-                const std::string content = "found at level " + std::to_string(level);
+                const std::string content = Joined("found at level ", level);
                 ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
                 close(fd);
             }
@@ -51,7 +51,7 @@ void RemoveChain(const std::string& top)
 {
     std::string current = top;
     for (int i = 0;; ++i) {
-        const std::string moved = top + "-up" + std::to_string(i);
+        const std::string moved = Joined(top, "-up", i);
         const bool more = std::rename((current + "/" + kLevelName).c_str(), moved.c_str()) == 0;
         RemoveTree(current);
         if (!more)

@@ -137,7 +137,7 @@ TEST_F(DetectionTest, EverySetOfARunOfEqualQuickDigestsFormsRowsBesideItsFirstRe
         std::vector<std::string> folders;
         for (size_t i = 0; i < c.files.size(); ++i) {
             const auto& [name, content] = c.files[i];
-            folders.push_back(dir / ("case" + std::to_string(n) + "/" + std::to_string(i)));
+            folders.push_back(dir / Joined("case", n, "/", i));
             pathOf[name] = folders.back() + "/" + name;
             sizeOf[name] = content.size();
             WriteFile(pathOf[name], content);
@@ -215,7 +215,7 @@ TEST_F(DetectionTest, HardLinksToACopyStayRowsOfTheirOwn)
 TEST_F(DetectionTest, CompareProgressComesEveryHundredExaminedFilesWithTheCurrentPath)
 {
     for (int i = 0; i < 250; ++i)
-        WriteFile(dir / ("f" + std::to_string(1000 + i)), "content " + std::to_string(1000 + i));
+        WriteFile(dir / Joined("f", 1000 + i), Joined("content ", 1000 + i));
     std::vector<std::pair<uint32_t, std::u16string>> reports;
     sink.onMessage = [&](unsigned message) {
         if (message == WMU_COMPAREPROGRESS)
@@ -232,7 +232,7 @@ TEST_F(DetectionTest, CompareProgressComesEveryHundredExaminedFilesWithTheCurren
 TEST_F(DetectionTest, FewerThanHundredExaminedFilesSendNoCompareProgress)
 {
     for (int i = 0; i < 99; ++i)
-        WriteFile(dir / ("f" + std::to_string(i + 10)), "same size " + std::to_string(i + 10));
+        WriteFile(dir / Joined("f", i + 10), Joined("same size ", i + 10));
     Search({dir.Path()});
     EXPECT_EQ(sink.Count(WMU_COMPAREPROGRESS), 0u);
     EXPECT_TRUE(g_currentPath.empty());
@@ -263,7 +263,7 @@ TEST_F(DetectionTest, RowsMatchTheGroupsOfEqualContentInARandomTree)
                 c = static_cast<char>('a' + random() % 3);
         }
         contents.push_back(content);
-        const std::string path = dir / ("d" + std::to_string(i % 37) + "/f" + std::to_string(i));
+        const std::string path = dir / Joined("d", i % 37, "/f", i);
         WriteFile(path, content);
         byContent[content].push_back(U(path));
     }

@@ -128,7 +128,7 @@ TEST_F(DigestCacheTest, TwoProcessesSearchingAtOnceShareTheStore)
     // both in a third process reads no file content and the file is sound.
     for (const char* tree : {"one", "two"})
         for (int i = 0; i < 200; ++i)
-            WriteFile(dir / (std::string(tree) + "/f" + std::to_string(i)), std::string(2000 + i % 20, 'a'));
+            WriteFile(dir / Joined(tree, "/f", i), std::string(2000 + i % 20, 'a'));
     pid_t children[2];
     for (int n = 0; n < 2; ++n) {
         children[n] = fork();

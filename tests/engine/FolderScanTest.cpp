@@ -69,7 +69,7 @@ protected:
     void MakeSizeTree()
     {
         for (size_t size : {0, 1, 1023, 1024, 1025})
-            WriteFile(dir / ("f" + std::to_string(size)), std::string(size, 'x'));
+            WriteFile(dir / Joined("f", size), std::string(size, 'x'));
     }
     std::set<uint64_t> ListedSizes(uint64_t fromKB, uint64_t toKB)
     {
@@ -172,7 +172,7 @@ TEST_F(FolderScanTest, StopEndsEveryOpenLevelButEachTopLevelFolderIsStillEntered
 {
     for (const char* folder : {"one", "two", "three"})
         for (int i = 0; i < 5; ++i)
-            WriteFile(dir / (std::string(folder) + "/sub/f" + std::to_string(i)), "x");
+            WriteFile(dir / Joined(folder, "/sub/f", i), "x");
     sink.onMessage = [&](unsigned) {
         if (sink.messages.size() == 2)  // entering one/sub
             g_stopFlag.fetch_add(1);
@@ -223,11 +223,11 @@ TEST_F(FolderScanTest, AWebOfFolderLinksIsWalkedOncePerFolder)
     constexpr int kFolders = 6;
     MakeDirs(dir / "hub");
     for (int i = 0; i < kFolders; ++i) {
-        const std::string name = "f" + std::to_string(i);
+        const std::string name = Joined("f", i);
         WriteFile(dir / (name + "/file"), name);
         ASSERT_EQ(symlink(("../" + name).c_str(), (dir / ("hub/" + name)).c_str()), 0);
         for (int j = 0; j < kFolders; ++j)
-            ASSERT_EQ(symlink(("../f" + std::to_string(j)).c_str(), (dir / (name + "/l" + std::to_string(j))).c_str()), 0);
+            ASSERT_EQ(symlink(Joined("../f", j).c_str(), (dir / Joined(name, "/l", j)).c_str()), 0);
     }
     ScanSearchFolders({U(dir / "hub")}, &sink);
     std::set<uint64_t> inodes;
