@@ -154,6 +154,8 @@ void CTreeGenerator::FillFiles(const SRecipe& recipe)
             AddSameSize();
         else if (roll < recipe.sameSize + recipe.tailSiblings)
             AddTailSiblings(SampleSize(recipe), static_cast<uint32_t>(m_random.Between(2, 3)));
+        else if (roll < recipe.sameSize + recipe.tailSiblings + recipe.prefixGroups)
+            AddGroupsAfterAStranger(SampleSize(recipe), static_cast<uint32_t>(m_random.Between(recipe.groupMin, recipe.groupMax)));
         else
             AddFile(AddContent(SampleSize(recipe), 0, CTreePlan::kNoFlip), RandomFolder());
     }
@@ -256,6 +258,28 @@ void CTreeGenerator::AddTailSiblings(uint64_t size, uint32_t count)
     }
     for (uint64_t flip : flips)
         AddFile(AddContent(size, seed, flip), RandomFolder());
+}
+
+void CTreeGenerator::AddGroupsAfterAStranger(uint64_t size, uint32_t copies)
+{
+    if (size < kPrefixBytes + 2)
+        size += kPrefixBytes + 2; // the stranger and a second group each need a byte of their own
+    const uint64_t seed = CBenchRandom::Mix(m_options.seed, ~static_cast<uint64_t>(m_plan.contents.size()));
+    // The stranger: the group's first KiB and size, one byte of its tail changed; planned first.
+    const uint64_t strangerFlip = m_random.Between(kPrefixBytes, size - 1);
+    AddFile(AddContent(size, seed, strangerFlip), RandomFolder());
+    const uint32_t group = AddContent(size, seed, CTreePlan::kNoFlip);
+    for (uint32_t i = 0; i < copies; ++i)
+        AddFile(group, RandomFolder());
+    // Sometimes a second group of the same first KiB and size, with yet another tail.
+    if (m_random.Chance(0.5)) {
+        uint64_t flip = m_random.Between(kPrefixBytes, size - 1);
+        if (flip == strangerFlip)
+            flip = flip == size - 1 ? kPrefixBytes : flip + 1;
+        const uint32_t second = AddContent(size, seed, flip);
+        for (uint32_t i = 0; i < 2; ++i)
+            AddFile(second, RandomFolder());
+    }
 }
 
 uint32_t CTreeGenerator::RandomFolder()

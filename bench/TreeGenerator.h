@@ -5,10 +5,12 @@
 //    the files duplicates (groups of 2-4 copies in different folders);
 //  - large: a few hundred files of 5-64 MiB, about 3 GiB in all, some duplicated;
 //  - mixed: tiny to large files in a few thousand folders, duplicates of every kind, empty files.
-// Every preset also holds distractors: files of an equal size with other content, and sets of
-// files of one size whose first KiB is equal and whose tails differ in one byte. No duplicate
-// group shares its first KiB with any other content, so every finder that compares contents
-// gives the same answer.
+// Every preset also holds distractors: files of an equal size with other content, sets of files
+// of one size whose first KiB is equal and whose tails differ in one byte, and duplicate groups
+// whose first KiB a file of their size with another tail shares, planned before them (sometimes
+// with a second group of the same first KiB and size). A finder that compares whole contents
+// gives the manifest's answer; one that compares a file only with the first of those sharing its
+// first KiB misses groups.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,6 +55,7 @@ private:
         uint32_t groupMax = 4;
         double sameSize = 0.04;     // per step: a new content of a size already planned
         double tailSiblings = 0.02; // per step: a set of files with equal first KiB
+        double prefixGroups = 0.01; // per step: a stranger, then a group sharing its first KiB and size
         double sameFolder = 0.0;    // per group: keep two of the copies in one folder
         std::vector<SSizeClass> sizes;
     };
@@ -70,6 +73,7 @@ private:
     void AddGroup(uint64_t size, uint32_t copies, bool sameFolder);
     void AddSameSize();
     void AddTailSiblings(uint64_t size, uint32_t count);
+    void AddGroupsAfterAStranger(uint64_t size, uint32_t copies);
     uint32_t RandomFolder();
     uint64_t Scaled(double count, uint64_t minimum) const;
 

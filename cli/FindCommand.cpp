@@ -16,6 +16,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/RowText.h"
 #include "engine/Catalogue.h"
+#include "engine/DigestStore.h"
 #include "engine/ResultOrder.h"
 #include "engine/SearchRun.h"
 #include "platform/ByteSize.h"
@@ -36,7 +37,7 @@ constexpr uint64_t kMaxKilobytes = UINT64_MAX >> 10;
 
 const char kUsage[] =
     "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--[no-]progress] [--verbose]\n"
-    "                    FOLDER...\n";
+    "                    [--no-cache] FOLDER...\n";
 
 const char kHelp[] =
     "Finds files with equal content below the FOLDERs and prints each duplicate beside its original.\n"
@@ -66,6 +67,7 @@ const char kHelp[] =
     "                     out of those to compare; control characters in names show as '?'\n"
     "  --no-progress      never draw the progress line\n"
     "  --verbose          name every folder and file that could not be read\n"
+    "  --no-cache         neither read nor write the digest cache kept between runs\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -75,6 +77,10 @@ const char kHelp[] =
     "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
     "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
     "pairing are printed); a second Ctrl-C ends the program at once.\n"
+    "\n"
+    "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
+    "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
+    "ones it had when it was digested.\n"
     "\n"
     "Exit status: 0 after a search, with or without duplicates (folders and files below a FOLDER\n"
     "that cannot be read are counted, not fatal); 1 when a FOLDER does not exist, is not a folder or\n"
@@ -100,6 +106,7 @@ struct Options {
     bool jsonl = false;
     bool verbose = false;
     int progress = -1;  // -1: when standard error is a terminal
+    bool noCache = false;
     std::vector<std::string> folders;
 };
 
@@ -213,6 +220,10 @@ int ParseArguments(int argc, char** argv, Options& options, FILE* out, FILE* err
                 options.verbose = true;
             else
                 options.progress = arg == "--progress";
+        } else if (arg == "--no-cache") {
+            if (inlineValue)
+                return UsageError("option '" + arg + "' takes no value", err);
+            options.noCache = true;
         } else {
             return UsageError("unknown option " + Quoted(arg), err);
         }
@@ -344,9 +355,15 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     const bool drawProgress = options.progress == 1 || (options.progress == -1 && isatty(fileno(err)));
     CProgressLine progress(drawProgress, err, counting);
     progress.Start();
+    IDigestStore* const store = g_digestStore;
+    if (options.noCache)
+        g_digestStore = nullptr;
     SearchThreadProc(&progress, folders);
     progress.Finish();
     g_fileSystem = fileSystem;
+    if (g_digestStore && !g_digestStore->Problem().empty())
+        std::fprintf(err, "quillon-find: %s; searching without it\n", g_digestStore->Problem().c_str());
+    g_digestStore = store;
 
     SortDuplicatesBySize();
     CheckedOutput output{out};

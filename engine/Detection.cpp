@@ -125,27 +125,28 @@ size_t GroupSizeRun(const KeyedRecords<uint64_t>& bySize, size_t first, KeyedRec
     return next;
 }
 
-// Prepares the full digests of the runs of equal quick digest from `original` on: the original
-// and every later record of each run it is compared with, until the window is full. Returns the
-// first run the window does not cover.
-RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator original)
+// Prepares the full digests of the runs of equal quick digest from `first` on: every record of
+// each run of at least two records but those that name the run's first file again (they are never
+// digested while that file can be read), until the window is full. Returns the first run the
+// window does not cover.
+RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
 {
     ahead.Clear();
-    while (original != g_fileList.end() && ahead.Records() < kWindowRecords && ahead.Bytes() < kWindowBytes) {
-        bool originalAdded = false;
-        RecordIterator record = std::next(original);
-        for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
-            if (SameFile(*original, *record))
+    while (first != g_fileList.end() && ahead.Records() < kWindowRecords && ahead.Bytes() < kWindowBytes) {
+        bool firstAdded = false;
+        RecordIterator record = std::next(first);
+        for (; record != g_fileList.end() && record->digest == first->digest; ++record) {
+            if (SameFile(*first, *record))
                 continue;
-            if (!originalAdded)
-                ahead.Add(*original, original->size);
-            originalAdded = true;
+            if (!firstAdded)
+                ahead.Add(*first, first->size);
+            firstAdded = true;
             ahead.Add(*record, record->size);
         }
-        original = record;
+        first = record;
     }
     ahead.Compute();
-    return original;
+    return first;
 }
 
 // Appearances of folders in the rows being made, counted in a hashed table (the folders are
@@ -202,21 +203,42 @@ private:
     std::unordered_set<CPathString, PathHash> m_set;
 };
 
-// Compares one record of a run with the run's original by full digest and makes the row.
-// Returns whether it made one.
-bool PairWithOriginal(const CFileRecord& original, const CFileRecord& record, CDigestAhead& ahead, CFolderCounts& tally)
+// The sets of equal content within one run of equal quick digests: each set's original is its first
+// readable record in the run's order. A run usually holds one set; a few are searched one by one.
+class CRunSets {
+public:
+    void Clear() { m_sets.clear(); }
+    // The original of the set with this full digest, or nullptr when the digest starts a new set
+    // (whose original `record` then becomes).
+    const CFileRecord* OriginalFor(const Md5Digest& full, const CFileRecord& record)
+    {
+        for (const Set& set : m_sets)
+            if (set.full == full)
+                return set.original;
+        m_sets.push_back(Set{full, &record});
+        return nullptr;
+    }
+    // Whether the record names the original of a set again (a hard link, a folder walked twice).
+    bool NamesAnOriginal(const CFileRecord& record) const
+    {
+        return std::any_of(m_sets.begin(), m_sets.end(), [&](const Set& set) { return SameFile(*set.original, record); });
+    }
+
+private:
+    struct Set {
+        Md5Digest full;
+        const CFileRecord* original;
+    };
+    std::vector<Set> m_sets;
+};
+
+// Makes the row of a duplicate beside its set's original.
+void MakeRow(const CFileRecord& original, const CFileRecord& duplicate, CFolderCounts& tally)
 {
-    CFileRecord originalFull = original;
-    CFileRecord recordFull = record;
-    const bool originalDigested = ahead.Take(original, originalFull);
-    const bool recordDigested = ahead.Take(record, recordFull);
-    if (!originalDigested || !recordDigested || originalFull.digest != recordFull.digest)
-        return false;
-    g_duplicates.push_back(CDuplicatePair{original.path, record.path, original.size, original.lastWrite, record.lastWrite});
+    g_duplicates.push_back(CDuplicatePair{original.path, duplicate.path, original.size, original.lastWrite, duplicate.lastWrite});
     g_duplicateBytes += original.size;
     tally.Add(original.path);
-    tally.Add(record.path);
-    return true;
+    tally.Add(duplicate.path);
 }
 
 } // namespace
@@ -253,20 +275,34 @@ void PairDuplicates()
     CDigestAhead ahead(g_fullDigestCache, 0, false);
     CFolderCounts tally;
     CRunDuplicates madeInRun;
-    RecordIterator original = g_fileList.begin();
-    RecordIterator windowEnd = original;
-    while (original != g_fileList.end()) {
-        if (original == windowEnd)
-            windowEnd = PrepareDigestRuns(ahead, original);
-        madeInRun.Clear();
-        RecordIterator record = std::next(original);
-        for (; record != g_fileList.end() && record->digest == original->digest; ++record) {
-            if (SameFile(*original, *record) || madeInRun.Contains(record->path))
-                continue;
-            if (PairWithOriginal(*original, *record, ahead, tally))
-                madeInRun.Add(record->path);
+    CRunSets sets;
+    RecordIterator first = g_fileList.begin();
+    RecordIterator windowEnd = first;
+    while (first != g_fileList.end()) {
+        if (first == windowEnd)
+            windowEnd = PrepareDigestRuns(ahead, first);
+        RecordIterator end = std::next(first);
+        while (end != g_fileList.end() && end->digest == first->digest)
+            ++end;
+        if (std::next(first) != end) {
+            madeInRun.Clear();
+            sets.Clear();
+            for (RecordIterator record = first; record != end; ++record) {
+                // A record that names a set's original again belongs to that set and may not pair
+                // with it; a path already made a duplicate in this run (a folder walked twice)
+                // pairs no second time. Neither is read.
+                if (sets.NamesAnOriginal(*record) || madeInRun.Contains(record->path))
+                    continue;
+                CFileRecord full = *record;
+                if (!ahead.Take(*record, full))
+                    continue;
+                if (const CFileRecord* original = sets.OriginalFor(full.digest, *record)) {
+                    MakeRow(*original, *record, tally);
+                    madeInRun.Add(record->path);
+                }
+            }
         }
-        original = record;
+        first = end;
     }
     tally.AddToTally();
 }

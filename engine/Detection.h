@@ -14,11 +14,14 @@ class IEngineSink;
 void GroupCandidates(IEngineSink* sink);
 
 // The pairing phase. Empties g_duplicates and g_folderTally, then walks the runs of equal quick
-// digest: each later record of a run whose full digest equals that of the run's first record (the
-// original) becomes a row, adds the original's size to g_duplicateBytes and tallies both folders.
-// Two records of the same file (equal identity) never form a row, and a path that is already the
-// duplicate of a row of the run (a folder walked twice) forms no second one. Does not poll the stop flag;
-// full digests larger than one step fail once a stop was requested, so the rows made stand.
+// digest. Within a run, the records are split by full digest into sets of equal content; each set's
+// first readable record (in the run's order) is its original, and every later record of the set
+// becomes a row beside it, adds the original's size to g_duplicateBytes and tallies both folders. A
+// record that cannot be digested is left out. Where a run holds one set and its first record can
+// be read, that is exactly "every later record equal to the run's first record". Two records of
+// the same file (equal identity) never form a row, and a path that is already the duplicate of a
+// row of the run (a folder walked twice) forms no second one. Does not poll the stop flag; full
+// digests larger than one step fail once a stop was requested, so the rows made stand.
 void PairDuplicates();
 
 // Adds one appearance of the path's folder to g_folderTally.

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/Catalogue.h"
+#include "engine/DigestStore.h"
 
 namespace {
 
@@ -61,14 +62,23 @@ bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit)
     return ComputeDigest(path, limit, record.digest, bytes);
 }
 
+bool CachedDigestFits(const CFileRecord& cached, const CFileRecord& listed)
+{
+    return cached.lastWrite == listed.lastWrite && cached.changeTime == listed.changeTime && cached.size == listed.size &&
+           cached.identity == listed.identity;
+}
+
 bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
 {
-    const auto found = cache.find(record.path);
+    const EDigestKind kind = limit == 0 ? EDigestKind::Full : EDigestKind::Quick;
+    auto found = cache.find(record.path);
+    if (found == cache.end() || !CachedDigestFits(found->second, record)) {
+        LoadStoredDigests(kind, {&record});
+        found = cache.find(record.path);
+    }
     if (found != cache.end()) {
         const CFileRecord& cached = found->second;
-        if (cached.lastWrite == record.lastWrite) {
-            // Same path by the key. The identity stays the one the scan saw: it decides which
-            // paths name one file.
+        if (CachedDigestFits(cached, record)) {
             record.digest = cached.digest;
             record.size = cached.size;
             return true;
@@ -77,7 +87,8 @@ bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
     }
     if (!DigestFile(record.path, record, limit))
         return false;
-    cache.insert_or_assign(record.path, record);
+    const auto slot = cache.insert_or_assign(record.path, record).first;
+    NoteDigestLearned(kind, slot->first);
     return true;
 }
 

@@ -24,13 +24,20 @@ bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit);
 // thread as long as the file system in use is.
 bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes);
 
+// Whether a digest cached under the listed record's path may stand for the file the scan listed:
+// the same file (device and inode), with the same size, last-write time and change time. The
+// change time moves with every write and every replacement, and no user tool can set it back, so
+// a file rewritten with its old size and time, or replaced by a copy made with `cp -p`, fails the
+// rule. Every cache the engine reads, in memory or on disk, asks this.
+bool CachedDigestFits(const CFileRecord& cached, const CFileRecord& listed);
+
 // GetQuickDigest / GetFullDigest on the given cache with the given limit.
 bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit);
 
-// Gives the record its quick digest (first 1024 bytes): from g_quickDigestCache when an entry
-// for its path has exactly its lastWrite (the entry's digest, path, size and lastWrite are copied
-// into it), otherwise by DigestFile, caching the result on success. A cache entry whose time
-// differs is removed. Returns false when the digest cannot be made; nothing is cached then.
+// Gives the record its quick digest (first 1024 bytes): from g_quickDigestCache when the entry
+// for its path fits it (CachedDigestFits; the entry's digest is copied into it), else from the
+// store on disk (g_digestStore) when its entry fits, otherwise by DigestFile, caching the result
+// on success. An entry that does not fit is removed. Returns false when the digest cannot be made; nothing is cached then.
 bool GetQuickDigest(CFileRecord& record);
 
 // The same for the whole-file digest and g_fullDigestCache.

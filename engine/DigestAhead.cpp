@@ -4,6 +4,7 @@
 
 #include "engine/Digest.h"
 #include "engine/DigestPool.h"
+#include "engine/DigestStore.h"
 
 CDigestAhead::CDigestAhead(DigestCache& cache, uint64_t limit, bool skipAfterStop)
     : m_cache(cache), m_limit(limit), m_skipAfterStop(skipAfterStop)
@@ -30,18 +31,40 @@ void CDigestAhead::Compute()
         m_index.emplace_back(m_entries[i].record, i);
     std::sort(m_index.begin(), m_index.end());
 
-    // The cache is only read while the threads work: each task looks its record up, and digests
-    // the file when the cache cannot answer.
+    // The cache is only read while the threads work: first every task looks its record up; the
+    // records the cache cannot answer are looked up in the store on disk (on this thread), and
+    // only those it cannot answer either are digested.
     const DigestCache& cache = m_cache;
-    CDigestPool::Instance().Run(m_entries.size(), [&](size_t i) {
-        Entry& entry = m_entries[i];
+    const auto lookUp = [&](Entry& entry) {
         const auto found = cache.find(entry.record->path);
-        if (found != cache.end() && found->second.lastWrite == entry.record->lastWrite) {
+        if (found != cache.end() && CachedDigestFits(found->second, *entry.record)) {
             entry.cached = true;
             entry.digest = found->second.digest;
             entry.size = found->second.size;
-            return;
         }
+    };
+    CDigestPool::Instance().Run(m_entries.size(), [&](size_t i) { lookUp(m_entries[i]); });
+    std::vector<size_t> missed;
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (!m_entries[i].cached)
+            missed.push_back(i);
+    if (missed.empty())
+        return;
+    if (g_digestStore) {
+        std::vector<const CFileRecord*> wanted;
+        for (const size_t i : missed)
+            wanted.push_back(m_entries[i].record);
+        LoadStoredDigests(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, wanted);
+        size_t kept = 0;
+        for (const size_t i : missed) {
+            lookUp(m_entries[i]);
+            if (!m_entries[i].cached)
+                missed[kept++] = i;
+        }
+        missed.resize(kept);
+    }
+    CDigestPool::Instance().Run(missed.size(), [&](size_t k) {
+        Entry& entry = m_entries[missed[k]];
         if (m_skipAfterStop && StopRequested())
             return;  // never asked for: the phase stops at its next look at the flag
         entry.succeeded = ComputeDigest(entry.record->path, m_limit, entry.digest, entry.bytes);
@@ -86,7 +109,7 @@ bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
 bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into)
 {
     const auto [slot, inserted] = m_cache.try_emplace(listed.path);
-    if (!inserted && slot->second.lastWrite == listed.lastWrite) {
+    if (!inserted && CachedDigestFits(slot->second, listed)) {
         // Cached meanwhile under the same path (a folder walked twice): the cache answers.
         into.digest = slot->second.digest;
         into.size = slot->second.size;
@@ -97,10 +120,11 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
     if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
         entry.succeeded = false;  // it would have been computed after the stop request
     if (!entry.succeeded) {
-        m_cache.erase(slot);  // a new slot, or an entry whose time no longer matches
+        m_cache.erase(slot);  // a new slot, or an entry that no longer fits
         return false;
     }
     into.digest = entry.digest;
     slot->second = into;
+    NoteDigestLearned(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);
     return true;
 }

@@ -10,5 +10,6 @@ public:
     CPathString path;           // the folder path, the separator, the entry name
     uint64_t size = 0;          // bytes, as the listing reported them
     FileTime lastWrite = 0;     // as the listing reported it; validates cached digests
+    uint64_t changeTime = 0;    // status change time in nanoseconds since 1970, as listed; validates them too
     FileIdentity identity;      // (device, inode): the same file reached by two paths
 };

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <unordered_set>
+#include <vector>
 
 #include "engine/Catalogue.h"
 #include "engine/EngineSink.h"
@@ -9,43 +12,86 @@
 
 namespace {
 
-// The identities of the folders being walked, outermost first.
-using RecursionPath = std::vector<FileIdentity>;
+struct IdentityHash {
+    size_t operator()(const FileIdentity& id) const { return std::hash<uint64_t>()(id.inode * 0x9e3779b97f4a7c15ull ^ id.device); }
+};
+
+// What one walk remembers: the identities of the folders being walked (outermost first), and of
+// every folder walked so far in the run.
+struct WalkState {
+    std::vector<FileIdentity> path;
+    std::unordered_set<FileIdentity, IdentityHash> walked;
+};
+
+// Levels that keep their listing open while a subfolder is walked; deeper ones read the rest of
+// their entries first.
+constexpr size_t kOpenLevels = 32;
 
 bool InRange(uint64_t size)
 {
     return g_minSize < size && size < g_maxSize;
 }
 
-void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, RecursionPath& path)
+// Whether a folder met as `entry` is walked: a folder reached through a link is walked once per
+// run, and never when it lies on a pseudo file system.
+bool WalkThroughLink(const DirEntry& entry, const WalkState& state)
+{
+    return !entry.onPseudoFileSystem && (entry.identity == FileIdentity{} || !state.walked.count(entry.identity));
+}
+
+void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState& state, bool throughLink)
 {
     if (sink)
         sink->SendMessage(WMU_SCANPROGRESS);
-    const auto listing = g_fileSystem->OpenFolder(folder);
+    auto listing = g_fileSystem->OpenFolder(folder);
     if (!listing)
         return;
     const FileIdentity self = listing->Identity();
-    if (std::find(path.begin(), path.end(), self) != path.end())
+    if (std::find(state.path.begin(), state.path.end(), self) != state.path.end())
         return;  // reached again through a link to one of its own parents
-    path.push_back(self);
+    if (!state.walked.insert(self).second && throughLink)
+        return;  // walked already (a listing that could not tell the link's identity)
+    state.path.push_back(self);
 
     std::u16string prefix = folder;
     AddTrailingBackslash(prefix);
+    // Deep down, the entries a folder has left are read before a subfolder is walked and its
+    // listing is closed: one open listing per level would exhaust the descriptors of the process
+    // in a deep enough tree.
+    std::unique_ptr<IDirListing> open = std::move(listing);
+    std::vector<DirEntry> rest;
+    size_t restNext = 0;
+    const auto next = [&](DirEntry& into) {
+        if (open)
+            return open->Next(into);
+        if (restNext == rest.size())
+            return false;
+        into = std::move(rest[restNext++]);
+        return true;
+    };
     DirEntry entry;
-    while (!StopRequested() && listing->Next(entry)) {
+    while (!StopRequested() && next(entry)) {
         if (entry.isFile && InRange(entry.size)) {
             CFileRecord& record = g_fileList.emplace_back();
             record.path = CPathString::Concat(prefix, entry.name);
             record.size = entry.size;
             record.lastWrite = entry.lastWrite;
+            record.changeTime = entry.changeTime;
             record.identity = entry.identity;
         } else if (entry.isFolder) {
-            ScanFolderOnPath(prefix + entry.name, sink, path);
+            if (entry.isLink && !WalkThroughLink(entry, state))
+                continue;
+            if (open && state.path.size() > kOpenLevels) {
+                for (DirEntry later; open->Next(later);)
+                    rest.push_back(std::move(later));
+                open.reset();
+            }
+            ScanFolderOnPath(prefix + entry.name, sink, state, entry.isLink);
             if (StopRequested())
                 break;
         }
     }
-    path.pop_back();
+    state.path.pop_back();
 }
 
 } // namespace
@@ -60,14 +106,15 @@ void SetSizeBounds(uint64_t sizeFromKB, uint64_t sizeToKB)
 
 void ScanFolder(const std::u16string& folder, IEngineSink* sink)
 {
-    RecursionPath path;
-    ScanFolderOnPath(folder, sink, path);
+    WalkState state;
+    ScanFolderOnPath(folder, sink, state, false);
 }
 
 void ScanSearchFolders(const std::vector<std::u16string>& folders, IEngineSink* sink)
 {
+    WalkState state;
     for (const std::u16string& folder : folders) {
-        ScanFolder(folder, sink);
+        ScanFolderOnPath(folder, sink, state, false);
         g_fileCount = static_cast<uint32_t>(g_fileList.size());
     }
     g_fileCount = static_cast<uint32_t>(g_fileList.size());

@@ -2,6 +2,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Detection.h"
+#include "engine/DigestStore.h"
 #include "engine/EngineSink.h"
 #include "engine/FolderScan.h"
 
@@ -28,6 +29,7 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
             g_searchState = ESearchState::Pairing;
             PairDuplicates();
             g_searchState = ESearchState::Finishing;
+            SaveLearnedDigests();
             if (sink)
                 sink->SendMessage(WMU_SEARCHDONE);
             g_searchState = ESearchState::Idle;
@@ -37,6 +39,7 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
     g_fileList.clear();
     g_duplicates.clear();
     g_searchState = ESearchState::Finishing;
+    SaveLearnedDigests();
     if (sink)
         sink->SendMessage(WMU_SEARCHDONE);
     g_searchState = ESearchState::Idle;

@@ -20,7 +20,9 @@ void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB);
 // The worker: scans the folders in order (snapshots of g_fileCount after each and at the end, then
 // WMU_SCANPROGRESS), groups and pairs unless a stop was requested. A stop during the scan or the
 // grouping phase empties g_fileList and g_duplicates and leaves g_folderTally; a stop during the
-// pairing phase keeps the rows made. Always ends by sending WMU_SEARCHDONE once. Returns 1.
+// pairing phase keeps the rows made. Digests missing from memory are looked up in g_digestStore
+// first; the digests the run computed are saved there before the end (also after a stop). Always
+// ends by sending WMU_SEARCHDONE once. Returns 1.
 int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folders);
 
 // Raises the stop flag of the current run (an atomic increment). Any thread may call it.

@@ -10,6 +10,12 @@
 // A last-write time: 100-nanosecond intervals since 1601-01-01 UTC.
 using FileTime = uint64_t;
 
+// Converts POSIX seconds and nanoseconds since 1970 to nanoseconds since 1970 (the change time).
+constexpr uint64_t NanosecondsFromUnix(int64_t seconds, int64_t nanoseconds)
+{
+    return static_cast<uint64_t>(seconds) * 1000000000ull + static_cast<uint64_t>(nanoseconds);
+}
+
 // Converts POSIX seconds and nanoseconds since 1970 to a FileTime.
 constexpr FileTime FileTimeFromUnix(int64_t seconds, int64_t nanoseconds)
 {
@@ -29,9 +35,12 @@ struct DirEntry {
     std::u16string name;     // entry name, decoded losslessly from the native bytes
     bool isFolder = false;   // a directory, or a symbolic link to one
     bool isFile = false;     // a regular file (never a link, FIFO, socket or device)
+    bool isLink = false;     // a symbolic link (set for links to folders)
+    bool onPseudoFileSystem = false;  // for a link to a folder: the folder lies on proc, sysfs or the like
     uint64_t size = 0;       // bytes; set for files
     FileTime lastWrite = 0;  // set for files
-    FileIdentity identity;   // set for files
+    uint64_t changeTime = 0; // status change time (st_ctim) in nanoseconds since 1970; set for files
+    FileIdentity identity;   // set for files, and for links to folders (the folder's)
 };
 
 // An open folder listing, positioned before its first entry.

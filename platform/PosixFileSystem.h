@@ -1,5 +1,7 @@
 #pragma once
-// The real file system through POSIX calls. Stateless: one instance may serve any thread.
+// The real file system through POSIX calls. Stateless: one instance may serve any thread. Paths
+// of any length are opened (those longer than PATH_MAX piece by piece); an open listing or reader
+// holds one descriptor.
 #include "platform/FileSystem.h"
 
 class CPosixFileSystem final : public IFileSystem {

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pty.h>
+#include <algorithm>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -639,4 +641,38 @@ TEST(ProgressLine, EachPhaseShowsItsOwnCounts)
     state.phase = ESearchState::Finishing;
     EXPECT_EQ(CProgressLine::Compose(state, 79), "Finishing  01:02:03.042");
     EXPECT_EQ(CProgressLine::FormatElapsed(1009), "00:00:01.009");
+}
+
+TEST_F(FindCommandTest, TheDigestCacheIsKeptUnderTheCacheHomeSkippedWithNoCacheAndADamagedOneToldInOneLine)
+{
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    const char* saved = getenv("XDG_CACHE_HOME");
+    const std::string savedCacheHome = saved ? saved : "";
+    const auto run = [&](const std::string& cacheHome, std::vector<std::string> args) {
+        setenv("XDG_CACHE_HOME", cacheHome.c_str(), 1);
+        args.push_back(dir / "tree");
+        const Outcome outcome = RunProcess(args);
+        setenv("XDG_CACHE_HOME", savedCacheHome.c_str(), 1);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), 1) << "one row";
+        return outcome;
+    };
+    const auto linesAboutTheCache = [](const std::string& err) {
+        size_t lines = 0;
+        for (size_t at = err.find("digest cache"); at != std::string::npos; at = err.find("digest cache", at + 1))
+            ++lines;
+        return lines;
+    };
+
+    const std::string file = dir / "kept/velvane/quillon/digests.sqlite";
+    EXPECT_EQ(linesAboutTheCache(run(dir / "kept", {}).err), 0u);
+    EXPECT_EQ(access(file.c_str(), F_OK), 0);
+
+    run(dir / "none", {"--no-cache"});
+    EXPECT_EQ(access((dir / "none/velvane").c_str(), F_OK), -1) << "--no-cache created the cache";
+
+    WriteFile(file, "not a database, and it stays as it is");
+    EXPECT_EQ(linesAboutTheCache(run(dir / "kept", {}).err), 1u);
+    EXPECT_EQ(ReadFile(file), "not a database, and it stays as it is");
 }

@@ -91,31 +91,71 @@ TEST_F(DetectionTest, SmallEqualFilesFormOneRowPerDuplicate)
         EXPECT_EQ(row.originalPath, U(dir / "2/b"));
 }
 
-TEST_F(DetectionTest, CoincidingQuickDigestsFormOneRunAndOnlyTheSetOfItsFirstRecordPairs)
+TEST_F(DetectionTest, EverySetOfARunOfEqualQuickDigestsFormsRowsBesideItsFirstReadableRecord)
 {
+    // Files in scan order, one search folder each. Within a size the first file found is digested
+    // last and so stands last in its run: the second file found begins the run.
     const std::string head = Bytes(1024, 'h');
-    WriteFile(dir / "1/x1", head + Bytes(976, 'x'));    // set X: 2000 bytes
-    WriteFile(dir / "2/x2", head + Bytes(976, 'x'));
-    WriteFile(dir / "3/y1", head + Bytes(1976, 'y'));   // set Y: 3000 bytes, same first 1024
-    WriteFile(dir / "4/y2", head + Bytes(1976, 'y'));
-    Search({dir / "1", dir / "2", dir / "3", dir / "4"});
-    EXPECT_EQ(Rows(), (Rowset{{U(dir / "2/x2"), U(dir / "1/x1")}}))
-        << "the Y files are compared only with the run's original";
-}
-
-TEST_F(DetectionTest, OriginalThatVanishedAfterTheScanGivesNoRowsForItsRun)
-{
-    WriteFile(dir / "1/a", "same");
-    WriteFile(dir / "2/b", "same");
-    WriteFile(dir / "3/c", "same");
-    WriteFile(dir / "4/p", "pair!");
-    WriteFile(dir / "5/q", "pair!");
-    fs.beforeOpenFile = [&](const std::u16string& path) {
-        if (g_searchState == ESearchState::Pairing && path == U(dir / "2/b"))
-            unlink((dir / "2/b").c_str());
+    const std::string a = head + Bytes(976, 'a');
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;  // name, content
+        std::string vanishes;                                    // unlinked when the pairing opens it
+        std::vector<std::pair<std::string, std::string>> rows;   // original, duplicate, as made
     };
-    Search({dir / "1", dir / "2", dir / "3", dir / "4", dir / "5"});
-    EXPECT_EQ(Rows(), (Rowset{{U(dir / "5/q"), U(dir / "4/p")}}));
+    const std::vector<Case> cases = {
+        {"a same-size stranger with the set's first KiB begins the run",
+         {{"a1", a}, {"stranger", head + Bytes(976, 's')}, {"a2", a}, {"a3", a}},
+         "",
+         {{"a2", "a3"}, {"a2", "a1"}}},
+        {"two sets of different sizes share their first KiB",
+         {{"x1", head + Bytes(976, 'x')}, {"x2", head + Bytes(976, 'x')}, {"y1", head + Bytes(1976, 'y')},
+          {"y2", head + Bytes(1976, 'y')}},
+         "",
+         {{"x2", "x1"}, {"y2", "y1"}}},
+        {"two sets of one size share their first KiB",
+         {{"p1", head + Bytes(976, 'p')}, {"q1", head + Bytes(976, 'q')}, {"p2", head + Bytes(976, 'p')},
+          {"q2", head + Bytes(976, 'q')}},
+         "",
+         {{"q1", "q2"}, {"p2", "p1"}}},
+        {"the run's first record vanished after the scan",
+         {{"a", "same"}, {"b", "same"}, {"c", "same"}, {"d", "same"}},
+         "b",
+         {{"c", "d"}, {"c", "a"}}},
+        {"one set whose first record can be read keeps the rows it always had",
+         {{"a", "same"}, {"b", "same"}, {"c", "same"}},
+         "",
+         {{"b", "c"}, {"b", "a"}}},
+    };
+    for (size_t n = 0; n < cases.size(); ++n) {
+        const Case& c = cases[n];
+        SCOPED_TRACE(c.name);
+        ResetEngine();
+        g_fileSystem = &fs;
+        std::map<std::string, std::string> pathOf;
+        std::map<std::string, uint64_t> sizeOf;
+        std::vector<std::string> folders;
+        for (size_t i = 0; i < c.files.size(); ++i) {
+            const auto& [name, content] = c.files[i];
+            folders.push_back(dir / Joined("case", n, "/", i));
+            pathOf[name] = folders.back() + "/" + name;
+            sizeOf[name] = content.size();
+            WriteFile(pathOf[name], content);
+        }
+        fs.beforeOpenFile = [&](const std::u16string& path) {
+            if (!c.vanishes.empty() && g_searchState == ESearchState::Pairing && path == U(pathOf[c.vanishes]))
+                unlink(pathOf[c.vanishes].c_str());
+        };
+        Search(folders);
+        Rowset expected;
+        uint64_t bytes = 0;
+        for (const auto& [original, duplicate] : c.rows) {
+            expected.emplace_back(U(pathOf[original]), U(pathOf[duplicate]));
+            bytes += sizeOf[original];
+        }
+        EXPECT_EQ(Rows(), expected);
+        EXPECT_EQ(g_duplicateBytes, bytes);
+    }
 }
 
 TEST_F(DetectionTest, FolderHoldingBothFilesOfARowCountsTwiceAndCaseMakesDistinctFolders)
@@ -175,7 +215,7 @@ TEST_F(DetectionTest, HardLinksToACopyStayRowsOfTheirOwn)
 TEST_F(DetectionTest, CompareProgressComesEveryHundredExaminedFilesWithTheCurrentPath)
 {
     for (int i = 0; i < 250; ++i)
-        WriteFile(dir / ("f" + std::to_string(1000 + i)), "content " + std::to_string(1000 + i));
+        WriteFile(dir / Joined("f", 1000 + i), Joined("content ", 1000 + i));
     std::vector<std::pair<uint32_t, std::u16string>> reports;
     sink.onMessage = [&](unsigned message) {
         if (message == WMU_COMPAREPROGRESS)
@@ -192,7 +232,7 @@ TEST_F(DetectionTest, CompareProgressComesEveryHundredExaminedFilesWithTheCurren
 TEST_F(DetectionTest, FewerThanHundredExaminedFilesSendNoCompareProgress)
 {
     for (int i = 0; i < 99; ++i)
-        WriteFile(dir / ("f" + std::to_string(i + 10)), "same size " + std::to_string(i + 10));
+        WriteFile(dir / Joined("f", i + 10), Joined("same size ", i + 10));
     Search({dir.Path()});
     EXPECT_EQ(sink.Count(WMU_COMPAREPROGRESS), 0u);
     EXPECT_TRUE(g_currentPath.empty());
@@ -201,8 +241,8 @@ TEST_F(DetectionTest, FewerThanHundredExaminedFilesSendNoCompareProgress)
 TEST_F(DetectionTest, RowsMatchTheGroupsOfEqualContentInARandomTree)
 {
     // Many windows of digests computed ahead: sizes shared by chance, copies, files of equal size
-    // with other content, and files larger than one digest step. (Sets whose first 1024 bytes
-    // coincide are left out: only the set of their run's first record pairs, by design.)
+    // with other content, files that share their first 1024 bytes and their size with another but
+    // not their tail, and files larger than one digest step.
     std::mt19937 random(99);
     std::map<std::string, std::vector<std::u16string>> byContent;
     std::vector<std::string> contents;
@@ -214,13 +254,16 @@ TEST_F(DetectionTest, RowsMatchTheGroupsOfEqualContentInARandomTree)
         } else if (kind == 3 && !contents.empty()) {
             content = contents[random() % contents.size()];  // same size, first byte changed
             content.front() = static_cast<char>(content.front() + 1);
+        } else if (kind == 5 && !contents.empty() && contents.back().size() > 1024) {
+            content = contents.back();  // same size and first KiB, another tail
+            content.back() = static_cast<char>(content.back() + 1 + random() % 2);
         } else {
             content.resize(1 + random() % (kind == 4 ? 200000 : 3000));
             for (char& c : content)
                 c = static_cast<char>('a' + random() % 3);
         }
         contents.push_back(content);
-        const std::string path = dir / ("d" + std::to_string(i % 37) + "/f" + std::to_string(i));
+        const std::string path = dir / Joined("d", i % 37, "/f", i);
         WriteFile(path, content);
         byContent[content].push_back(U(path));
     }

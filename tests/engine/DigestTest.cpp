@@ -71,20 +71,6 @@ TEST_F(DigestTest, DigestFileHonoursTheLimitAndFailsOnEmptyOrMissingFiles)
     EXPECT_FALSE(DigestFile(U(dir / "missing"), record, 0));
 }
 
-TEST_F(DigestTest, CachedDigestIsReusedWhileTheTimeIsUnchangedEvenIfTheContentChanged)
-{
-    CFileRecord record = MakeFile("f", "first content");
-    CFileRecord first = record;
-    ASSERT_TRUE(GetFullDigest(first));
-    WriteFile(dir / "f", "other content");  // same size, new bytes
-    SetMtime(dir / "f", 1600000000);
-    const uint64_t readBefore = fs.bytesRead;
-    CFileRecord second = Scanned("f");
-    ASSERT_TRUE(GetFullDigest(second));
-    EXPECT_EQ(second.digest, first.digest);
-    EXPECT_EQ(fs.bytesRead, readBefore) << "the file was not read again";
-}
-
 TEST_F(DigestTest, ChangedTimeRecomputesAndReplacesTheCacheEntry)
 {
     CFileRecord record = MakeFile("f", "first content");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/Catalogue.h"
+#include "engine/DigestStore.h"
 #include "engine/EngineSink.h"
 #include "engine/SearchRun.h"
 #include "platform/NativeName.h"
@@ -49,7 +50,10 @@ public:
         ++foldersOpened;
         if (failFolders.count(std::u16string(path)))
             return nullptr;
-        return CPosixFileSystem::Instance().OpenFolder(path);
+        auto real = CPosixFileSystem::Instance().OpenFolder(path);
+        if (!real || pseudoLinks.empty())
+            return real;
+        return std::make_unique<Listing>(*this, std::u16string(path), std::move(real));
     }
 
     std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) override
@@ -72,6 +76,7 @@ public:
     std::set<std::u16string> failFolders;
     std::set<std::u16string> failFiles;
     std::set<std::u16string> failReads;                       // Read returns -1
+    std::set<std::u16string> pseudoLinks;                     // links listed as leading to a pseudo file system
     std::function<void(const std::u16string&)> beforeOpenFile;
     std::function<void(const std::u16string&, uint64_t)> afterRead;  // path, bytes so far
     std::vector<std::u16string> opened;
@@ -80,6 +85,28 @@ public:
     std::mutex mutex;
 
 private:
+    class Listing : public IDirListing {
+    public:
+        Listing(FaultFileSystem& owner, std::u16string path, std::unique_ptr<IDirListing> real)
+            : m_owner(owner), m_path(std::move(path)), m_real(std::move(real))
+        {
+        }
+        FileIdentity Identity() const override { return m_real->Identity(); }
+        bool Next(DirEntry& entry) override
+        {
+            if (!m_real->Next(entry))
+                return false;
+            if (entry.isLink && m_owner.pseudoLinks.count(m_path + u"/" + entry.name))
+                entry.onPseudoFileSystem = true;
+            return true;
+        }
+
+    private:
+        FaultFileSystem& m_owner;
+        std::u16string m_path;
+        std::unique_ptr<IDirListing> m_real;
+    };
+
     class Reader : public IFileReader {
     public:
         Reader(FaultFileSystem& owner, std::u16string path, std::unique_ptr<IFileReader> real)
@@ -133,6 +160,7 @@ protected:
         g_currentPath.clear();
         g_stopFlag.store(0);
         g_fileSystem = &CPosixFileSystem::Instance();
+        g_digestStore = nullptr;
     }
 
     // Runs a whole search over the folders, as the window does, without sorting the rows.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <set>
 
 #include "engine/FolderScan.h"
 #include "tests/engine/EngineFixture.h"
@@ -68,7 +69,7 @@ protected:
     void MakeSizeTree()
     {
         for (size_t size : {0, 1, 1023, 1024, 1025})
-            WriteFile(dir / ("f" + std::to_string(size)), std::string(size, 'x'));
+            WriteFile(dir / Joined("f", size), std::string(size, 'x'));
     }
     std::set<uint64_t> ListedSizes(uint64_t fromKB, uint64_t toKB)
     {
@@ -171,7 +172,7 @@ TEST_F(FolderScanTest, StopEndsEveryOpenLevelButEachTopLevelFolderIsStillEntered
 {
     for (const char* folder : {"one", "two", "three"})
         for (int i = 0; i < 5; ++i)
-            WriteFile(dir / (std::string(folder) + "/sub/f" + std::to_string(i)), "x");
+            WriteFile(dir / Joined(folder, "/sub/f", i), "x");
     sink.onMessage = [&](unsigned) {
         if (sink.messages.size() == 2)  // entering one/sub
             g_stopFlag.fetch_add(1);
@@ -198,18 +199,56 @@ TEST_F(FolderScanTest, SpecialFilesAndLinksToFilesNeverBecomeRecords)
     EXPECT_TRUE(fs.opened.empty()) << "the scan opens no file";
 }
 
-TEST_F(FolderScanTest, LinkCyclesEndAndLinksToOtherFoldersAreFollowed)
+TEST_F(FolderScanTest, LinkCyclesEndAndAFolderIsWalkedThroughALinkOnlyIfTheRunHasNotWalkedIt)
 {
     WriteFile(dir / "x/file", "1");
     ASSERT_EQ(symlink("..", (dir / "x/up").c_str()), 0);        // back to the top: a cycle
     ASSERT_EQ(symlink(".", (dir / "x/self").c_str()), 0);       // to itself: a cycle
     MakeDirs(dir / "y");
     ASSERT_EQ(symlink("../x", (dir / "y/to-x").c_str()), 0);    // a second way into x
-    ScanFolder(U(dir.Path()), &sink);
-    const auto listed = ListedPaths();
-    EXPECT_EQ(std::set<std::u16string>(listed.begin(), listed.end()),
-              (std::set<std::u16string>{U(dir / "x/file"), U(dir / "y/to-x/file")}));
-    EXPECT_EQ(listed.size(), 2u);
+    // Through the link first, then as a folder of its own: walked both times.
+    ScanSearchFolders({U(dir / "y"), U(dir / "x")}, &sink);
+    EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "y/to-x/file"), U(dir / "x/file")}));
+    // Walked first: the link finds it walked.
+    g_fileList.clear();
+    ScanSearchFolders({U(dir / "x"), U(dir / "y")}, &sink);
+    EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "x/file")}));
+}
+
+TEST_F(FolderScanTest, AWebOfFolderLinksIsWalkedOncePerFolder)
+{
+    // Six folders, each with one file and a link to every folder; the search folder holds only
+    // links. A guard against cycles alone walks every order of the folders (about two thousand
+    // walks here, and without end at the size of /sys).
+    constexpr int kFolders = 6;
+    MakeDirs(dir / "hub");
+    for (int i = 0; i < kFolders; ++i) {
+        const std::string name = Joined("f", i);
+        WriteFile(dir / (name + "/file"), name);
+        ASSERT_EQ(symlink(("../" + name).c_str(), (dir / ("hub/" + name)).c_str()), 0);
+        for (int j = 0; j < kFolders; ++j)
+            ASSERT_EQ(symlink(Joined("../f", j).c_str(), (dir / Joined(name, "/l", j)).c_str()), 0);
+    }
+    ScanSearchFolders({U(dir / "hub")}, &sink);
+    std::set<uint64_t> inodes;
+    for (const CFileRecord& record : g_fileList)
+        inodes.insert(record.identity.inode);
+    EXPECT_EQ(g_fileList.size(), size_t{kFolders});
+    EXPECT_EQ(inodes.size(), size_t{kFolders});
+    EXPECT_EQ(fs.foldersOpened, size_t{kFolders + 1});
+}
+
+TEST_F(FolderScanTest, PseudoFileSystemsAreEnteredOnlyWhenNamedNotThroughALink)
+{
+    WriteFile(dir / "proc-like/self/status", "made up");
+    MakeDirs(dir / "home");
+    ASSERT_EQ(symlink("../proc-like", (dir / "home/proc").c_str()), 0);
+    fs.pseudoLinks.insert(U(dir / "home/proc"));
+    ScanSearchFolders({U(dir / "home")}, &sink);
+    EXPECT_TRUE(g_fileList.empty());
+    EXPECT_EQ(fs.foldersOpened, 1u) << "the link is not even opened";
+    ScanSearchFolders({U(dir / "proc-like")}, &sink);
+    EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "proc-like/self/status")}));
 }
 
 TEST_F(FolderScanTest, NamesThatAreNotUtf8AreFound)

@@ -50,7 +50,7 @@ TEST_F(SearchRunTest, StopDuringTheScanDiscardsTheRunButKeepsTheTally)
 TEST_F(SearchRunTest, StopDuringGroupingDiscardsTheRunAndItsFileCountStands)
 {
     for (int i = 0; i < 150; ++i)
-        WriteFile(dir / ("f" + std::to_string(100 + i)), "same size " + std::to_string(100 + i));
+        WriteFile(dir / Joined("f", 100 + i), Joined("same size ", 100 + i));
     WriteFile(dir / "copy-of-f100", "same size 100");
     PretendPreviousResult();
     sink.onMessage = [](unsigned message) {

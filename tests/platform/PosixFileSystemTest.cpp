@@ -11,6 +11,7 @@
 #include "platform/NativeName.h"
 #include "platform/PosixFileSystem.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 using quillon::test::TempDir;
 using quillon::test::WriteFile;
@@ -120,14 +121,34 @@ TEST(PosixFileSystem, ListingReportsTheIdentityOfTheFolderBehindALink)
     auto alias = fs.OpenFolder(DecodeNativeName(dir / "alias"));
     ASSERT_TRUE(real && alias);
     EXPECT_EQ(real->Identity(), alias->Identity());
+
+    // In the listing of the parent, the link is a folder with the identity of the one it leads
+    // to; a link into /proc leads to a pseudo file system.
+    ASSERT_EQ(symlink("/proc", (dir / "proc").c_str()), 0);
+    auto parent = fs.OpenFolder(DecodeNativeName(dir.Path()));
+    ASSERT_TRUE(parent);
+    std::map<std::u16string, DirEntry> entries;
+    for (DirEntry entry; parent->Next(entry);)
+        entries[entry.name] = entry;
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_TRUE(entries[u"alias"].isFolder && entries[u"alias"].isLink);
+    EXPECT_EQ(entries[u"alias"].identity, real->Identity());
+    EXPECT_FALSE(entries[u"alias"].onPseudoFileSystem);
+    EXPECT_FALSE(entries[u"real"].isLink);
+    EXPECT_TRUE(entries[u"proc"].isFolder && entries[u"proc"].onPseudoFileSystem);
 }
 
 TEST(PosixFileSystem, UnreadableFolderCannotBeListed)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
+    // Permissions do not bind root: the check runs in a child that has dropped to another user.
     TempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
     quillon::test::MakeDirs(dir / "locked");
+    quillon::test::MakeDirs(dir / "open");
     ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
-    EXPECT_FALSE(CPosixFileSystem::Instance().OpenFolder(DecodeNativeName(dir / "locked")));
+    const int status = quillon::test::RunUnprivileged([&] {
+        auto& fs = CPosixFileSystem::Instance();
+        return (fs.OpenFolder(DecodeNativeName(dir / "locked")) ? 1 : 0) + (fs.OpenFolder(DecodeNativeName(dir / "open")) ? 0 : 2);
+    });
+    EXPECT_EQ(status, 0) << "1: the locked folder was listed; 2: the open one was not";
 }

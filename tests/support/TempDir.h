@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace quillon::test {
 
@@ -34,5 +35,23 @@ void RemoveTree(const std::string& path);
 std::string ReadFile(const std::string& path);
 // `length` pseudo-random bytes, the same for the same seed.
 std::string RandomBytes(size_t length, unsigned seed);
+// One part of Joined.
+inline void AppendPart(std::string& text, std::string_view part) { text.append(part); }
+inline void AppendPart(std::string& text, const char* part) { text.append(part); }
+inline void AppendPart(std::string& text, const std::string& part) { text.append(part); }
+template <typename Number, typename = std::enable_if_t<std::is_integral_v<Number>>>
+void AppendPart(std::string& text, Number part)
+{
+    text.append(std::to_string(part));
+}
+// The parts joined: text as it is, numbers in decimal. ("f" + std::to_string(n) makes g++ 12 warn
+// of overlapping copies at -O3 where there are none.)
+template <typename... Parts>
+std::string Joined(const Parts&... parts)
+{
+    std::string text;
+    (AppendPart(text, parts), ...);
+    return text;
+}
 
 } // namespace quillon::test

@@ -1,0 +1,64 @@
+#include "engine/DigestStore.h"
+
+#include "engine/Catalogue.h"
+#include "engine/Digest.h"
+#include "engine/SqliteDigestStore.h"
+
+IDigestStore* g_digestStore = &CSqliteDigestStore::PerUser();
+
+namespace {
+
+// The paths whose cache entries this run computed, per kind, in the order they were computed.
+std::vector<CPathString> s_learned[2];
+
+DigestCache& CacheOf(EDigestKind kind)
+{
+    return kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache;
+}
+
+} // namespace
+
+void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records)
+{
+    if (!g_digestStore || records.empty())
+        return;
+    DigestCache& cache = CacheOf(kind);
+    std::vector<const CFileRecord*> wanted;
+    for (const CFileRecord* record : records) {
+        const auto found = cache.find(record->path);
+        if (found == cache.end() || !CachedDigestFits(found->second, *record))
+            wanted.push_back(record);
+    }
+    if (wanted.empty())
+        return;
+    std::vector<CFileRecord> stored;
+    g_digestStore->Load(kind, wanted, stored);
+    for (CFileRecord& entry : stored) {
+        CPathString path = entry.path;
+        cache.insert_or_assign(std::move(path), std::move(entry));
+    }
+}
+
+void NoteDigestLearned(EDigestKind kind, const CPathString& path)
+{
+    if (g_digestStore)
+        s_learned[static_cast<int>(kind)].push_back(path);
+}
+
+void SaveLearnedDigests()
+{
+    std::vector<const CFileRecord*> entries[2];
+    for (const EDigestKind kind : {EDigestKind::Quick, EDigestKind::Full}) {
+        std::vector<CPathString>& learned = s_learned[static_cast<int>(kind)];
+        const DigestCache& cache = CacheOf(kind);
+        for (const CPathString& path : learned) {
+            const auto found = cache.find(path);
+            if (found != cache.end())
+                entries[static_cast<int>(kind)].push_back(&found->second);
+        }
+    }
+    if (g_digestStore)
+        g_digestStore->Save(entries[0], entries[1]);
+    s_learned[0].clear();
+    s_learned[1].clear();
+}

@@ -1,0 +1,44 @@
+#pragma once
+// A store of digests that outlives the process, beneath the two in-memory caches. A search loads
+// from it, in bulk, the entries for the files whose digests it is about to need and cannot find
+// in memory, and saves what it digested when it ends. Whether a stored digest may stand for a file
+// is decided by CachedDigestFits, as for the caches in memory. Used on the search worker only.
+#include <string>
+#include <vector>
+
+#include "engine/FileRecord.h"
+
+enum class EDigestKind : int { Quick = 0, Full = 1 };
+
+class IDigestStore {
+public:
+    virtual ~IDigestStore() = default;
+    // Appends to `found` the stored entry (digest, path, size, times, identity) of every wanted
+    // path that has one of this kind; `found` may come in any order. Entries found count as used
+    // (recorded by the next Save). Nothing on failure (the store is then unusable; see Problem).
+    virtual void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<CFileRecord>& found) = 0;
+    // In one transaction: stores the entries of both kinds (each replacing the stored one of its path and kind)
+    // as used now, records the use of the entries loaded since the last Save, and drops entries
+    // unused for 90 days. Nothing on failure.
+    virtual void Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full) = 0;
+    // Why the store cannot be used (it is damaged, foreign, locked, or cannot be created), for one
+    // line to the user; empty while it works. Once it has a problem the store stays unused for the
+    // rest of the process and its file is left as it is.
+    virtual std::string Problem() const = 0;
+};
+
+// The store the next searches use; nullptr for none. At start-up it is the per-user store
+// (CSqliteDigestStore::PerUser, opened when a search first needs it).
+extern IDigestStore* g_digestStore;
+
+// For the digest threads: loads into the cache (the quick or the full one) the stored entries of
+// the records that it cannot answer (CachedDigestFits), before they would be digested.
+void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records);
+
+// For the digest caches: the cache entry for `path` was just computed; it is saved at the end of
+// the run.
+void NoteDigestLearned(EDigestKind kind, const CPathString& path);
+
+// For the search run, when it ends (also after a stop): saves the digests the run computed, and
+// marks those it loaded as used, then forgets them.
+void SaveLearnedDigests();

@@ -1,0 +1,57 @@
+#pragma once
+// The digest store in an SQLite file (write-ahead log, so that searches in several programs may
+// read and write it at once). The file is opened when a search first needs it; a file that is
+// damaged, made by something else or by another version, locked for too long, or that cannot be
+// created is left exactly as it is, and the store stays unused for the rest of the process
+// (Problem says why). Used on the search worker only.
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/DigestStore.h"
+
+class CSqliteDigestStore final : public IDigestStore {
+public:
+    // A store in the file at `file` (native path); its folder is created when missing.
+    explicit CSqliteDigestStore(std::string file);
+    ~CSqliteDigestStore() override;
+    CSqliteDigestStore(const CSqliteDigestStore&) = delete;
+    CSqliteDigestStore& operator=(const CSqliteDigestStore&) = delete;
+
+    void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<CFileRecord>& found) override;
+    void Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full) override;
+    std::string Problem() const override { return m_problem; }
+
+    // The file of the per-user store: ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/digests.sqlite
+    // (an XDG_CACHE_HOME that is not absolute is ignored); empty when there is no home folder.
+    static std::string PerUserFile();
+    // The per-user store of the process, in PerUserFile as it is when a search first opens it.
+    static CSqliteDigestStore& PerUser();
+
+    // The day (since 1970, UTC) taken as today; the clock's unless a test set one.
+    void SetToday(int64_t day) { m_today = day; }
+    // Entries not used for this many days are dropped when the store is saved.
+    static constexpr int64_t kKeepDays = 90;
+
+private:
+    bool Open();
+    bool Validate();
+    void Fail(const std::string& what);
+    void Close();
+    int64_t Today() const;
+
+    std::string m_file;
+    std::string m_problem;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_select = nullptr;
+    bool m_perUser = false;  // the file is PerUserFile, found when first opened
+    bool m_expired = false;  // old entries were dropped by this process already
+    int64_t m_today = -1;
+    struct Use {
+        std::string path;
+        int kind;
+    };
+    std::vector<Use> m_used;  // entries loaded with an older day of use
+};

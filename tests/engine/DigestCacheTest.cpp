@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <set>
+
+#include "engine/Digest.h"
+#include "engine/SqliteDigestStore.h"
+#include "tests/support/Unprivileged.h"
+#include "tests/engine/EngineFixture.h"
+
+using namespace quillon::test;
+
+namespace {
+
+// Change times come from a coarse clock: two changes within one of its ticks look alike. Waits
+// (touching a probe file) until a change made now would carry a later time than the file's.
+void WaitForChangeTimeToPass(const std::string& file, const std::string& probe)
+{
+    struct stat before;
+    ASSERT_EQ(stat(file.c_str(), &before), 0);
+    for (;;) {
+        WriteFile(probe, "tick");
+        struct stat now;
+        ASSERT_EQ(stat(probe.c_str(), &now), 0);
+        if (now.st_ctim.tv_sec > before.st_ctim.tv_sec ||
+            (now.st_ctim.tv_sec == before.st_ctim.tv_sec && now.st_ctim.tv_nsec > before.st_ctim.tv_nsec))
+            return;
+    }
+}
+
+class DigestCacheTest : public EngineTest {
+protected:
+    std::set<std::u16string> OpenedPaths() const { return {fs.opened.begin(), fs.opened.end()}; }
+    // Forgets every digest held in memory, as a new process would.
+    static void ForgetDigestsInMemory()
+    {
+        g_quickDigestCache.clear();
+        g_fullDigestCache.clear();
+    }
+    std::string StoreFile() const { return dir / "cache/digests.sqlite"; }
+    // Runs an SQL query on the store's file and returns its first column of its first row.
+    static std::string Query(const std::string& file, const std::string& sql)
+    {
+        sqlite3* db = nullptr;
+        std::string result = "(failed)";
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            result = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        return result;
+    }
+};
+
+} // namespace
+
+TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOnesDigested)
+{
+    // Three files of one size: a and b equal, c different. Between two searches a change is made;
+    // the second search must read exactly the files named, and its rows follow the new content.
+    const std::string same = std::string(3000, 's');
+    const std::string other = std::string(3000, 'o');
+    struct Case {
+        const char* name;
+        std::function<void(const TempDir&)> change;
+        size_t rows;
+        std::set<std::string> read;
+    };
+    const std::vector<Case> cases = {
+        {"untouched", [](const TempDir&) {}, 1, {}},
+        {"rewritten in place with its size and time",
+         [&](const TempDir& d) {
+             WriteFile(d / "c", same);
+             SetMtime(d / "c", 1600000000);
+         },
+         2, {"c"}},
+        {"replaced by a copy with the same size and time",
+         [&](const TempDir& d) {
+             WriteFile(d / "copy", same);
+             SetMtime(d / "copy", 1600000000);
+             ASSERT_EQ(std::rename((d / "copy").c_str(), (d / "c").c_str()), 0);
+         },
+         2, {"c"}},
+        {"renamed",
+         [](const TempDir& d) { ASSERT_EQ(std::rename((d / "b").c_str(), (d / "renamed").c_str()), 0); },
+         1, {"renamed"}},
+    };
+    // Between the searches the digests stay in memory, or only the store on disk keeps them.
+    for (const bool fromDisk : {false, true})
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (fromDisk ? ", from the store on disk" : ", in memory"));
+        ResetEngine();
+        g_fileSystem = &fs;
+        TempDir tree;
+        CSqliteDigestStore store(tree / "cache/digests.sqlite");
+        if (fromDisk)
+            g_digestStore = &store;
+        for (const auto& [name, content] : {std::pair{"a", same}, {"b", same}, {"c", other}}) {
+            WriteFile(tree / name, content);
+            SetMtime(tree / name, 1600000000);
+        }
+        Search({tree.Path()});
+        ASSERT_EQ(g_duplicates.size(), 1u);
+        WaitForChangeTimeToPass(tree / "c", dir / "probe");
+        c.change(tree);
+        fs.opened.clear();
+        if (fromDisk)
+            ForgetDigestsInMemory();
+        Search({tree.Path()});
+        EXPECT_EQ(g_duplicates.size(), c.rows);
+        std::set<std::u16string> read;
+        for (const std::string& name : c.read)
+            read.insert(U(tree / name));
+        EXPECT_EQ(OpenedPaths(), read);
+    }
+}
+
+TEST_F(DigestCacheTest, TwoProcessesSearchingAtOnceShareTheStore)
+{
+    // Two children search two trees at the same time with one store file; afterwards a search of
+    // both in a third process reads no file content and the file is sound.
+    for (const char* tree : {"one", "two"})
+        for (int i = 0; i < 200; ++i)
+            WriteFile(dir / Joined(tree, "/f", i), std::string(2000 + i % 20, 'a'));
+    pid_t children[2];
+    for (int n = 0; n < 2; ++n) {
+        children[n] = fork();
+        ASSERT_GE(children[n], 0);
+        if (children[n] == 0) {
+            CSqliteDigestStore store(StoreFile());
+            g_digestStore = &store;
+            Search({dir / (n == 0 ? "one" : "two")});
+            if (!store.Problem().empty())
+                std::fprintf(stderr, "%s\n", store.Problem().c_str());
+            _exit(store.Problem().empty() && !g_duplicates.empty() ? 0 : 1);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    CSqliteDigestStore store(StoreFile());
+    g_digestStore = &store;
+    Search({dir / "one", dir / "two"});
+    EXPECT_TRUE(store.Problem().empty()) << store.Problem();
+    EXPECT_EQ(g_duplicates.size(), 380u);
+    EXPECT_EQ(fs.bytesRead, 0u) << "every digest came from the store";
+    EXPECT_EQ(Query(StoreFile(), "PRAGMA integrity_check"), "ok");
+}
+
+TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
+{
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    const auto makeForeign = [&] {
+        MakeDirs(dir / "cache");
+        sqlite3* db = nullptr;
+        sqlite3_open(StoreFile().c_str(), &db);
+        sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+    };
+    const std::vector<Case> cases = {
+        {"damaged", [&] { WriteFile(StoreFile(), RandomBytes(5000, 1)); }},
+        {"a database of something else", makeForeign},
+        {"its folder's place taken by a file", [&] { WriteFile(dir / "cache", "a file"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(dir / "cache");
+        c.prepare();
+        const auto contents = [&] {
+            struct stat st;
+            return stat((dir / "cache").c_str(), &st) == 0 && S_ISREG(st.st_mode) ? ReadFile(dir / "cache") : ReadFile(StoreFile());
+        };
+        const std::string before = contents();
+        CSqliteDigestStore store(StoreFile());
+        g_digestStore = &store;
+        ForgetDigestsInMemory();
+        Search({dir / "tree"});
+        EXPECT_EQ(g_duplicates.size(), 1u);
+        EXPECT_FALSE(store.Problem().empty());
+        EXPECT_EQ(contents(), before) << "the file was touched";
+        Search({dir / "tree"});
+        EXPECT_EQ(g_duplicates.size(), 1u) << "and the next search too";
+    }
+}
+
+TEST_F(DigestCacheTest, AReadOnlyCacheFolderLeavesTheSearchWithoutAStore)
+{
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    MakeDirs(dir / "cache");
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((dir / "tree").c_str(), 0755), 0);
+    ASSERT_EQ(chmod((dir / "cache").c_str(), 0555), 0);
+    const int status = RunUnprivileged([&] {
+        CSqliteDigestStore store(StoreFile());
+        g_digestStore = &store;
+        g_fileSystem = &CPosixFileSystem::Instance();
+        BeginSearchRun(0, 0);
+        SearchThreadProc(nullptr, {U(dir / "tree")});
+        return (g_duplicates.size() == 1 ? 0 : 1) + (store.Problem().empty() ? 2 : 0);
+    });
+    EXPECT_EQ(status, 0) << "1: the rows were lost; 2: no problem was told";
+    EXPECT_EQ(access(StoreFile().c_str(), F_OK), -1);
+}
+
+TEST_F(DigestCacheTest, EntriesUnusedForNinetyDaysAreDropped)
+{
+    WriteFile(dir / "kept/a", "kept");
+    WriteFile(dir / "kept/b", "kept");
+    WriteFile(dir / "left/a", "left");
+    WriteFile(dir / "left/b", "left");
+    const int64_t day = 20000;
+    const auto searchOn = [&](int64_t today, const std::vector<std::string>& folders) {
+        CSqliteDigestStore store(StoreFile());
+        store.SetToday(today);
+        g_digestStore = &store;
+        ForgetDigestsInMemory();
+        Search(folders);
+    };
+    searchOn(day, {dir / "kept", dir / "left"});
+    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest"), "8");
+    searchOn(day + 60, {dir / "kept"});  // uses the entries of "kept"
+    searchOn(day + CSqliteDigestStore::kKeepDays + 1, {});
+    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest"), "4");
+    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest WHERE instr(path, 'kept') > 0"), "4");
+}
