@@ -336,6 +336,8 @@ void CQuillonDlg::OnSearch()
 
     UpdateData(true);
     BeginSearchRun(m_sizeFromKB, m_sizeToKB);
+    // Disabling the focused control moves the focus on; a keyboard user gets it back at the end.
+    m_focusBeforeSearch = focusWidget();
     EnableControl(IDC_BUTTON_STOP, true);
     for (int id : kSearchLockout)
         EnableControl(id, false);
@@ -401,6 +403,9 @@ void CQuillonDlg::OnSearchDone()
         EnableControl(id, true);
     EnableControl(IDC_BUTTON_DELETE_FOLDER, m_listFolders.GetNextItem(-1, LVNI_SELECTED) != -1);
     m_bSearching = false;
+    if (m_focusBeforeSearch && m_focusBeforeSearch->isEnabled() && isActiveWindow())
+        m_focusBeforeSearch->setFocus(Qt::OtherFocusReason);
+    m_focusBeforeSearch = nullptr;
     if (m_pendingEnd)
         QTimer::singleShot(0, this, [this] { EndAfterSearch(); });
 }

@@ -6,6 +6,7 @@
 // range with its members, and remembers its placement under "Quillon". It starts a search on a
 // worker thread, shows its progress, and shows its rows. Window thread only, except that the
 // worker's messages reach the handlers through the window thread (CWindowSink).
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -186,6 +187,7 @@ private:
     CTrashCan m_trash;
     CWindowSink m_sink;
     bool m_bSearching = false;
+    QPointer<QWidget> m_focusBeforeSearch;   // the focused control when the search started
     std::optional<int> m_pendingEnd;   // the result of an end asked for during a search
     CSearchWorker m_worker;            // last: a running worker outlives nothing it uses
 };

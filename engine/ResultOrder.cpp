@@ -18,8 +18,13 @@ char16_t DisplayWeight(char16_t unit)
 
 int ComparePathsForDisplay(std::u16string_view a, std::u16string_view b)
 {
+    // Rows share long folder prefixes: equal code units weigh the same, so the weights are looked
+    // at only where the units differ.
     const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
+    for (size_t i = 0;; ++i) {
+        i = static_cast<size_t>(std::mismatch(a.begin() + i, a.begin() + common, b.begin() + i).first - a.begin());
+        if (i == common)
+            break;
         const char16_t x = DisplayWeight(a[i]);
         const char16_t y = DisplayWeight(b[i]);
         if (x != y)

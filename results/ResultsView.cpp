@@ -23,9 +23,11 @@ void CResultsView::Fill()
     m_list.DeleteAllItems();
     const int count = static_cast<int>(m_rows.size());
     m_list.SetItemCountEx(count);
-    // The rows of one group share their original: its text is converted once and shared.
+    // The rows of one group share their original and their size: those texts are made once.
     CPathString lastOriginal;
     QString originalText;
+    uint64_t lastSize = 0;
+    QString sizeText;
     for (int i = 0; i < count; ++i) {
         const CDuplicatePair& pair = m_rows[static_cast<size_t>(i)];
         if (i == 0 || !(pair.originalPath == lastOriginal)) {
@@ -35,7 +37,11 @@ void CResultsView::Fill()
         m_list.InsertItem(i, originalText, kUnmarked);
         m_list.SetItemText(i, kDuplicateColumn, ToQString(pair.duplicatePath.view()));
         m_list.SetItemImage(i, kDuplicateColumn, kUnmarked);
-        m_list.SetItemText(i, 2, QString::fromStdU16String(FormatByteSize(pair.size)));
+        if (i == 0 || pair.size != lastSize) {
+            lastSize = pair.size;
+            sizeText = QString::fromStdU16String(FormatByteSize(pair.size));
+        }
+        m_list.SetItemText(i, 2, sizeText);
     }
     m_list.SetRedraw(true);
 }

@@ -223,7 +223,9 @@ TEST_F(SearchFromWindowTest, ControlsAreLockedOutDuringARunAndFollowTheRowsAfter
         gate.hold = [](const GateFileSystem::Event& e) { return e.kind == GateFileSystem::Kind::Listing; };
         g_fileSystem = &gate;
         Open();
-        ClickSearch();
+        Dlg().activateWindow();
+        Item(IDC_BUTTON_SEARCH)->setFocus();
+        QTest::keyClick(Item(IDC_BUTTON_SEARCH), Qt::Key_Space);
         ASSERT_TRUE(QTest::qWaitFor([&] { return gate.Reached(); }, kRunTimeoutMs));
         EXPECT_TRUE(Item(IDC_BUTTON_STOP)->isEnabled());
         for (int id : kLockout)
@@ -235,6 +237,9 @@ TEST_F(SearchFromWindowTest, ControlsAreLockedOutDuringARunAndFollowTheRowsAfter
             EXPECT_TRUE(Item(id)->isEnabled()) << "input " << id;
         for (int id : kResultButtons)
             EXPECT_EQ(Item(id)->isEnabled(), withDuplicates) << "result command " << id;
+        if (Dlg().isActiveWindow()) {
+            EXPECT_EQ(Dlg().focusWidget(), Item(IDC_BUTTON_SEARCH)) << "the focus is back where the search began";
+        }
         EXPECT_FALSE(Item(IDC_BUTTON_DELETE_FOLDER)->isEnabled()) << "no folder is selected";
         m_pDialog.reset();
         g_fileSystem = &m_fs;
