@@ -335,9 +335,9 @@ private:
         auto data = DataOf(line, &value.name);
         if (!m_key || !data || !ParseData(*data, value))
             return false;
-        m_key->SetValue(value.name, value.type, value.data);
-        const CRegTree::Value* stored = m_key->FindValue(value.name);
-        AddLine(CRegTree::Line::Kind::Value, static_cast<size_t>(stored - m_key->Values().data()), {});
+        size_t position = 0;
+        m_key->SetValue(value.name, value.type, value.data, &position);
+        AddLine(CRegTree::Line::Kind::Value, position, {});
         return true;
     }
 
@@ -406,6 +406,30 @@ void AppendHex(std::u16string& out, uint32_t number, int digits)
         out.push_back(kDigits[(number >> shift) & 0xF]);
 }
 
+// Appends the text in quotes with the escapes of CRegText::Quote.
+void QuoteInto(std::u16string& out, std::u16string_view text)
+{
+    out.push_back(u'"');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool pairs = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
+            && text[i + 1] <= 0xDFFF;
+        if (unit == u'\\' || unit == u'"') {
+            out.push_back(u'\\');
+            out.push_back(unit);
+        } else if (pairs) {
+            out.push_back(unit);
+            out.push_back(text[++i]);
+        } else if (unit < 0x20 || unit == 0x7F || (unit >= 0xD800 && unit <= 0xDFFF)) {
+            out += u"\\u";
+            AppendHex(out, unit, 4);
+        } else {
+            out.push_back(unit);
+        }
+    }
+    out.push_back(u'"');
+}
+
 bool IsWholeText(const CRegTree::Value& value)
 {
     const std::string& data = value.data;
@@ -416,13 +440,14 @@ bool IsWholeText(const CRegTree::Value& value)
 void AppendData(std::u16string& out, const CRegTree::Value& value)
 {
     if (IsWholeText(value)) {
-        std::u16string text;
+        thread_local std::u16string text;  // reused: a save formats many values
+        text.clear();
         for (size_t i = 0; i + 2 < value.data.size(); i += 2) {
             const auto low = static_cast<unsigned char>(value.data[i]);
             const auto high = static_cast<unsigned char>(value.data[i + 1]);
             text.push_back(static_cast<char16_t>(low | (high << 8)));
         }
-        out += CRegText::Quote(text);
+        QuoteInto(out, text);
         return;
     }
     if (value.type == REG_DWORD && value.data.size() == 4) {
@@ -452,7 +477,10 @@ void AppendData(std::u16string& out, const CRegTree::Value& value)
 
 void AppendValue(std::u16string& out, const CRegTree::Value& value)
 {
-    out += value.name.empty() ? std::u16string(u"@") : CRegText::Quote(value.name);
+    if (value.name.empty())
+        out.push_back(u'@');
+    else
+        QuoteInto(out, value.name);
     out.push_back(u'=');
     AppendData(out, value);
     out.push_back(u'\n');
@@ -545,7 +573,9 @@ std::u16string CRegText::Decode(std::string_view bytes, Damage* damage)
 
 std::string CRegText::Format(const CRegTree& tree)
 {
-    std::u16string out(kHeader);
+    std::u16string out;
+    out.reserve(64 * tree.Lines().size() + 4096);  // about what a line of the file takes
+    out += kHeader;
     out.push_back(u'\n');
     std::unordered_set<const CRegTree::Key*> written;
     AppendLines(out, tree, written);
@@ -555,24 +585,7 @@ std::string CRegText::Format(const CRegTree& tree)
 
 std::u16string CRegText::Quote(std::u16string_view text)
 {
-    std::u16string out(1, u'"');
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        const bool pairs = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF;
-        if (unit == u'\\' || unit == u'"') {
-            out.push_back(u'\\');
-            out.push_back(unit);
-        } else if (pairs) {
-            out.push_back(unit);
-            out.push_back(text[++i]);
-        } else if (unit < 0x20 || unit == 0x7F || (unit >= 0xD800 && unit <= 0xDFFF)) {
-            out += u"\\u";
-            AppendHex(out, unit, 4);
-        } else {
-            out.push_back(unit);
-        }
-    }
-    out.push_back(u'"');
+    std::u16string out;
+    QuoteInto(out, text);
     return out;
 }

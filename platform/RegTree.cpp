@@ -65,9 +65,11 @@ CRegTree::Key& CRegTree::Key::AddSubkey(std::u16string_view name, bool& created)
     return *m_subkeys[position->second];
 }
 
-bool CRegTree::Key::SetValue(std::u16string_view name, uint32_t type, std::string_view data)
+bool CRegTree::Key::SetValue(std::u16string_view name, uint32_t type, std::string_view data, size_t* at)
 {
     auto [position, inserted] = m_valueIndex.try_emplace(LowerAZ(name), m_values.size());
+    if (at)
+        *at = position->second;
     if (inserted) {
         m_values.push_back(Value{std::u16string(name), type, std::string(data)});
         return true;

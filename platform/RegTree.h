@@ -37,8 +37,9 @@ public:
         // The subkey of that name, added at the end when missing; `created` tells which.
         Key& AddSubkey(std::u16string_view name, bool& created);
         // Sets a value, keeping the stored name's case when it exists. Returns false when the
-        // value already held exactly this type and data.
-        bool SetValue(std::u16string_view name, uint32_t type, std::string_view data);
+        // value already held exactly this type and data. `position` (optional) receives the
+        // value's place in Values().
+        bool SetValue(std::u16string_view name, uint32_t type, std::string_view data, size_t* position = nullptr);
 
         const std::vector<Value>& Values() const { return m_values; }
         const std::vector<std::unique_ptr<Key>>& Subkeys() const { return m_subkeys; }
