@@ -340,11 +340,6 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     bool allFound = true;
     const std::vector<std::u16string> folders = SearchFolders(options.folders, allFound, err);
 
-    // The engine reads through the counting file system for this run only.
-    IFileSystem* const fileSystem = g_fileSystem;
-    CCountingFileSystem counting(*fileSystem);
-    g_fileSystem = &counting;
-
     BeginSearchRun(options.fromKB, options.toKB);
     g_interrupts.store(0);
     struct sigaction action {};
@@ -353,6 +348,10 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     sigaction(SIGINT, &action, nullptr);
 
     const bool drawProgress = options.progress == 1 || (options.progress == -1 && isatty(fileno(err)));
+    // The engine reads through the counting file system for this run only.
+    IFileSystem* const fileSystem = g_fileSystem;
+    CCountingFileSystem counting(*fileSystem, drawProgress);
+    g_fileSystem = &counting;
     CProgressLine progress(drawProgress, err, counting);
     progress.Start();
     IDigestStore* const store = g_digestStore;

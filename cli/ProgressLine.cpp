@@ -53,7 +53,7 @@ unsigned Percent(uint64_t done, uint64_t total)
 
 } // namespace
 
-CProgressLine::CProgressLine(bool draw, FILE* err, const CCountingFileSystem& files)
+CProgressLine::CProgressLine(bool draw, FILE* err, CCountingFileSystem& files)
     : m_draw(draw), m_err(err), m_files(files)
 {
     winsize size{};

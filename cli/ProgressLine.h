@@ -39,7 +39,7 @@ public:
     // `draw`: whether to draw at all (a terminal, or asked for) on `err`. The width is read from
     // the terminal when there is one, else 80 columns. `files` is the file system the run uses;
     // it must outlive this object.
-    CProgressLine(bool draw, FILE* err, const CCountingFileSystem& files);
+    CProgressLine(bool draw, FILE* err, CCountingFileSystem& files);
     ~CProgressLine() override;
 
     // Worker thread: copies the grouping counters and path the message reports, and notes the
@@ -69,7 +69,7 @@ private:
 
     const bool m_draw;
     FILE* const m_err;
-    const CCountingFileSystem& m_files;
+    CCountingFileSystem& m_files;
     size_t m_width = 80;
     CStopWatch m_stopWatch;
     std::mutex m_mutex;
