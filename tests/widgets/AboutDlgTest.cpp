@@ -37,12 +37,14 @@ TEST(AboutDlg, ControlsSitAtTheTemplatePositionsWithTheirTexts)
         SCOPED_TRACE(QString::fromStdU16String(std::u16string(row.text)).toStdString());
         EXPECT_EQ(GetDlgCtrlID(controls[i]), row.id);
         const QRect placed = CDialogTemplateBuilder::MapDialogRect(row.x, row.y, row.cx, row.cy, about.GetBaseUnits());
-        if (row.id == IDC_HYPERLINK)
+        if (row.id == IDC_HYPERLINK) {
             EXPECT_EQ(controls[i]->geometry().topLeft(), placed.topLeft());   // fitted to its text
-        else
+        } else {
             EXPECT_EQ(controls[i]->geometry(), placed);
-        if (row.kind == ControlKind::Static && row.id != IDC_HYPERLINK)
+        }
+        if (row.kind == ControlKind::Static && row.id != IDC_HYPERLINK) {
             EXPECT_EQ(TextOf(controls[i]).toStdU16String(), row.text);
+        }
     }
 
     EXPECT_EQ(about.GetDlgItem(IDC_HYPERLINK), &about.m_link);
