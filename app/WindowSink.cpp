@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "platform/TickCount.h"
+
 namespace {
 
 // Guards every hand-over between a worker and a window. One object for all sinks: the handler
@@ -18,6 +20,15 @@ CWindowSink::CWindowSink(QObject* receiver, std::function<void(unsigned)> handle
 
 void CWindowSink::SendMessage(unsigned message)
 {
+    if (message == WMU_SCANPROGRESS) {
+        const uint32_t now = GetTickCount();
+        if (m_bScanShown && now - m_lastScanTick < kScanProgressMs)
+            return;
+        m_bScanShown = true;
+        m_lastScanTick = now;
+    } else if (message == WMU_SEARCHDONE) {
+        m_bScanShown = false;
+    }
     if (QThread::currentThread() == m_receiver->thread()) {
         m_handler(message);
         return;

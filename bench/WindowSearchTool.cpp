@@ -1,10 +1,11 @@
-// quillon-window-search FOLDER...: one whole search driven through the real main window
+// quillon-window-search [--no-cache] FOLDER...: one whole search driven through the real main window
 // (offscreen unless QT_QPA_PLATFORM says otherwise), from the click on "Search for Duplicates"
 // to the filled results list; prints the totals of the status bar and the processor time the
 // window thread used (what the window adds to the search). To time as a whole command
 // against quillon-find on the same tree, e.g.
 //   hyperfine -w1 'build/bench/quillon-window-search TREE' 'build/cli/quillon-find --no-progress TREE'
-// The user's settings are neither read nor written.
+// The user's settings are neither read nor written; --no-cache leaves the digest cache kept
+// between runs alone, as quillon-find --no-cache does.
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -12,24 +13,31 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <cstdlib>
 
 #include "app/QuillonDlg.h"
 #include "app/Settings.h"
+#include "engine/DigestStore.h"
 #include "platform/NativeName.h"
 #include "platform/PathRules.h"
 #include "res/ResourceIds.h"
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: quillon-window-search FOLDER...\n");
+    int first = 1;
+    if (argc > 1 && std::string(argv[1]) == "--no-cache") {
+        g_digestStore = nullptr;
+        first = 2;
+    }
+    if (argc <= first) {
+        std::fprintf(stderr, "usage: quillon-window-search [--no-cache] FOLDER...\n");
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("XDG_CONFIG_HOME", "/nonexistent-quillon-bench", 1);
     QApplication app(argc, argv);
-    for (int i = 1; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         std::u16string folder = DecodeNativeName(argv[i]);
         AddTrailingBackslash(folder);
         theSettings.m_Folders.emplace_back(std::move(folder));

@@ -52,4 +52,25 @@ TEST(WindowSink, ASendFromTheWindowThreadRunsTheHandlerAtOnce)
     EXPECT_EQ(handled, 7u);
 }
 
+TEST(WindowSink, ScanProgressIsThinnedOutWhileEveryOtherMessageGetsThrough)
+{
+    QObject receiver;
+    std::vector<unsigned> handled;
+    CWindowSink sink(&receiver, [&](unsigned message) { handled.push_back(message); });
+    for (int round = 0; round < 2; ++round) {
+        handled.clear();
+        // A burst of folders entered within a few milliseconds, then the other messages.
+        for (int folder = 0; folder < 1000; ++folder)
+            sink.SendMessage(WMU_SCANPROGRESS);
+        sink.SendMessage(WMU_COMPAREPROGRESS);
+        sink.SendMessage(WMU_COMPAREPROGRESS);
+        sink.SendMessage(WMU_SEARCHDONE);
+        ASSERT_GE(handled.size(), 4u);
+        EXPECT_EQ(handled.front(), WMU_SCANPROGRESS) << "the first of each run gets through";
+        EXPECT_LT(handled.size(), 100u) << "not one per folder";
+        EXPECT_EQ(std::vector<unsigned>(handled.end() - 3, handled.end()),
+                  (std::vector<unsigned>{WMU_COMPAREPROGRESS, WMU_COMPAREPROGRESS, WMU_SEARCHDONE}));
+    }
+}
+
 } // namespace
