@@ -139,6 +139,14 @@ bool CSqliteDigestStore::Open()
         Fail(sqlite3_errmsg(m_db));
         return false;
     }
+    // A store without entries answers no lookup: the first search of a new store asks none.
+    Statement any(m_db, "SELECT 1 FROM digest LIMIT 1");
+    const int rc = any.Ok() ? sqlite3_step(*any) : SQLITE_ERROR;
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
+        return false;
+    }
+    m_empty = rc == SQLITE_DONE;
     return true;
 }
 
@@ -170,7 +178,9 @@ bool CSqliteDigestStore::Validate()
     // A new file (or one another program created at the same moment) gets the table; WAL lets
     // readers and one writer work at once.
     char* message = nullptr;
-    if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, &message) != SQLITE_OK ||
+    // No memory mapping: a file cut short by someone else while mapped would end the process.
+    if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;", nullptr,
+                     nullptr, &message) != SQLITE_OK ||
         (application == 0 &&
          sqlite3_exec(m_db, ("BEGIN IMMEDIATE;" + kCreate + "COMMIT;").c_str(), nullptr, nullptr, &message) !=
              SQLITE_OK)) {
@@ -184,14 +194,19 @@ bool CSqliteDigestStore::Validate()
 
 void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<CFileRecord>& found)
 {
-    if (wanted.empty() || !Open())
+    if (wanted.empty() || !Open() || m_empty)
         return;
     const int64_t today = Today();
+    // In path order: neighbouring lookups read neighbouring pages.
+    std::vector<std::pair<std::string, const CFileRecord*>> paths;
+    paths.reserve(wanted.size());
+    for (const CFileRecord* record : wanted)
+        paths.emplace_back(EncodeNativeName(record->path.view()), record);
+    std::sort(paths.begin(), paths.end());
     bool failed = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK;
-    std::string path;
-    for (size_t i = 0; !failed && i < wanted.size(); ++i) {
-        const CFileRecord& record = *wanted[i];
-        path = EncodeNativeName(record.path.view());
+    for (size_t i = 0; !failed && i < paths.size(); ++i) {
+        const CFileRecord& record = *paths[i].second;
+        const std::string& path = paths[i].first;
         sqlite3_reset(m_select);
         sqlite3_bind_blob(m_select, 1, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
         sqlite3_bind_int(m_select, 2, static_cast<int>(kind));
@@ -284,4 +299,5 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     }
     m_used.clear();
     m_expired = true;
+    m_empty = m_empty && quick.empty() && full.empty();
 }
