@@ -178,9 +178,9 @@ bool CSqliteDigestStore::Validate()
     // A new file (or one another program created at the same moment) gets the table; WAL lets
     // readers and one writer work at once.
     char* message = nullptr;
-    // No memory mapping: a file cut short by someone else while mapped would end the process.
-    if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-32768;", nullptr,
-                     nullptr, &message) != SQLITE_OK ||
+    // No memory mapping (a file cut short by someone else while mapped would end the process), and
+    // the default page cache: lookups in path order need few pages at a time.
+    if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, &message) != SQLITE_OK ||
         (application == 0 &&
          sqlite3_exec(m_db, ("BEGIN IMMEDIATE;" + kCreate + "COMMIT;").c_str(), nullptr, nullptr, &message) !=
              SQLITE_OK)) {
