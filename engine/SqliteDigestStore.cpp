@@ -53,6 +53,29 @@ bool MakeParentFolders(const std::string& file, std::string& error)
     return true;
 }
 
+bool Busy(int rc)
+{
+    return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+}
+
+// Runs the statements, again and again while another connection holds a lock that SQLite will not
+// wait for by itself (two programs creating the file, or switching it to the write-ahead log, at
+// the same moment), for up to kBusyMilliseconds. A transaction left open by a failure is undone.
+int ExecWaiting(sqlite3* db, const std::string& sql, std::string& error)
+{
+    for (int waited = 0;; waited += 10) {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+        error = message ? message : sqlite3_errmsg(db);
+        sqlite3_free(message);
+        if (rc != SQLITE_OK && !sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (!Busy(rc) || waited >= kBusyMilliseconds)
+            return rc;
+        sqlite3_sleep(10);
+    }
+}
+
 int64_t Signed(uint64_t value)
 {
     return static_cast<int64_t>(value);
@@ -159,7 +182,13 @@ bool CSqliteDigestStore::Validate()
                        "SELECT (SELECT application_id FROM pragma_application_id),"
                        " (SELECT user_version FROM pragma_user_version),"
                        " (SELECT count(*) FROM sqlite_schema)");
-        if (!read.Ok() || sqlite3_step(*read) != SQLITE_ROW) {
+        int rc = read.Ok() ? sqlite3_step(*read) : SQLITE_ERROR;
+        for (int waited = 0; Busy(rc) && waited < kBusyMilliseconds; waited += 10) {
+            sqlite3_sleep(10);
+            sqlite3_reset(*read);
+            rc = sqlite3_step(*read);
+        }
+        if (rc != SQLITE_ROW) {
             Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
             return false;
         }
@@ -177,16 +206,12 @@ bool CSqliteDigestStore::Validate()
     }
     // A new file (or one another program created at the same moment) gets the table; WAL lets
     // readers and one writer work at once.
-    char* message = nullptr;
     // No memory mapping (a file cut short by someone else while mapped would end the process), and
     // the default page cache: lookups in path order need few pages at a time.
-    if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, &message) != SQLITE_OK ||
-        (application == 0 &&
-         sqlite3_exec(m_db, ("BEGIN IMMEDIATE;" + kCreate + "COMMIT;").c_str(), nullptr, nullptr, &message) !=
-             SQLITE_OK)) {
-        const std::string what = message ? message : sqlite3_errmsg(m_db);
-        sqlite3_free(message);
-        Fail(what);
+    std::string error;
+    if (ExecWaiting(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) != SQLITE_OK ||
+        (application == 0 && ExecWaiting(m_db, "BEGIN IMMEDIATE;" + kCreate + "COMMIT;", error) != SQLITE_OK)) {
+        Fail(error);
         return false;
     }
     return true;
