@@ -11,6 +11,7 @@
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
 #include "engine/DigestAhead.h"
+#include "engine/DigestStore.h"
 #include "engine/EngineSink.h"
 #include "platform/PathRules.h"
 
@@ -60,6 +61,35 @@ KeyedRecords<uint64_t> RecordsBySize()
         bySize.emplace_back(record->size, record);
     StableSortByKey(bySize);
     return bySize;
+}
+
+const CFileRecord& RecordOf(const std::pair<uint64_t, RecordIterator>& keyed)
+{
+    return *keyed.second;
+}
+const CFileRecord& RecordOf(const CFileRecord& record)
+{
+    return record;
+}
+
+// The records of every run of at least two records in `records` (a sequence of record iterators
+// in key order, with the key of each): the records whose digests a phase will ask for.
+template <typename Records, typename KeyOf>
+std::vector<const CFileRecord*> RecordsOfSharedKeys(const Records& records, KeyOf keyOf)
+{
+    std::vector<const CFileRecord*> shared;
+    auto first = records.begin();
+    while (first != records.end()) {
+        auto next = std::next(first);
+        size_t length = 1;
+        for (; next != records.end() && keyOf(*next) == keyOf(*first); ++next)
+            ++length;
+        if (length > 1)
+            for (auto record = first; record != next; ++record)
+                shared.push_back(&RecordOf(*record));
+        first = next;
+    }
+    return shared;
 }
 
 // Two records name the same file when their identities are known and equal: a folder walked twice,
@@ -250,6 +280,10 @@ void GroupCandidates(IEngineSink* sink)
     g_progressCount = 0;
     bool stopped = false;
     CDigestAhead ahead(g_quickDigestCache, kQuickDigestBytes, true);
+    if (StoreWorthLoadingInBulk(EDigestKind::Quick, bySize.size())) {
+        LoadStoredDigests(EDigestKind::Quick, RecordsOfSharedKeys(bySize, [](const auto& keyed) { return keyed.first; }));
+        ahead.SkipStore();
+    }
     size_t first = 0;
     size_t windowEnd = 0;
     while (first + 1 < bySize.size()) {
@@ -273,6 +307,10 @@ void PairDuplicates()
     g_duplicates.clear();
     g_folderTally.clear();
     CDigestAhead ahead(g_fullDigestCache, 0, false);
+    if (StoreWorthLoadingInBulk(EDigestKind::Full, g_fileList.size())) {
+        LoadStoredDigests(EDigestKind::Full, RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; }));
+        ahead.SkipStore();
+    }
     CFolderCounts tally;
     CRunDuplicates madeInRun;
     CRunSets sets;

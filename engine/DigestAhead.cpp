@@ -50,7 +50,7 @@ void CDigestAhead::Compute()
             missed.push_back(i);
     if (missed.empty())
         return;
-    if (g_digestStore) {
+    if (g_digestStore && m_askStore) {
         std::vector<const CFileRecord*> wanted;
         for (const size_t i : missed)
             wanted.push_back(m_entries[i].record);

@@ -19,6 +19,8 @@ public:
 
     // Forgets the current window.
     void Clear();
+    // The store on disk was read for the whole phase already: Compute asks it no more.
+    void SkipStore() { m_askStore = false; }
     // Adds a record of g_fileList whose digest will be asked for (each record once); `bytes` is
     // at most how many bytes its digest reads, for the size of the window. The record itself is
     // not read until Compute.
@@ -55,4 +57,5 @@ private:
     std::vector<Entry> m_entries;
     std::vector<std::pair<const CFileRecord*, size_t>> m_index;  // by record address, for Take
     uint64_t m_bytes = 0;
+    bool m_askStore = true;
 };

@@ -18,6 +18,11 @@ DigestCache& CacheOf(EDigestKind kind)
 
 } // namespace
 
+bool StoreWorthLoadingInBulk(EDigestKind kind, size_t records)
+{
+    return g_digestStore && CacheOf(kind).size() < records / 2;
+}
+
 void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records)
 {
     if (!g_digestStore || records.empty())

@@ -53,6 +53,29 @@ bool MakeParentFolders(const std::string& file, std::string& error)
     return true;
 }
 
+bool Busy(int rc)
+{
+    return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+}
+
+// Runs the statements, again and again while another connection holds a lock that SQLite will not
+// wait for by itself (two programs creating the file, or switching it to the write-ahead log, at
+// the same moment), for up to kBusyMilliseconds. A transaction left open by a failure is undone.
+int ExecWaiting(sqlite3* db, const std::string& sql, std::string& error)
+{
+    for (int waited = 0;; waited += 10) {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+        error = message ? message : sqlite3_errmsg(db);
+        sqlite3_free(message);
+        if (rc != SQLITE_OK && !sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (!Busy(rc) || waited >= kBusyMilliseconds)
+            return rc;
+        sqlite3_sleep(10);
+    }
+}
+
 int64_t Signed(uint64_t value)
 {
     return static_cast<int64_t>(value);
@@ -139,6 +162,14 @@ bool CSqliteDigestStore::Open()
         Fail(sqlite3_errmsg(m_db));
         return false;
     }
+    // A store without entries answers no lookup: the first search of a new store asks none.
+    Statement any(m_db, "SELECT 1 FROM digest LIMIT 1");
+    const int rc = any.Ok() ? sqlite3_step(*any) : SQLITE_ERROR;
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
+        return false;
+    }
+    m_empty = rc == SQLITE_DONE;
     return true;
 }
 
@@ -151,7 +182,13 @@ bool CSqliteDigestStore::Validate()
                        "SELECT (SELECT application_id FROM pragma_application_id),"
                        " (SELECT user_version FROM pragma_user_version),"
                        " (SELECT count(*) FROM sqlite_schema)");
-        if (!read.Ok() || sqlite3_step(*read) != SQLITE_ROW) {
+        int rc = read.Ok() ? sqlite3_step(*read) : SQLITE_ERROR;
+        for (int waited = 0; Busy(rc) && waited < kBusyMilliseconds; waited += 10) {
+            sqlite3_sleep(10);
+            sqlite3_reset(*read);
+            rc = sqlite3_step(*read);
+        }
+        if (rc != SQLITE_ROW) {
             Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
             return false;
         }
@@ -169,14 +206,12 @@ bool CSqliteDigestStore::Validate()
     }
     // A new file (or one another program created at the same moment) gets the table; WAL lets
     // readers and one writer work at once.
-    char* message = nullptr;
-    if (sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, &message) != SQLITE_OK ||
-        (application == 0 &&
-         sqlite3_exec(m_db, ("BEGIN IMMEDIATE;" + kCreate + "COMMIT;").c_str(), nullptr, nullptr, &message) !=
-             SQLITE_OK)) {
-        const std::string what = message ? message : sqlite3_errmsg(m_db);
-        sqlite3_free(message);
-        Fail(what);
+    // No memory mapping (a file cut short by someone else while mapped would end the process), and
+    // the default page cache: lookups in path order need few pages at a time.
+    std::string error;
+    if (ExecWaiting(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) != SQLITE_OK ||
+        (application == 0 && ExecWaiting(m_db, "BEGIN IMMEDIATE;" + kCreate + "COMMIT;", error) != SQLITE_OK)) {
+        Fail(error);
         return false;
     }
     return true;
@@ -184,14 +219,19 @@ bool CSqliteDigestStore::Validate()
 
 void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<CFileRecord>& found)
 {
-    if (wanted.empty() || !Open())
+    if (wanted.empty() || !Open() || m_empty)
         return;
     const int64_t today = Today();
+    // In path order: neighbouring lookups read neighbouring pages.
+    std::vector<std::pair<std::string, const CFileRecord*>> paths;
+    paths.reserve(wanted.size());
+    for (const CFileRecord* record : wanted)
+        paths.emplace_back(EncodeNativeName(record->path.view()), record);
+    std::sort(paths.begin(), paths.end());
     bool failed = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK;
-    std::string path;
-    for (size_t i = 0; !failed && i < wanted.size(); ++i) {
-        const CFileRecord& record = *wanted[i];
-        path = EncodeNativeName(record.path.view());
+    for (size_t i = 0; !failed && i < paths.size(); ++i) {
+        const CFileRecord& record = *paths[i].second;
+        const std::string& path = paths[i].first;
         sqlite3_reset(m_select);
         sqlite3_bind_blob(m_select, 1, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
         sqlite3_bind_int(m_select, 2, static_cast<int>(kind));
@@ -284,4 +324,5 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     }
     m_used.clear();
     m_expired = true;
+    m_empty = m_empty && quick.empty() && full.empty();
 }

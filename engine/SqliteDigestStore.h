@@ -48,6 +48,7 @@ private:
     sqlite3_stmt* m_select = nullptr;
     bool m_perUser = false;  // the file is PerUserFile, found when first opened
     bool m_expired = false;  // old entries were dropped by this process already
+    bool m_empty = false;    // the store held no entry when opened, and none was saved since
     int64_t m_today = -1;
     struct Use {
         std::string path;

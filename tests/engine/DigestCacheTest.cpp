@@ -92,15 +92,18 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
          [](const TempDir& d) { ASSERT_EQ(std::rename((d / "b").c_str(), (d / "renamed").c_str()), 0); },
          1, {"renamed"}},
     };
-    // Between the searches the digests stay in memory, or only the store on disk keeps them.
-    for (const bool fromDisk : {false, true})
+    // Between the searches the digests stay in memory, or only the store on disk keeps them (read
+    // in bulk), or both do (the store is asked for what memory misses).
+    enum EKept { kMemory, kDisk, kBoth };
+    for (const EKept kept : {kMemory, kDisk, kBoth})
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + (fromDisk ? ", from the store on disk" : ", in memory"));
+        SCOPED_TRACE(std::string(c.name) + (kept == kMemory ? ", in memory" : kept == kDisk ? ", on disk" : ", in both"));
+        const bool fromDisk = kept == kDisk;
         ResetEngine();
         g_fileSystem = &fs;
         TempDir tree;
         CSqliteDigestStore store(tree / "cache/digests.sqlite");
-        if (fromDisk)
+        if (kept != kMemory)
             g_digestStore = &store;
         for (const auto& [name, content] : {std::pair{"a", same}, {"b", same}, {"c", other}}) {
             WriteFile(tree / name, content);
