@@ -280,9 +280,14 @@ void GroupCandidates(IEngineSink* sink)
     g_progressCount = 0;
     bool stopped = false;
     CDigestAhead ahead(g_quickDigestCache, kQuickDigestBytes, true);
+    // Measured against the records the phase asks for, not every record: a repeated search whose
+    // cache holds them all looks none of them up twice.
     if (StoreWorthLoadingInBulk(EDigestKind::Quick, bySize.size())) {
-        LoadStoredDigests(EDigestKind::Quick, RecordsOfSharedKeys(bySize, [](const auto& keyed) { return keyed.first; }));
-        ahead.SkipStore();
+        const auto shared = RecordsOfSharedKeys(bySize, [](const auto& keyed) { return keyed.first; });
+        if (StoreWorthLoadingInBulk(EDigestKind::Quick, shared.size())) {
+            LoadStoredDigests(EDigestKind::Quick, shared);
+            ahead.SkipStore();
+        }
     }
     size_t first = 0;
     size_t windowEnd = 0;
@@ -308,8 +313,11 @@ void PairDuplicates()
     g_folderTally.clear();
     CDigestAhead ahead(g_fullDigestCache, 0, false);
     if (StoreWorthLoadingInBulk(EDigestKind::Full, g_fileList.size())) {
-        LoadStoredDigests(EDigestKind::Full, RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; }));
-        ahead.SkipStore();
+        const auto shared = RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; });
+        if (StoreWorthLoadingInBulk(EDigestKind::Full, shared.size())) {
+            LoadStoredDigests(EDigestKind::Full, shared);
+            ahead.SkipStore();
+        }
     }
     CFolderCounts tally;
     CRunDuplicates madeInRun;
