@@ -19,7 +19,6 @@ CQuillonApp::~CQuillonApp() = default;
 
 bool CQuillonApp::InitInstance()
 {
-    // Drag and drop and the controls need no start-up step of their own with Qt.
     LoadThemeEntryPoints();
     theSettings.Load();
 
