@@ -33,7 +33,6 @@ public:
     const std::u16string& Text() const { return m_text; }
     // Every switch, ordered by plain comparison of UTF-16 code units.
     const std::map<std::u16string, std::u16string>& Switches() const { return m_switches; }
-    bool IsCaseSensitive() const { return m_caseSensitive; }
 
 private:
     size_t SplitOne(size_t cursor);

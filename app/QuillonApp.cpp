@@ -11,7 +11,7 @@
 CQuillonApp theApp;
 
 CQuillonApp::CQuillonApp()
-    : m_pszAppName(u"Quillon")
+    : m_appName(u"Quillon")
 {
 }
 
@@ -19,7 +19,6 @@ CQuillonApp::~CQuillonApp() = default;
 
 bool CQuillonApp::InitInstance()
 {
-    // Drag and drop and the controls need no start-up step of their own with Qt.
     LoadThemeEntryPoints();
     theSettings.Load();
 
@@ -27,7 +26,7 @@ bool CQuillonApp::InitInstance()
     if (!m_commandLine.empty())
         parser.emplace(std::u16string_view(m_commandLine));
 
-    SetProfileRegistryKey(u"Velvane\\Quillon 1.0", m_pszAppName);
+    SetProfileRegistryKey(u"Velvane\\Quillon 1.0", m_appName);
 
     if (parser) {
         if (std::optional<std::u16string> folder = parser->FindKey(u"Folder"))

@@ -18,7 +18,7 @@ public:
     const std::u16string& CommandLine() const { return m_commandLine; }
 
     // The application's name in the profile: "Quillon".
-    const std::u16string& AppName() const { return m_pszAppName; }
+    const std::u16string& AppName() const { return m_appName; }
 
     // Runs the whole program: theme state, settings loaded, the "Folder" switch, the main dialog
     // run modally, settings saved. Returns false: there is no message loop after it.
@@ -29,7 +29,7 @@ public:
 
 private:
     std::u16string m_commandLine;
-    std::u16string m_pszAppName;
+    std::u16string m_appName;
     CQuillonDlg* m_pMainWnd = nullptr;
 };
 

@@ -1,7 +1,8 @@
 #pragma once
 // The application profile: string values kept in the per-user store under
 // Software\<registry key>\<application name>\<section>, value name <entry>.
-// Called on the window thread.
+// Any thread may call these: the store guards its contents and a mutex guards where the profile
+// lives. The program itself calls them on the window thread.
 #include <string>
 #include <string_view>
 

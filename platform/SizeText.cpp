@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr size_t kMaxCharacters = 63;   // what the edit's text buffer of 64 units holds
+constexpr size_t kMaxCharacters = 63;   // characters read; the rest of the text is ignored
 
 bool IsScanBlank(char16_t unit)
 {

@@ -278,9 +278,10 @@ void CListControlMem::paintEvent(QPaintEvent* event)
 
 void CListControlMem::PaintDefault(QPainter& painter)
 {
-    // The view's own painting, rendered into the surface. The viewport is inside its paint event
-    // already; the flag is lifted while the nested rendering runs, which then reaches
-    // QTableView::paintEvent through m_bDefaultPaint.
+    // The view's own painting, rendered into the surface: the nested rendering reaches
+    // QTableView::paintEvent through m_bDefaultPaint. QWidget::render is Qt's only public way to
+    // send a widget's painting to another device, and it refuses to run inside the widget's paint
+    // event ("Recursive repaint detected"), so the viewport's in-paint flag is lifted around it.
     m_bDefaultPaint = true;
     viewport()->setAttribute(Qt::WA_WState_InPaintEvent, false);
     viewport()->render(&painter, m_rcPaint.topLeft(), QRegion(m_rcPaint), QWidget::RenderFlags());

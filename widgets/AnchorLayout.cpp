@@ -6,10 +6,9 @@
 
 #include "widgets/ControlId.h"
 
-bool CAnchorLayout::Capture(QWidget* owner)
+void CAnchorLayout::Capture(QWidget* owner)
 {
     m_owner = owner;
-    m_rcWindow = owner->frameGeometry();
     m_rcClient = owner->rect();
     m_children.clear();
     for (QObject* object : owner->children()) {
@@ -20,7 +19,6 @@ bool CAnchorLayout::Capture(QWidget* owner)
         ChildRecord record;
         record.widget = child;
         record.id = GetDlgCtrlID(child);
-        record.flags = m_defaultFlags;
         record.left = area.left();
         record.top = area.top();
         record.right = area.left() + area.width();
@@ -28,7 +26,6 @@ bool CAnchorLayout::Capture(QWidget* owner)
         m_children.emplace(child, record);
     }
     m_bCaptured = true;
-    return true;
 }
 
 bool CAnchorLayout::SetAnchor(int id, uint32_t flags)
@@ -69,7 +66,6 @@ void CAnchorLayout::Arrange()
         if (after != before && record.flags != 0 && record.widget)
             moves.emplace_back(record.widget.data(), after);
     }
-    m_rcWindow = m_owner->frameGeometry();
     m_rcClient = client;
 
     // All moves at once: nothing is painted half-arranged.

@@ -18,9 +18,8 @@ constexpr uint32_t ANCHOR_RIGHT = 0x80;
 
 class CAnchorLayout {
 public:
-    // Records the owner, its window and client rectangles and every direct child with flags 0.
-    // Returns true (the layout is captured).
-    bool Capture(QWidget* owner);
+    // Records the owner, its client rectangle and every direct child with flags 0.
+    void Capture(QWidget* owner);
 
     // Gives the child with control id `id` the flags. Ignored (false) before Capture or when the
     // owner has no such child.
@@ -31,7 +30,6 @@ public:
     // it. Children whose flags are 0 are never moved.
     void Arrange();
 
-    bool IsCaptured() const { return m_bCaptured; }
     // The flags of the child, 0 when it is not captured.
     uint32_t AnchorOf(const QWidget* child) const;
 
@@ -47,8 +45,6 @@ private:
 
     bool m_bCaptured = false;
     QPointer<QWidget> m_owner;
-    QRect m_rcWindow;   // frame geometry, global coordinates
     QRect m_rcClient;   // client rectangle
     std::map<const QWidget*, ChildRecord> m_children;
-    uint32_t m_defaultFlags = 0;
 };

@@ -74,11 +74,10 @@ void CDialog::EndDialog(int result)
     done(result);
 }
 
-bool CDialog::UpdateData(bool saveAndValidate)
+void CDialog::UpdateData(bool saveAndValidate)
 {
     CDataExchange dx(this, saveAndValidate);
     DoDataExchange(dx);
-    return true;
 }
 
 QWidget* CDialog::GetDlgItem(int id) const
@@ -182,8 +181,7 @@ void CDialog::DoDataExchange(CDataExchange&)
 
 void CDialog::OnOK()
 {
-    if (!UpdateData(true))
-        return;
+    UpdateData(true);
     EndDialog(IDOK);
 }
 

@@ -42,8 +42,8 @@ public:
     void EndDialog(int result);
 
     // Runs DoDataExchange: controls to members when `saveAndValidate`, else members to controls.
-    // Returns true (no exchange of this program fails).
-    bool UpdateData(bool saveAndValidate = true);
+    // No exchange fails: every exchange moves text, and a size text reads as its leading digits.
+    void UpdateData(bool saveAndValidate = true);
 
     // The control with this id (the bound member, once bound), or nullptr.
     QWidget* GetDlgItem(int id) const;

@@ -11,18 +11,9 @@ void CResizableMinMax::SetMinTrackSize(const QSize& size)
     ApplyMinMax();
 }
 
-void CResizableMinMax::SetMaxTrackSize(const QSize& size)
-{
-    m_bUseMaxTrack = true;
-    m_maxTrackSize = size;
-    ApplyMinMax();
-}
-
 void CResizableMinMax::ApplyMinMax()
 {
     QWidget* window = GetResizableWnd();
     if (m_bUseMinTrack)
         window->setMinimumSize(m_minTrackSize);
-    if (m_bUseMaxTrack)
-        window->setMaximumSize(m_maxTrackSize);
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Companion of a resizable window: the optional minimum and maximum tracking sizes. The sizes
-// are client sizes; a set constraint is handed to the window at once, which then refuses to be
-// resized past it. Window thread only.
+// Companion of a resizable window: the optional minimum tracking size. The size is a client
+// size; once set it is handed to the window at once, which then refuses to be made smaller.
+// Window thread only.
 #include <QSize>
 
 class QWidget;
@@ -17,14 +17,11 @@ protected:
     virtual QWidget* GetResizableWnd() const = 0;
 
     void SetMinTrackSize(const QSize& size);
-    void SetMaxTrackSize(const QSize& size);
 
-    // Hands the set constraints to the window.
+    // Hands the minimum size, if set, to the window.
     void ApplyMinMax();
 
 private:
     bool m_bUseMinTrack = false;
-    bool m_bUseMaxTrack = false;
     QSize m_minTrackSize;
-    QSize m_maxTrackSize;
 };

@@ -19,8 +19,10 @@ constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 
 // Parts of the "TOOLBAR" theme class.
-constexpr int TP_SEPARATOR = 5;       // a vertical separator line
-constexpr int TP_SEPARATORVERT = 6;   // a horizontal separator line
+// TP_SEPARATOR separates the buttons of a horizontal toolbar: a vertical line, drawn in an area
+// taller than wide. TP_SEPARATORVERT separates those of a vertical toolbar: a horizontal line.
+constexpr int TP_SEPARATOR = 5;
+constexpr int TP_SEPARATORVERT = 6;
 
 // True when a GUI application runs a style other than the plain "windows" one.
 bool IsAppThemed();

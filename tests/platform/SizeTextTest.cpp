@@ -9,7 +9,7 @@ namespace {
 
 constexpr uint64_t kAllOnes = ~uint64_t{0};
 
-TEST(SizeEditText, ReadsTheLeadingNumberAndIgnoresTheRest)
+TEST(SizeText, ReadsTheLeadingNumberAndIgnoresTheRest)
 {
     EXPECT_EQ(ScanSizeText(u""), 0u);
     EXPECT_EQ(ScanSizeText(u"0"), 0u);
@@ -24,21 +24,21 @@ TEST(SizeEditText, ReadsTheLeadingNumberAndIgnoresTheRest)
     EXPECT_EQ(ScanSizeText(u"\x0661\x0662"), 0u) << "only the digits 0 to 9 count";
 }
 
-TEST(SizeEditText, MinusNegatesModulo2To64)
+TEST(SizeText, MinusNegatesModulo2To64)
 {
     EXPECT_EQ(ScanSizeText(u"-1"), kAllOnes);
     EXPECT_EQ(ScanSizeText(u"-0"), 0u);
     EXPECT_EQ(ScanSizeText(u"-10"), kAllOnes - 9);
 }
 
-TEST(SizeEditText, ValuesBeyond64BitsCountAsTheLargestValue)
+TEST(SizeText, ValuesBeyond64BitsCountAsTheLargestValue)
 {
     EXPECT_EQ(ScanSizeText(u"18446744073709551615"), kAllOnes);
     EXPECT_EQ(ScanSizeText(u"18446744073709551616"), kAllOnes);
     EXPECT_EQ(ScanSizeText(u"-99999999999999999999999"), kAllOnes);
 }
 
-TEST(SizeEditText, OnlyTheFirst63CharactersAreRead)
+TEST(SizeText, OnlyTheFirst63CharactersAreRead)
 {
     std::u16string blanks(62, u' ');
     EXPECT_EQ(ScanSizeText(blanks + u"7"), 7u);
@@ -46,7 +46,7 @@ TEST(SizeEditText, OnlyTheFirst63CharactersAreRead)
     EXPECT_EQ(ScanSizeText(blanks + u" 7"), 0u);
 }
 
-TEST(SizeEditText, ZeroShowsAsEmptyAndOtherValuesInPlainDecimal)
+TEST(SizeText, ZeroShowsAsEmptyAndOtherValuesInPlainDecimal)
 {
     EXPECT_EQ(FormatSizeText(0), u"");
     EXPECT_EQ(FormatSizeText(10), u"10");

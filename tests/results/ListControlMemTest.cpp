@@ -4,6 +4,8 @@
 
 #include <QHeaderView>
 #include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QTest>
 
 #include <cstdlib>
@@ -128,6 +130,30 @@ TEST(ListControlMem, EnabledListPaintsItsRowsGridAndCheckBoxesThroughTheSurface)
     if (const char* dump = std::getenv("QUILLON_DUMP_LIST"))
         again.save(QString::fromLocal8Bit(dump));
     EXPECT_TRUE(Colours(again).count(qRgb(0, 0, 0))) << "enabling again shows the rows again";
+}
+
+int g_recursiveRepaints = 0;
+
+// On screen the list paints inside the viewport's paint event and renders the rows from there
+// into the surface; Qt refuses such a nested render, with a warning, unless the list allows it.
+TEST(ListControlMem, PaintingOnScreenShowsTheRowsWithoutARecursiveRepaint)
+{
+    ResultsListFixture fixture;
+    g_recursiveRepaints = 0;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            if (text.contains(QLatin1String("Recursive repaint")))
+                ++g_recursiveRepaints;
+        });
+    fixture.list.viewport()->repaint();
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(g_recursiveRepaints, 0);
+
+    QWidget* viewport = fixture.list.viewport();
+    const QImage screen = fixture.parent.screen()->grabWindow(fixture.parent.winId()).toImage();
+    const QRect area(viewport->mapTo(&fixture.parent, QPoint(0, 0)), viewport->size());
+    const QImage rows = screen.copy(area).convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(Colours(rows).count(qRgb(0, 0, 0))) << "the black outline of the check boxes";
 }
 
 TEST(ListControlMem, ClientRectIsKnownBeforeTheListIsShown)

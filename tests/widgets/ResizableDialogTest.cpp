@@ -7,7 +7,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <climits>
 
 #include <map>
 
@@ -140,45 +139,6 @@ TEST(ResizableDialog, MaximisedWindowHidesTheGripAndRestoringShowsItAgain)
     EXPECT_EQ(dialog.Grip()->geometry().bottomRight(), dialog.rect().bottomRight());
 }
 
-TEST(AnchorLayout, AnchorsAreIgnoredBeforeCaptureAndForUnknownControls)
-{
-    LayoutDialog dialog;
-    CAnchorLayout layout;
-    EXPECT_FALSE(layout.SetAnchor(IDC_BUTTON_ADD, ANCHOR_RIGHT));
-    ASSERT_TRUE(dialog.Create());
-    layout.Capture(&dialog);
-    EXPECT_FALSE(layout.SetAnchor(4242, ANCHOR_RIGHT));
-    EXPECT_TRUE(layout.SetAnchor(IDC_BUTTON_ADD, ANCHOR_RIGHT));
-    EXPECT_EQ(layout.AnchorOf(dialog.Item(IDC_BUTTON_ADD)), ANCHOR_RIGHT);
-    EXPECT_EQ(layout.AnchorOf(dialog.Item(IDC_BUTTON_STOP)), 0u);
-    EXPECT_EQ(layout.AnchorOf(dialog.Grip()), 0u) << "the grip is captured with the default flags";
-}
-
-TEST(WindowPlacement, TextHoldsEightNumbersAndFewerAreRefused)
-{
-    CWindowPlacement placement;
-    placement.left = -10;
-    placement.top = 20;
-    placement.right = 910;
-    placement.bottom = 720;
-    placement.showCmd = CWindowPlacement::SW_SHOWMAXIMIZED;
-    EXPECT_EQ(placement.ToText(), u"-10,20,910,720,3,0,-1,-1");
-
-    auto parsed = CWindowPlacement::FromText(u" -10, 20,+910,720,3,0,-1,-1");
-    ASSERT_TRUE(parsed.has_value());
-    EXPECT_EQ(parsed->left, -10);
-    EXPECT_EQ(parsed->right, 910);
-    EXPECT_EQ(parsed->showCmd, 3);
-    EXPECT_EQ(parsed->minY, -1);
-
-    EXPECT_FALSE(CWindowPlacement::FromText(u"1,2,3,4,5,6,7").has_value());
-    EXPECT_FALSE(CWindowPlacement::FromText(u"1,2,3,4,5,6,7,").has_value());
-    EXPECT_FALSE(CWindowPlacement::FromText(u"1;2;3;4;5;6;7;8").has_value());
-    EXPECT_FALSE(CWindowPlacement::FromText(u"").has_value());
-    EXPECT_TRUE(CWindowPlacement::FromText(u"1,2,3,4,5,6,7,8 and more").has_value());
-    EXPECT_EQ(CWindowPlacement::FromText(u"99999999999,0,0,0,0,0,0,0")->left, 2147483647);
-}
-
 TEST(ResizableDialog, PlacementOfSevenNumbersIsIgnored)
 {
     SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"LayoutTest");
@@ -258,28 +218,6 @@ TEST(ResizableDialog, ExtremeStoredPlacementsAreClampedToTheScreensWithoutOverfl
         dialog.DestroyWindow();
         // What is written back reads again.
         EXPECT_TRUE(CWindowPlacement::FromText(GetProfileString(u"ResizableState", u"LayoutWindowPlacement")));
-    }
-}
-
-TEST(WindowPlacement, TheStoredRectangleIsClampedToTheDesktopAndAWindowOffItStaysOff)
-{
-    const QRect desktop(0, 0, 1920, 1080);
-    struct Case {
-        int left, top, right, bottom;
-        QRect expected;
-    } cases[] = {
-        {100, 80, 900, 680, QRect(100, 80, 800, 600)},                    // fits: as stored
-        {INT_MIN, INT_MIN, INT_MAX, INT_MAX, QRect(-1920, -1080, 1920, 1080)},
-        {INT_MAX, INT_MAX, INT_MIN, INT_MIN, QRect(1920, 1080, 1, 1)},     // reversed: smallest
-        {5000, -3000, 5400, -2700, QRect(1920, -300, 400, 300)},          // off the desktop, still off
-    };
-    for (const Case& c : cases) {
-        CWindowPlacement placement;
-        placement.left = c.left;
-        placement.top = c.top;
-        placement.right = c.right;
-        placement.bottom = c.bottom;
-        EXPECT_EQ(placement.ClampedRect(desktop), c.expected) << c.left << "," << c.top;
     }
 }
 
