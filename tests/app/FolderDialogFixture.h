@@ -1,6 +1,6 @@
 #pragma once
 // A shown main dialog with no stored folders and a fresh temporary folder, for the tests of the
-// folders list and of the path edit's completion.
+// folders list, the path edit's completion and the window menu.
 #include <gtest/gtest.h>
 
 #include <QTest>

@@ -20,32 +20,20 @@
 #include "engine/Catalogue.h"
 #include "platform/Profile.h"
 #include "res/ResourceIds.h"
+#include "tests/app/FolderDialogFixture.h"
 #include "tests/widgets/QtTestEnvironment.h"
 #include "widgets/AboutDlg.h"
 #include "widgets/WindowMenu.h"
 
 namespace {
 
-class QuillonDlgWindowMenuTest : public testing::Test {
+class QuillonDlgWindowMenuTest : public quillon::test::FolderDialogTest {
 protected:
     void SetUp() override
     {
-        SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"Quillon");
-        theSettings.m_Folders.clear();
-        theSettings.m_Folder.clear();
-        g_duplicates.clear();
-        m_pDialog = std::make_unique<CQuillonDlg>();
-        ASSERT_TRUE(Dlg().Create());
-        Dlg().show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dlg()));
+        FolderDialogTest::SetUp();
+        Open();
     }
-    void TearDown() override
-    {
-        m_pDialog.reset();
-        g_duplicates.clear();
-    }
-
-    CQuillonDlg& Dlg() const { return *m_pDialog; }
 
     // Runs `action` and reports whether an About box was shown meanwhile (and closes it).
     bool ShowsAboutBox(const std::function<void()>& action)
@@ -83,7 +71,6 @@ protected:
         return texts;
     }
 
-    std::unique_ptr<CQuillonDlg> m_pDialog;
 };
 
 TEST_F(QuillonDlgWindowMenuTest, RightClickInTheFreeAreaOffersAboutAndOverAControlNothing)
