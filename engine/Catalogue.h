@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/DigestCache.h"
 #include "engine/DuplicatePair.h"
 #include "engine/FileRecord.h"
 #include "platform/FileSystem.h"
@@ -18,11 +19,7 @@
 extern std::list<CFileRecord> g_fileList;                      // scan order, then candidates
 extern std::vector<CDuplicatePair> g_duplicates;               // rows of the last run
 extern std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;       // folder -> appearances in rows
-// A digest cache: path (exact code units) -> the record as it was when digested (digest, size,
-// lastWrite). Hashed: a repeated search looks up every candidate, and a hashed lookup costs a few
-// memory accesses where an ordered one costs one per tree level. Nothing iterates the caches, so
-// their order would serve nobody.
-using DigestCache = std::unordered_map<CPathString, CFileRecord, PathHash>;
+using DigestCache = CDigestCache;
 extern DigestCache g_quickDigestCache;
 extern DigestCache g_fullDigestCache;
 

@@ -52,13 +52,24 @@ void StableSortByKey(KeyedRecords<Key>& records)
     std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
-// g_fileList in size order (a stable merge sort: equal sizes keep their scan order).
-KeyedRecords<uint64_t> RecordsBySize()
+// g_fileList in size order (a stable merge sort: equal sizes keep their scan order). On the way the
+// records are numbered in scan order, and both digest caches match them against the previous
+// listing: one walk of the list instead of three.
+KeyedRecords<uint64_t> ListRecordsBySize()
 {
     KeyedRecords<uint64_t> bySize;
     bySize.reserve(g_fileList.size());
-    for (RecordIterator record = g_fileList.begin(); record != g_fileList.end(); ++record)
+    g_quickDigestCache.BeginListing(g_fileList.size());
+    g_fullDigestCache.BeginListing(g_fileList.size());
+    uint32_t position = 0;
+    for (RecordIterator record = g_fileList.begin(); record != g_fileList.end(); ++record) {
+        record->listPosition = position++;
+        g_quickDigestCache.MatchNext(*record);
+        g_fullDigestCache.MatchNext(*record);
         bySize.emplace_back(record->size, record);
+    }
+    g_quickDigestCache.EndListing();
+    g_fullDigestCache.EndListing();
     StableSortByKey(bySize);
     return bySize;
 }
@@ -275,7 +286,7 @@ void MakeRow(const CFileRecord& original, const CFileRecord& duplicate, CFolderC
 
 void GroupCandidates(IEngineSink* sink)
 {
-    const KeyedRecords<uint64_t> bySize = RecordsBySize();
+    const KeyedRecords<uint64_t> bySize = ListRecordsBySize();
     KeyedRecords<std::pair<uint64_t, uint64_t>> candidates;
     g_progressCount = 0;
     bool stopped = false;

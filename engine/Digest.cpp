@@ -81,6 +81,7 @@ bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
         if (CachedDigestFits(cached, record)) {
             record.digest = cached.digest;
             record.size = cached.size;
+            cache.NoteListed(record, cached);
             return true;
         }
         cache.erase(found);
@@ -88,6 +89,7 @@ bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
     if (!DigestFile(record.path, record, limit))
         return false;
     const auto slot = cache.insert_or_assign(record.path, record).first;
+    cache.NoteListed(record, slot->second);
     NoteDigestLearned(kind, slot->first);
     return true;
 }

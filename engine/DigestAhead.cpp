@@ -31,19 +31,31 @@ void CDigestAhead::Compute()
         m_index.emplace_back(m_entries[i].record, i);
     std::sort(m_index.begin(), m_index.end());
 
-    // The cache is only read while the threads work: first every task looks its record up; the
-    // records the cache cannot answer are looked up in the store on disk (on this thread), and
-    // only those it cannot answer either are digested.
+    // The cache is only read while the threads work: first every task looks its record up, in
+    // the listing order and then among the hashed entries; the records the cache cannot answer are
+    // looked up in the store on disk (on this thread), and only those it cannot answer either are
+    // digested.
     const DigestCache& cache = m_cache;
     const auto lookUp = [&](Entry& entry) {
-        const auto found = cache.find(entry.record->path);
-        if (found != cache.end() && CachedDigestFits(found->second, *entry.record)) {
+        const CFileRecord* hit = cache.Listed(*entry.record);
+        if (!hit) {
+            const auto found = cache.find(entry.record->path);
+            if (found != cache.end() && CachedDigestFits(found->second, *entry.record))
+                hit = entry.hashed = &found->second;
+        }
+        if (hit) {
             entry.cached = true;
-            entry.digest = found->second.digest;
-            entry.size = found->second.size;
+            entry.digest = hit->digest;
+            entry.size = hit->size;
         }
     };
+    const auto noteHashed = [&](Entry& entry) {
+        if (entry.hashed)
+            m_cache.NoteListed(*entry.record, *entry.hashed);
+    };
     CDigestPool::Instance().Run(m_entries.size(), [&](size_t i) { lookUp(m_entries[i]); });
+    for (Entry& entry : m_entries)
+        noteHashed(entry);
     std::vector<size_t> missed;
     for (size_t i = 0; i < m_entries.size(); ++i)
         if (!m_entries[i].cached)
@@ -58,6 +70,7 @@ void CDigestAhead::Compute()
         size_t kept = 0;
         for (const size_t i : missed) {
             lookUp(m_entries[i]);
+            noteHashed(m_entries[i]);
             if (!m_entries[i].cached)
                 missed[kept++] = i;
         }
@@ -115,6 +128,7 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
         into.size = slot->second.size;
         entry.digest = into.digest;
         entry.succeeded = true;
+        m_cache.NoteListed(listed, slot->second);
         return true;
     }
     if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
@@ -125,6 +139,7 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
     }
     into.digest = entry.digest;
     slot->second = into;
+    m_cache.NoteListed(listed, slot->second);
     NoteDigestLearned(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);
     return true;
 }

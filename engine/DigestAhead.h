@@ -47,6 +47,7 @@ private:
         uint64_t bytes = 0;      // bytes the computed digest covers
         uint64_t size = 0;       // the cached size, for a cache hit
         Md5Digest digest{};
+        const CFileRecord* hashed = nullptr;  // the hashed cache entry that answered
     };
     Entry* Find(const CFileRecord& record);
     bool TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into);

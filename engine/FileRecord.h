@@ -12,4 +12,5 @@ public:
     FileTime lastWrite = 0;     // as the listing reported it; validates cached digests
     uint64_t changeTime = 0;    // status change time in nanoseconds since 1970, as listed; validates them too
     FileIdentity identity;      // (device, inode): the same file reached by two paths
+    uint32_t listPosition = 0;  // place in the search's listing, numbered when the grouping phase starts
 };

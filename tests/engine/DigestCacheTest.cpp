@@ -91,6 +91,9 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
         {"renamed",
          [](const TempDir& d) { ASSERT_EQ(std::rename((d / "b").c_str(), (d / "renamed").c_str()), 0); },
          1, {"renamed"}},
+        // The listing shifts: the files after the change meet their entries one place away.
+        {"joined by a new file", [&](const TempDir& d) { WriteFile(d / "new", same); }, 2, {"new"}},
+        {"one of them removed", [](const TempDir& d) { ASSERT_EQ(std::remove((d / "a").c_str()), 0); }, 0, {}},
     };
     // Between the searches the digests stay in memory, or only the store on disk keeps them (read
     // in bulk), or both do (the store is asked for what memory misses).

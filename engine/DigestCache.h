@@ -1,0 +1,60 @@
+#pragma once
+// A digest cache: path (exact code units) -> the record as it was when digested (digest, size,
+// times, identity). Hashed: nothing iterates it in order, and a hashed lookup costs a few memory
+// accesses where an ordered one costs one per tree level.
+//
+// Beside its hashed entries it keeps, in the order of the last listing, the entry that answered
+// for each listed file. A repeated search lists an unchanged tree in the same order, so the next
+// listing finds most of its entries by walking the two listings side by side, in memory order,
+// instead of by one scattered hashed lookup per file. That order is only a faster way to the same
+// answers: an entry found there answers for a record exactly when the hashed one would
+// (CachedDigestFits), and clear() forgets both. Used on the search worker; the digest threads may
+// call the const members while nobody changes the cache.
+#include <cstdint>
+#include <list>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/FileRecord.h"
+
+class CDigestCache : public std::unordered_map<CPathString, CFileRecord, PathHash> {
+public:
+    using Map = std::unordered_map<CPathString, CFileRecord, PathHash>;
+
+    // Forgets every entry, and the listing order with them.
+    void clear() noexcept
+    {
+        Map::clear();
+        m_listed.clear();
+        m_previous.clear();
+    }
+
+    // At the start of a search's grouping phase the run's listing is matched against the previous
+    // one, record by record in scan order: BeginListing, then MatchNext for every record (numbered
+    // with its listPosition), then EndListing. A record that names the same path as the next
+    // record of the previous listing (or the one after it, when a file was removed between the
+    // two) shares that path's text, and when it fits the entry that answered for it, that entry
+    // answers for it now. Every record of the listing gets a place.
+    void BeginListing(size_t records);
+    void MatchNext(CFileRecord& record);
+    void EndListing();
+
+    // The entry that answers for a record of the current listing, or nullptr when the listing
+    // order knows none (a hashed entry may still answer). Never an entry that does not fit it.
+    const CFileRecord* Listed(const CFileRecord& record) const;
+
+    // Remembers `entry` (which fits it) as the entry that answers for the record of the current
+    // listing; a record that is not the one listed at its position is ignored. Search worker only.
+    void NoteListed(const CFileRecord& record, const CFileRecord& entry);
+
+private:
+    struct Slot {
+        CFileRecord entry;   // the listed record until an entry answers for it, then that entry
+        bool known = false;  // an entry answers
+    };
+    const Slot* SlotOf(const CFileRecord& record) const;
+
+    std::vector<Slot> m_listed;
+    std::vector<Slot> m_previous;  // while a listing is matched
+    size_t m_next = 0;             // the first slot of m_previous not matched yet
+};
