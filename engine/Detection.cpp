@@ -190,23 +190,50 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
     return first;
 }
 
-// Appearances of folders in the rows being made, counted in a hashed table (the folders are
-// views into the paths of g_fileList, which outlive the pairing) and added to g_folderTally at the
-// end in one pass: the same counts as TallyFolder row by row, without an ordered lookup per path.
+// Appearances of folders in the rows being made, counted per folder listing (the records the scan
+// made carry its number) or else per folder text in a hashed table, and added to g_folderTally at
+// the end in one ordered pass: the same counts as TallyFolder row by row, without an ordered
+// lookup per path. The folders are views into the paths of g_fileList, which outlive the pairing.
 class CFolderCounts {
 public:
-    void Add(std::u16string_view path) { ++m_counts[FolderViewOfPath(path)]; }
+    void Add(const CFileRecord& record)
+    {
+        if (record.folder == 0) {
+            ++m_byText[FolderViewOfPath(record.path)];
+            return;
+        }
+        Count& count = m_byListing[record.folder];
+        if (count.appearances++ == 0)
+            count.folder = FolderViewOfPath(record.path);
+    }
     void AddToTally() const
     {
-        for (const auto& [folder, count] : m_counts) {
-            const auto [entry, inserted] = g_folderTally.try_emplace(std::u16string(folder), count);
-            if (!inserted)
-                entry->second += count;
+        // A folder walked twice has two listings: equal texts are merged after sorting.
+        std::vector<std::pair<std::u16string_view, uint32_t>> counts(m_byText.begin(), m_byText.end());
+        for (const auto& [number, count] : m_byListing)
+            counts.emplace_back(count.folder, count.appearances);
+        std::sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return CodeUnitLess()(a.first, b.first); });
+        for (auto count = counts.begin(); count != counts.end();) {
+            uint32_t appearances = 0;
+            auto next = count;
+            for (; next != counts.end() && next->first == count->first; ++next)
+                appearances += next->second;
+            // In ascending order each new folder goes at the end: no lookup from the root.
+            const size_t before = g_folderTally.size();
+            const auto entry = g_folderTally.try_emplace(g_folderTally.end(), std::u16string(count->first), appearances);
+            if (g_folderTally.size() == before)
+                entry->second += appearances;
+            count = next;
         }
     }
 
 private:
-    std::unordered_map<std::u16string_view, uint32_t> m_counts;
+    struct Count {
+        std::u16string_view folder;
+        uint32_t appearances = 0;
+    };
+    std::unordered_map<uint32_t, Count> m_byListing;
+    std::unordered_map<std::u16string_view, uint32_t> m_byText;
 };
 
 // The duplicates of one run's rows. A folder walked twice (given twice, or given together with one
@@ -278,8 +305,8 @@ void MakeRow(const CFileRecord& original, const CFileRecord& duplicate, CFolderC
 {
     g_duplicates.push_back(CDuplicatePair{original.path, duplicate.path, original.size, original.lastWrite, duplicate.lastWrite});
     g_duplicateBytes += original.size;
-    tally.Add(original.path);
-    tally.Add(duplicate.path);
+    tally.Add(original);
+    tally.Add(duplicate);
 }
 
 } // namespace

@@ -13,4 +13,5 @@ public:
     uint64_t changeTime = 0;    // status change time in nanoseconds since 1970, as listed; validates them too
     FileIdentity identity;      // (device, inode): the same file reached by two paths
     uint32_t listPosition = 0;  // place in the search's listing, numbered when the grouping phase starts
+    uint32_t folder = 0;        // number of the listing of the folder the scan found it in; 0: none
 };

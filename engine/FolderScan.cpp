@@ -23,6 +23,17 @@ struct WalkState {
     std::unordered_set<FileIdentity, IdentityHash> walked;
 };
 
+// The number of the last folder listed, counting every folder any scan of the process listed: two
+// listings never share a number (records made elsewhere have none, 0).
+uint32_t s_lastFolderNumber = 0;
+
+uint32_t NextFolderNumber()
+{
+    if (++s_lastFolderNumber == 0)
+        ++s_lastFolderNumber;
+    return s_lastFolderNumber;
+}
+
 // Levels that keep their listing open while a subfolder is walked; deeper ones read the rest of
 // their entries first.
 constexpr size_t kOpenLevels = 32;
@@ -52,6 +63,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
     if (!state.walked.insert(self).second && throughLink)
         return;  // walked already (a listing that could not tell the link's identity)
     state.path.push_back(self);
+    const uint32_t folderNumber = NextFolderNumber();
 
     std::u16string prefix = folder;
     AddTrailingBackslash(prefix);
@@ -78,6 +90,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
             record.lastWrite = entry.lastWrite;
             record.changeTime = entry.changeTime;
             record.identity = entry.identity;
+            record.folder = folderNumber;
         } else if (entry.isFolder) {
             if (entry.isLink && !WalkThroughLink(entry, state))
                 continue;

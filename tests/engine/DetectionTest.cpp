@@ -9,6 +9,7 @@
 #include "engine/Detection.h"
 #include "engine/FolderScan.h"
 #include "engine/SearchRun.h"
+#include "platform/PathRules.h"
 #include "tests/engine/EngineFixture.h"
 
 using namespace quillon::test;
@@ -284,4 +285,21 @@ TEST_F(DetectionTest, RowsMatchTheGroupsOfEqualContentInARandomTree)
     }
     for (const CDuplicatePair& row : g_duplicates)
         EXPECT_EQ(duplicates.count(row.originalPath.str()), 0u) << "an original is never also a duplicate";
+}
+
+TEST_F(DetectionTest, TheFolderTallyCountsTheTwoFoldersOfEveryRowAlsoWhenAFolderIsWalkedTwice)
+{
+    // d/s is walked on its own and again inside d: its files come from two listings of one folder,
+    // and the tally counts that folder as one.
+    for (const char* name : {"a", "b", "s/c", "s/d", "s/t/e"})
+        WriteFile(dir / (std::string("d/") + name), "same content");
+    WriteFile(dir / "d/s/f", "other content");
+    WriteFile(dir / "d/g", "other content");
+    Search({dir / "d/s", dir / "d"});
+    ASSERT_FALSE(g_duplicates.empty());
+    std::map<std::u16string, uint32_t, CodeUnitLess> expected;
+    for (const CDuplicatePair& row : g_duplicates)
+        for (const CPathString* path : {&row.originalPath, &row.duplicatePath})
+            ++expected[FolderOfPath(path->view())];
+    EXPECT_EQ(g_folderTally, expected);
 }
