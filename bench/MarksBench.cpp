@@ -158,7 +158,7 @@ void BM_Trash1000Files(benchmark::State& state)
             records.push_back(record);
             marked.push_back(record.path);
         }
-        const std::list<CFileRecord> files(records.begin(), records.end());
+        const FileList files(records.begin(), records.end());
         CDeleteMarked plan(SharedRows().view, marked, files);
         state.ResumeTiming();
         const std::vector<TrashOutcome> outcomes = plan.MoveAll(trash);

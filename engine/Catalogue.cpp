@@ -2,7 +2,7 @@
 
 #include "platform/PosixFileSystem.h"
 
-std::list<CFileRecord> g_fileList;
+FileList g_fileList;
 std::vector<CDuplicatePair> g_duplicates;
 std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;
 DigestCache g_quickDigestCache;

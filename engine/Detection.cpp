@@ -17,7 +17,7 @@
 
 namespace {
 
-using RecordIterator = std::list<CFileRecord>::iterator;
+using RecordIterator = FileList::iterator;
 
 // How far ahead digests are computed: enough records to keep every digesting thread busy, few
 // enough bytes that a window stays short.
@@ -41,8 +41,8 @@ std::pair<uint64_t, uint64_t> DigestKey(const CFileRecord& record)
     return {DigestHalf(record.digest, 0), DigestHalf(record.digest, 8)};
 }
 
-// Records of g_fileList beside the keys they are ordered by, in one contiguous array: sorting
-// and walking it stays in the processor's caches where walking the list would miss on every node.
+// Records of g_fileList beside the keys they are ordered by: sorting the small pairs moves less
+// than sorting the records would.
 template <typename Key>
 using KeyedRecords = std::vector<std::pair<Key, RecordIterator>>;
 
@@ -337,11 +337,12 @@ void GroupCandidates(IEngineSink* sink)
             return;
     }
     // The candidates in digest order (stable: equal digests keep their order) become the list;
-    // their nodes move, the records that are not candidates are dropped.
+    // the records move, those that are not candidates are dropped.
     StableSortByKey(candidates);
-    std::list<CFileRecord> sorted;
+    FileList sorted;
+    sorted.reserve(candidates.size());
     for (const auto& candidate : candidates)
-        sorted.splice(sorted.end(), g_fileList, candidate.second);
+        sorted.push_back(std::move(*candidate.second));
     g_fileList = std::move(sorted);
 }
 

@@ -11,7 +11,6 @@
 // (CachedDigestFits), and clear() forgets both. Used on the search worker; the digest threads may
 // call the const members while nobody changes the cache.
 #include <cstdint>
-#include <list>
 #include <unordered_map>
 #include <vector>
 

@@ -19,7 +19,7 @@ constexpr int kListedInMessage = 20;
 } // namespace
 
 CDeleteMarked::CDeleteMarked(const CResultsView& view, const std::vector<CPathString>& list,
-                             const std::list<CFileRecord>& files)
+                             const FileList& files)
 {
     std::unordered_map<CPathString, size_t, PathHash> index;
     index.reserve(list.size());

@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <functional>
-#include <list>
 #include <vector>
 
 #include "engine/FileRecord.h"
@@ -22,7 +21,7 @@ public:
 
     // `list`: the marked paths (CollectMarkedFiles); `files`: the records of the search that made
     // the rows, which give each path's identity, size and last-write time.
-    CDeleteMarked(const CResultsView& view, const std::vector<CPathString>& list, const std::list<CFileRecord>& files);
+    CDeleteMarked(const CResultsView& view, const std::vector<CPathString>& list, const FileList& files);
 
     const std::vector<TrashRequest>& Requests() const { return m_requests; }
 
