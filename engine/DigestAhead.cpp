@@ -6,6 +6,14 @@
 #include "engine/DigestPool.h"
 #include "engine/DigestStore.h"
 
+namespace {
+
+// Fewer hashed lookups than this are done on the search worker alone: waking the digest threads
+// would cost more than the lookups.
+constexpr size_t kSharedLookups = 64;
+
+} // namespace
+
 CDigestAhead::CDigestAhead(DigestCache& cache, uint64_t limit, bool skipAfterStop)
     : m_cache(cache), m_limit(limit), m_skipAfterStop(skipAfterStop)
 {
@@ -21,6 +29,7 @@ void CDigestAhead::Clear()
 void CDigestAhead::Add(const CFileRecord& record, uint64_t bytes)
 {
     m_entries.emplace_back().record = &record;
+    m_cache.Prefetch(record);
     m_bytes += bytes;
 }
 
@@ -31,33 +40,51 @@ void CDigestAhead::Compute()
         m_index.emplace_back(m_entries[i].record, i);
     std::sort(m_index.begin(), m_index.end());
 
-    // The cache is only read while the threads work: first every task looks its record up, in
-    // the listing order and then among the hashed entries; the records the cache cannot answer are
-    // looked up in the store on disk (on this thread), and only those it cannot answer either are
-    // digested.
+    // The cache is only read while the threads work. The listing order answers most records of a
+    // repeated search at once, on this thread; the hashed entries are looked up for the others, on
+    // the digest threads when there are enough of them to share. The records the cache cannot
+    // answer are looked up in the store on disk (on this thread), and only those it cannot answer
+    // either are digested.
     const DigestCache& cache = m_cache;
+    const auto answer = [](Entry& entry, const CFileRecord& hit) {
+        entry.cached = true;
+        entry.digest = hit.digest;
+        entry.size = hit.size;
+    };
+    const auto lookUpHashed = [&](Entry& entry) {
+        const auto found = cache.find(entry.record->path);
+        if (found != cache.end() && CachedDigestFits(found->second, *entry.record)) {
+            entry.hashed = &found->second;
+            answer(entry, found->second);
+        }
+    };
     const auto lookUp = [&](Entry& entry) {
-        const CFileRecord* hit = cache.Listed(*entry.record);
-        if (!hit) {
-            const auto found = cache.find(entry.record->path);
-            if (found != cache.end() && CachedDigestFits(found->second, *entry.record))
-                hit = entry.hashed = &found->second;
-        }
-        if (hit) {
-            entry.cached = true;
-            entry.digest = hit->digest;
-            entry.size = hit->size;
-        }
+        if (const CFileRecord* hit = cache.Listed(*entry.record))
+            answer(entry, *hit);
+        else
+            lookUpHashed(entry);
     };
     const auto noteHashed = [&](Entry& entry) {
         if (entry.hashed)
             m_cache.NoteListed(*entry.record, *entry.hashed);
     };
-    CDigestPool::Instance().Run(m_entries.size(), [&](size_t i) { lookUp(m_entries[i]); });
-    for (Entry& entry : m_entries)
-        noteHashed(entry);
+    std::vector<size_t> unanswered;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (const CFileRecord* hit = cache.Listed(*m_entries[i].record))
+            answer(m_entries[i], *hit);
+        else
+            unanswered.push_back(i);
+    }
+    if (unanswered.size() >= kSharedLookups) {
+        CDigestPool::Instance().Run(unanswered.size(), [&](size_t k) { lookUpHashed(m_entries[unanswered[k]]); });
+    } else {
+        for (const size_t i : unanswered)
+            lookUpHashed(m_entries[i]);
+    }
+    for (const size_t i : unanswered)
+        noteHashed(m_entries[i]);
     std::vector<size_t> missed;
-    for (size_t i = 0; i < m_entries.size(); ++i)
+    for (const size_t i : unanswered)
         if (!m_entries[i].cached)
             missed.push_back(i);
     if (missed.empty())

@@ -42,6 +42,14 @@ public:
     // order knows none (a hashed entry may still answer). Never an entry that does not fit it.
     const CFileRecord* Listed(const CFileRecord& record) const;
 
+    // Asks the processor to fetch the place of a record of the current listing: a lookup that
+    // follows soon after finds it at hand. Has no other effect.
+    void Prefetch(const CFileRecord& record) const
+    {
+        if (record.listPosition < m_listed.size())
+            __builtin_prefetch(&m_listed[record.listPosition]);
+    }
+
     // Remembers `entry` (which fits it) as the entry that answers for the record of the current
     // listing; a record that is not the one listed at its position is ignored. Search worker only.
     void NoteListed(const CFileRecord& record, const CFileRecord& entry);
