@@ -4,6 +4,28 @@
 
 #include "engine/Digest.h"
 
+namespace {
+
+bool NamesPath(const CPathString& path, std::u16string_view prefix, std::u16string_view name)
+{
+    const std::u16string_view text = path.view();
+    return text.size() == prefix.size() + name.size() && text.substr(prefix.size()) == name && text.substr(0, prefix.size()) == prefix;
+}
+
+} // namespace
+
+CPathString CDigestCache::ListedPath(std::u16string_view prefix, std::u16string_view name)
+{
+    for (size_t ahead = 0; ahead < 2 && m_walked + ahead < m_listed.size(); ++ahead) {
+        const CPathString& listed = m_listed[m_walked + ahead].entry.path;
+        if (NamesPath(listed, prefix, name)) {
+            m_walked += ahead + 1;  // a file listed at m_walked is gone when ahead is 1
+            return listed;
+        }
+    }
+    return CPathString::Concat(prefix, name);
+}
+
 void CDigestCache::BeginListing(size_t records)
 {
     m_previous = std::move(m_listed);

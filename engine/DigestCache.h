@@ -42,6 +42,13 @@ public:
     // order knows none (a hashed entry may still answer). Never an entry that does not fit it.
     const CFileRecord* Listed(const CFileRecord& record) const;
 
+    // For the scan of a search: the path `prefix` + `name`, sharing its text with the record the last
+    // listing held at this point of the walk (the scan meets an unchanged tree's files in the same
+    // order, and the listing matches by shared text at once), or a new text. RewindListing starts
+    // a walk.
+    CPathString ListedPath(std::u16string_view prefix, std::u16string_view name);
+    void RewindListing() { m_walked = 0; }
+
     // Asks the processor to fetch the place of a record of the current listing: a lookup that
     // follows soon after finds it at hand. Has no other effect.
     void Prefetch(const CFileRecord& record) const
@@ -64,4 +71,5 @@ private:
     std::vector<Slot> m_listed;
     std::vector<Slot> m_previous;  // while a listing is matched
     size_t m_next = 0;             // the first slot of m_previous not matched yet
+    size_t m_walked = 0;           // the first slot of m_listed the scan has not met yet
 };

@@ -85,7 +85,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
     while (!StopRequested() && next(entry)) {
         if (entry.isFile && InRange(entry.size)) {
             CFileRecord& record = g_fileList.emplace_back();
-            record.path = CPathString::Concat(prefix, entry.name);
+            record.path = g_quickDigestCache.ListedPath(prefix, entry.name);
             record.size = entry.size;
             record.lastWrite = entry.lastWrite;
             record.changeTime = entry.changeTime;
@@ -119,12 +119,15 @@ void SetSizeBounds(uint64_t sizeFromKB, uint64_t sizeToKB)
 
 void ScanFolder(const std::u16string& folder, IEngineSink* sink)
 {
+    if (g_fileList.empty())
+        g_quickDigestCache.RewindListing();
     WalkState state;
     ScanFolderOnPath(folder, sink, state, false);
 }
 
 void ScanSearchFolders(const std::vector<std::u16string>& folders, IEngineSink* sink)
 {
+    g_quickDigestCache.RewindListing();
     WalkState state;
     for (const std::u16string& folder : folders) {
         ScanFolderOnPath(folder, sink, state, false);
