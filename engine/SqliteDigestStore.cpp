@@ -16,6 +16,8 @@ namespace {
 constexpr int32_t kApplicationId = 0x51446967;  // "QDig": a file of ours
 constexpr int32_t kSchemaVersion = 1;
 constexpr int kBusyMilliseconds = 3000;
+// Rows of the table passed in a row without a wanted path before the walk seeks the next one.
+constexpr int kUnwantedRowsBeforeSeek = 32;
 
 const std::string kCreate =
     "CREATE TABLE IF NOT EXISTS digest("
@@ -157,7 +159,8 @@ bool CSqliteDigestStore::Open()
     sqlite3_busy_timeout(m_db, kBusyMilliseconds);
     if (!Validate())
         return false;
-    if (sqlite3_prepare_v2(m_db, "SELECT device, inode, size, mtime, ctime, md5, used FROM digest WHERE path=?1 AND kind=?2",
+    if (sqlite3_prepare_v2(m_db, "SELECT path, device, inode, size, mtime, ctime, md5, used FROM digest"
+                           " WHERE path>=?1 AND kind=?2 ORDER BY path",
                            -1, &m_select, nullptr) != SQLITE_OK) {
         Fail(sqlite3_errmsg(m_db));
         return false;
@@ -228,30 +231,55 @@ void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRec
     for (const CFileRecord* record : wanted)
         paths.emplace_back(EncodeNativeName(record->path.view()), record);
     std::sort(paths.begin(), paths.end());
-    bool failed = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK;
-    for (size_t i = 0; !failed && i < paths.size(); ++i) {
-        const CFileRecord& record = *paths[i].second;
-        const std::string& path = paths[i].first;
+    // The table is walked in path order beside the sorted paths, from the first one on: a search's
+    // paths lie together in that order, and a row follows another in far less time than a lookup
+    // takes. A stretch of rows that nobody wants is left by seeking to the next wanted path.
+    const auto seek = [&](const std::string& from) {
         sqlite3_reset(m_select);
-        sqlite3_bind_blob(m_select, 1, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(m_select, 1, from.data(), static_cast<int>(from.size()), SQLITE_TRANSIENT);
         sqlite3_bind_int(m_select, 2, static_cast<int>(kind));
+    };
+    bool failed = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK;
+    if (!failed)
+        seek(paths.front().first);
+    size_t next = 0;  // the first path not met yet
+    int unwanted = 0;  // rows passed since the last wanted one
+    while (!failed && next < paths.size()) {
         const int rc = sqlite3_step(m_select);
         if (rc == SQLITE_DONE)
-            continue;
-        if (rc != SQLITE_ROW || sqlite3_column_bytes(m_select, 5) != static_cast<int>(sizeof(Md5Digest))) {
+            break;
+        if (rc != SQLITE_ROW || sqlite3_column_bytes(m_select, 6) != static_cast<int>(sizeof(Md5Digest))) {
             failed = true;
             break;
         }
-        CFileRecord& entry = found.emplace_back();
-        entry.path = record.path;
-        entry.identity.device = static_cast<uint64_t>(sqlite3_column_int64(m_select, 0));
-        entry.identity.inode = static_cast<uint64_t>(sqlite3_column_int64(m_select, 1));
-        entry.size = static_cast<uint64_t>(sqlite3_column_int64(m_select, 2));
-        entry.lastWrite = static_cast<uint64_t>(sqlite3_column_int64(m_select, 3));
-        entry.changeTime = static_cast<uint64_t>(sqlite3_column_int64(m_select, 4));
-        std::memcpy(entry.digest.data(), sqlite3_column_blob(m_select, 5), sizeof(Md5Digest));
-        if (sqlite3_column_int64(m_select, 6) < today)
-            m_used.push_back(Use{path, static_cast<int>(kind)});
+        const std::string_view row(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
+                                   static_cast<size_t>(sqlite3_column_bytes(m_select, 0)));
+        while (next < paths.size() && std::string_view(paths[next].first) < row)
+            ++next;  // not stored
+        if (next == paths.size())
+            break;
+        if (std::string_view(paths[next].first) != row) {
+            if (++unwanted >= kUnwantedRowsBeforeSeek) {
+                seek(paths[next].first);
+                unwanted = 0;
+            }
+            continue;
+        }
+        unwanted = 0;
+        const bool old = sqlite3_column_int64(m_select, 7) < today;
+        if (old)
+            m_used.push_back(Use{paths[next].first, static_cast<int>(kind)});
+        for (; next < paths.size() && std::string_view(paths[next].first) == row; ++next) {
+            // A path wanted twice (a folder walked twice) gets the entry twice.
+            CFileRecord& entry = found.emplace_back();
+            entry.path = paths[next].second->path;
+            entry.identity.device = static_cast<uint64_t>(sqlite3_column_int64(m_select, 1));
+            entry.identity.inode = static_cast<uint64_t>(sqlite3_column_int64(m_select, 2));
+            entry.size = static_cast<uint64_t>(sqlite3_column_int64(m_select, 3));
+            entry.lastWrite = static_cast<uint64_t>(sqlite3_column_int64(m_select, 4));
+            entry.changeTime = static_cast<uint64_t>(sqlite3_column_int64(m_select, 5));
+            std::memcpy(entry.digest.data(), sqlite3_column_blob(m_select, 6), sizeof(Md5Digest));
+        }
     }
     sqlite3_reset(m_select);
     if (failed) {

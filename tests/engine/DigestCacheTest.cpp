@@ -244,3 +244,22 @@ TEST_F(DigestCacheTest, EntriesUnusedForNinetyDaysAreDropped)
     EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest"), "4");
     EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest WHERE instr(path, 'kept') > 0"), "4");
 }
+
+TEST_F(DigestCacheTest, TheStoreAnswersFoldersSearchedApartFromEntriesOfOthersLyingBetweenThem)
+{
+    // The store holds three folders; a new process searches the first and the last: the entries of
+    // the middle one lie between theirs in the store's order and must not hide any of them.
+    for (const char* folder : {"1", "2", "3"})
+        for (int i = 0; i < 100; ++i)
+            WriteFile(dir / Joined(folder, "/f", i), std::string(1000 + i % 10, 'a'));
+    CSqliteDigestStore store(StoreFile());
+    g_digestStore = &store;
+    Search({dir / "1", dir / "2", dir / "3"});
+    ForgetDigestsInMemory();
+    CSqliteDigestStore again(StoreFile());
+    g_digestStore = &again;
+    fs.bytesRead = 0;
+    Search({dir / "1", dir / "3"});
+    EXPECT_EQ(g_duplicates.size(), 190u);
+    EXPECT_EQ(fs.bytesRead, 0u) << "every digest came from the store";
+}
