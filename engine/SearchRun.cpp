@@ -6,8 +6,6 @@
 #include "engine/EngineSink.h"
 #include "engine/FolderScan.h"
 
-std::atomic<ESearchState> g_searchState{ESearchState::Idle};
-
 void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB)
 {
     SetSizeBounds(sizeFromKB, sizeToKB);
