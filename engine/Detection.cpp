@@ -179,9 +179,9 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
     return first;
 }
 
-// Appearances of folders in the rows being made, counted in a hashed table (the folders are
-// views into the paths of g_fileList, which outlive the pairing) and added to g_folderTally at the
-// end in one pass: the same counts as TallyFolder row by row, without an ordered lookup per path.
+// Appearances of folders in the rows being made, by the folder of each path added (a view into
+// the paths of g_fileList, which outlive the pairing). AddToTally adds them to g_folderTally: the
+// counts TallyFolder gives for the same paths.
 class CFolderCounts {
 public:
     void Add(std::u16string_view path) { ++m_counts[FolderViewOfPath(path)]; }
@@ -279,7 +279,7 @@ void GroupCandidates(IEngineSink* sink)
     KeyedRecords<std::pair<uint64_t, uint64_t>> candidates;
     g_progressCount = 0;
     bool stopped = false;
-    CDigestAhead ahead(g_quickDigestCache, kQuickDigestBytes, true);
+    CDigestAhead ahead(EDigestKind::Quick, EAfterStop::StopsAsking);
     // Measured against the records the phase asks for, not every record: a repeated search whose
     // cache holds them all looks none of them up twice.
     if (StoreWorthLoadingInBulk(EDigestKind::Quick, bySize.size())) {
@@ -311,7 +311,7 @@ void PairDuplicates()
 {
     g_duplicates.clear();
     g_folderTally.clear();
-    CDigestAhead ahead(g_fullDigestCache, 0, false);
+    CDigestAhead ahead(EDigestKind::Full, EAfterStop::GoesOnAsking);
     if (StoreWorthLoadingInBulk(EDigestKind::Full, g_fileList.size())) {
         const auto shared = RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; });
         if (StoreWorthLoadingInBulk(EDigestKind::Full, shared.size())) {
