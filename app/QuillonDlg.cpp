@@ -27,6 +27,7 @@
 #include "widgets/AboutDlg.h"
 #include "widgets/AccessibleMenuButton.h"
 #include "widgets/DataExchange.h"
+#include "widgets/QtText.h"
 #include "widgets/ResourceImages.h"
 #include "widgets/SizeGrip.h"
 #include "widgets/WindowMenu.h"
@@ -63,19 +64,17 @@ constexpr std::pair<int, const char*> kAccessibleNames[] = {
 
 QString ResourceText(int id)
 {
-    std::u16string_view text = LoadStringResource(id);
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+    return ToQString(LoadStringResource(id));
 }
 
+// A size edit's exchange: the text DDX_Text moves is the value as FormatSizeText shows it, read
+// back with ScanSizeText. A missing edit leaves the text, and so the value, as it was.
 void ExchangeSize(CDataExchange& dx, int id, uint64_t& kilobytes)
 {
-    QWidget* edit = dx.m_pDlgWnd->GetDlgItem(id);
-    if (!edit)
-        return;
+    std::u16string text = FormatSizeText(kilobytes);
+    DDX_Text(dx, id, text);
     if (dx.m_bSaveAndValidate)
-        kilobytes = ScanSizeText(edit->property("text").toString().toStdU16String());
-    else
-        edit->setProperty("text", QString::fromStdU16String(FormatSizeText(kilobytes)));
+        kilobytes = ScanSizeText(text);
 }
 
 } // namespace

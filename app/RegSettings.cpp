@@ -1,8 +1,5 @@
 #include "app/RegSettings.h"
 
-#include <array>
-#include <vector>
-
 #include "platform/RegKey.h"
 #include "platform/RegStore.h"
 #include "platform/Utf16Text.h"
@@ -18,18 +15,6 @@ void AppendArg(std::u16string& out, char conversion, const CRegSettings::Pattern
     }
     if (const auto* number = std::get_if<long long>(&arg))
         out += Utf16(std::to_string(*number));
-}
-
-std::u16string TextUpToNull(const unsigned char* bytes, uint32_t size)
-{
-    std::u16string text;
-    for (uint32_t i = 0; i + 1 < size; i += 2) {
-        const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (unit == u'\0')
-            break;
-        text.push_back(unit);
-    }
-    return text;
 }
 
 } // namespace
@@ -99,28 +84,17 @@ std::u16string CRegSettings::StoreNotice() const
     return m_root ? m_root->Store().DamageNotice() : std::u16string();
 }
 
-long CRegSettings::WriteString(HKEY key, std::u16string_view name, const std::u16string& text)
+long CRegSettings::ExchangeString(HKEY key, bool save, bool useDefaults, std::u16string_view name,
+                                  std::u16string& text)
 {
-    const auto size = static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t));
-    return RegSetValueEx(key, name, REG_SZ, text.c_str(), size);
-}
-
-long CRegSettings::ReadString(HKEY key, std::u16string_view name, std::u16string& text)
-{
-    std::array<unsigned char, 200> first {};
-    uint32_t size = static_cast<uint32_t>(first.size());
-    uint32_t type = REG_NONE;
-    long result = RegQueryValueEx(key, name, &type, first.data(), &size);
-    const unsigned char* bytes = first.data();
-    std::vector<unsigned char> larger;
-    if (result == ERROR_MORE_DATA) {
-        larger.resize(size);
-        result = RegQueryValueEx(key, name, &type, larger.data(), &size);
-        bytes = larger.data();
+    if (save)
+        return RegSetStringValue(key, name, text);
+    if (useDefaults) {
+        text.clear();
+        return ERROR_SUCCESS;
     }
+    const long result = RegQueryStringValue(key, name, text);
     if (result != ERROR_SUCCESS)
-        return result;
-    // The value's type is not examined; a value without a null ends with its bytes.
-    text = TextUpToNull(bytes, size);
-    return ERROR_SUCCESS;
+        text.clear();
+    return result;
 }

@@ -50,13 +50,12 @@ public:
     static std::u16string FormatPattern(std::u16string_view pattern, std::initializer_list<PatternArg> args);
 
 protected:
-    // The string routine of every text member: writes `text` as REG_SZ with its null.
-    static long WriteString(HKEY key, std::u16string_view name, const std::u16string& text);
-    // Reads a text value into `text`: first into 200 bytes, again into a buffer of the reported
-    // size when that was too small. On success `text` becomes the text up to the first null (or
-    // up to the end of the bytes read) and 0 is returned; otherwise `text` is left as it was and
-    // the error is returned.
-    static long ReadString(HKEY key, std::u16string_view name, std::u16string& text);
+    // The exchange of one text member, the value `name` of `key`: a save writes it as REG_SZ with
+    // its null (RegSetStringValue); loading the defaults empties it; a load reads it
+    // (RegQueryStringValue, whatever the value's type) and empties it when it cannot be read.
+    // Returns 0 or the store's error of the write or the read.
+    static long ExchangeString(HKEY key, bool save, bool useDefaults, std::u16string_view name,
+                               std::u16string& text);
 
 private:
     std::u16string m_keyPath;

@@ -23,17 +23,12 @@ long CSettings::Exchange(HKEY key, bool save, bool useDefaults)
         OnBeforeSave();
         if (long error = SaveFolders(key))
             return error;
-        return WriteString(key, u"m_Folder", m_Folder);
+    } else if (!useDefaults) {
+        LoadFolders(key, StoreIsDamaged());  // as far as they can; its result is not used
     }
-    if (useDefaults) {
-        m_Folder.clear();
-        return ERROR_SUCCESS;
-    }
-    LoadFolders(key, StoreIsDamaged());  // as far as they can; its result is not used
-    const long result = ReadString(key, u"m_Folder", m_Folder);
-    if (result != ERROR_SUCCESS)
-        m_Folder.clear();
-    OnAfterLoad();
+    const long result = ExchangeString(key, save, useDefaults, u"m_Folder", m_Folder);
+    if (!save && !useDefaults)
+        OnAfterLoad();
     return result;
 }
 

@@ -22,7 +22,7 @@ void CWindowSink::SendMessage(unsigned message)
 {
     if (message == WMU_SCANPROGRESS) {
         const uint32_t now = GetTickCount();
-        if (m_bScanShown && now - m_lastScanTick < kScanProgressMs)
+        if (m_bScanShown && TicksBetween(m_lastScanTick, now) < kScanProgressMs)
             return;
         m_bScanShown = true;
         m_lastScanTick = now;

@@ -38,7 +38,7 @@ std::u16string ShortenMiddle(const std::u16string& path, size_t width)
 // an 8-bit CSI); a surrogate stands for a byte that is not UTF-8. Each shows as '?'.
 bool ShownAsQuestionMark(char16_t unit)
 {
-    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || (unit >= 0xD800 && unit <= 0xDFFF);
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || IsSurrogate(unit);
 }
 
 std::string Bytes(uint64_t bytes)

@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "cli/CountingFileSystem.h"
+#include "engine/Catalogue.h"
 #include "engine/EngineSink.h"
-#include "engine/SearchRun.h"
 #include "engine/StopWatch.h"
 
 class CProgressLine : public IEngineSink {

@@ -3,11 +3,10 @@
 #include <cstdio>
 
 #include "platform/NativeName.h"
+#include "platform/Utf16Text.h"
 
 namespace {
 
-bool IsHigh(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLow(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 // C0, DEL and C1: a terminal takes each as a command (U+009B is an 8-bit CSI), never as text.
 bool IsControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
 
@@ -41,10 +40,10 @@ std::string Escaped(std::u16string_view text, Special special)
         const char16_t unit = text[i];
         if (AppendCommonEscape(out, unit))
             continue;
-        if (IsHigh(unit) && i + 1 < text.size() && IsLow(text[i + 1])) {
+        if (IsSurrogatePairAt(text, i)) {
             out += EncodeNativeName(text.substr(i, 2));
             ++i;
-        } else if (IsControl(unit) || IsHigh(unit) || IsLow(unit)) {
+        } else if (IsControl(unit) || IsSurrogate(unit)) {
             special(out, unit);
         } else {
             out += EncodeNativeName(text.substr(i, 1));
@@ -64,7 +63,7 @@ std::string JsonString(std::u16string_view text)
 std::string QuotedText(std::u16string_view text)
 {
     return Escaped(text, [](std::string& out, char16_t unit) {
-        if (unit >= 0xDC80 && unit <= 0xDCFF)
+        if (IsByteStandIn(unit))
             AppendEscape(out, "\\x%02x", unit - 0xDC00u);   // a byte that is not UTF-8
         else if (unit < 0x80)
             AppendEscape(out, "\\x%02x", unit);             // a C0 control character or DEL

@@ -15,8 +15,24 @@ uint32_t g_progressCount = 0;
 uint64_t g_duplicateBytes = 0;
 std::u16string g_currentPath;
 std::atomic<int32_t> g_stopFlag{0};
+std::atomic<ESearchState> g_searchState{ESearchState::Idle};
 
-namespace {
-CPosixFileSystem s_posixFileSystem;
+IFileSystem* g_fileSystem = &CPosixFileSystem::Instance();
+
+void ResetCatalogue()
+{
+    g_fileList.clear();
+    g_duplicates.clear();
+    g_folderTally.clear();
+    g_quickDigestCache.clear();
+    g_fullDigestCache.clear();
+    g_minSize = 0;
+    g_maxSize = UINT64_MAX;
+    g_fileCount = 0;
+    g_progressCount = 0;
+    g_duplicateBytes = 0;
+    g_currentPath.clear();
+    g_stopFlag.store(0);
+    g_searchState = ESearchState::Idle;
+    g_fileSystem = &CPosixFileSystem::Instance();
 }
-IFileSystem* g_fileSystem = &s_posixFileSystem;

@@ -192,8 +192,8 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
 
 // Appearances of folders in the rows being made, counted per folder listing (the records the scan
 // made carry its number) or else per folder text in a hashed table, and added to g_folderTally at
-// the end in one ordered pass: the same counts as TallyFolder row by row, without an ordered
-// lookup per path. The folders are views into the paths of g_fileList, which outlive the pairing.
+// the end in one ascending pass: the counts TallyFolder gives for the same paths. The folders are
+// views into the paths of g_fileList, which outlive the pairing.
 class CFolderCounts {
 public:
     void Add(const CFileRecord& record)
@@ -317,7 +317,7 @@ void GroupCandidates(IEngineSink* sink)
     KeyedRecords<std::pair<uint64_t, uint64_t>> candidates;
     g_progressCount = 0;
     bool stopped = false;
-    CDigestAhead ahead(g_quickDigestCache, kQuickDigestBytes, true);
+    CDigestAhead ahead(EDigestKind::Quick, EAfterStop::StopsAsking);
     // Measured against the records the phase asks for, not every record: a repeated search whose
     // cache holds them all looks none of them up twice.
     if (StoreWorthLoadingInBulk(EDigestKind::Quick, bySize.size())) {
@@ -350,7 +350,7 @@ void PairDuplicates()
 {
     g_duplicates.clear();
     g_folderTally.clear();
-    CDigestAhead ahead(g_fullDigestCache, 0, false);
+    CDigestAhead ahead(EDigestKind::Full, EAfterStop::GoesOnAsking);
     if (StoreWorthLoadingInBulk(EDigestKind::Full, g_fileList.size())) {
         const auto shared = RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; });
         if (StoreWorthLoadingInBulk(EDigestKind::Full, shared.size())) {

@@ -14,8 +14,10 @@ constexpr size_t kSharedLookups = 64;
 
 } // namespace
 
-CDigestAhead::CDigestAhead(DigestCache& cache, uint64_t limit, bool skipAfterStop)
-    : m_cache(cache), m_limit(limit), m_skipAfterStop(skipAfterStop)
+CDigestAhead::CDigestAhead(EDigestKind kind, EAfterStop afterStop)
+    : m_cache(kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache),
+      m_limit(kind == EDigestKind::Quick ? kQuickDigestBytes : 0),
+      m_skipAfterStop(afterStop == EAfterStop::StopsAsking)
 {
 }
 

@@ -10,12 +10,17 @@
 #include <vector>
 
 #include "engine/Catalogue.h"
+#include "engine/DigestStore.h"
+
+// What a phase does after a stop request: it asks for no more digests (so digests not yet made
+// then need not be made), or it goes on asking (and a digest of more than one step fails).
+enum class EAfterStop : int { StopsAsking, GoesOnAsking };
 
 class CDigestAhead {
 public:
-    // `limit`: kQuickDigestBytes for quick digests, 0 for whole files. `skipAfterStop`: the phase
-    // stops asking once a stop was requested, so digests not yet made then need not be made.
-    CDigestAhead(DigestCache& cache, uint64_t limit, bool skipAfterStop);
+    // Quick digests (of kQuickDigestBytes, in g_quickDigestCache) or full ones (of whole files, in
+    // g_fullDigestCache), for a phase that does `afterStop` once a stop was requested.
+    CDigestAhead(EDigestKind kind, EAfterStop afterStop);
 
     // Forgets the current window.
     void Clear();

@@ -1,7 +1,6 @@
 #pragma once
 // A digest cache: path (exact code units) -> the record as it was when digested (digest, size,
-// times, identity). Hashed: nothing iterates it in order, and a hashed lookup costs a few memory
-// accesses where an ordered one costs one per tree level.
+// times, identity). Looked up by path only: its entries come in no particular order.
 //
 // Beside its hashed entries it keeps, in the order of the last listing, the entry that answered
 // for each listed file. A repeated search lists an unchanged tree in the same order, so the next

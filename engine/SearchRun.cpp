@@ -6,8 +6,6 @@
 #include "engine/EngineSink.h"
 #include "engine/FolderScan.h"
 
-std::atomic<ESearchState> g_searchState{ESearchState::Idle};
-
 void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB)
 {
     SetSizeBounds(sizeFromKB, sizeToKB);
@@ -17,6 +15,22 @@ void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB)
     g_fileCount = 0;
     g_currentPath.clear();
 }
+
+namespace {
+
+// The end of every run, stopped or not: the digests learned go to the store, the front end hears
+// that the run is done, and the engine is idle again. Returns SearchThreadProc's result.
+int EndSearchRun(IEngineSink* sink)
+{
+    g_searchState = ESearchState::Finishing;
+    SaveLearnedDigests();
+    if (sink)
+        sink->SendMessage(WMU_SEARCHDONE);
+    g_searchState = ESearchState::Idle;
+    return 1;
+}
+
+} // namespace
 
 int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folders)
 {
@@ -28,22 +42,12 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
         if (!StopRequested()) {
             g_searchState = ESearchState::Pairing;
             PairDuplicates();
-            g_searchState = ESearchState::Finishing;
-            SaveLearnedDigests();
-            if (sink)
-                sink->SendMessage(WMU_SEARCHDONE);
-            g_searchState = ESearchState::Idle;
-            return 1;
+            return EndSearchRun(sink);
         }
     }
     g_fileList.clear();
     g_duplicates.clear();
-    g_searchState = ESearchState::Finishing;
-    SaveLearnedDigests();
-    if (sink)
-        sink->SendMessage(WMU_SEARCHDONE);
-    g_searchState = ESearchState::Idle;
-    return 1;
+    return EndSearchRun(sink);
 }
 
 void RequestStop()

@@ -1,16 +1,11 @@
 #pragma once
 // One search run: scan, grouping, pairing, reported through a sink. The front end prepares the
 // run on its own thread, then runs SearchThreadProc on a worker (or on the same thread).
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 class IEngineSink;
-
-// Where a run stands; front ends may read it at any time (an atomic value).
-enum class ESearchState : int { Idle, Scanning, Grouping, Pairing, Finishing };
-extern std::atomic<ESearchState> g_searchState;
 
 // Prepares the engine for a run, before the worker starts: size bounds from the kilobyte values,
 // stop flag cleared, g_fileList emptied, g_duplicateBytes and g_fileCount 0, g_currentPath empty.

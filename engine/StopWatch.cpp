@@ -15,12 +15,6 @@ void CStopWatch::Tick()
     m_lastTick = GetTickCount();
 }
 
-void CStopWatch::SetTicks(uint32_t start, uint32_t last)
-{
-    m_startTick = start;
-    m_lastTick = last;
-}
-
 std::u16string CStopWatch::Format() const
 {
     return Format(ElapsedMs());

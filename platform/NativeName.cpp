@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/Utf16Text.h"
+
 namespace {
 
 // Length of the valid UTF-8 sequence starting at bytes[i], and its code point, or 0 when the
@@ -23,7 +25,7 @@ size_t ValidSequence(std::string_view bytes, size_t i, char32_t& codePoint)
         if (left < 3 || !cont(1) || !cont(2))
             return 0;
         codePoint = (char32_t(lead & 0x0F) << 12) | (char32_t(at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F);
-        if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        if (codePoint < 0x800 || IsSurrogate(codePoint))
             return 0;
         return 3;
     }
@@ -87,12 +89,11 @@ std::string EncodeNativeName(std::u16string_view text)
             put(unit);
             continue;
         }
-        if (unit >= 0xDC80 && unit <= 0xDCFF) {
+        if (IsByteStandIn(unit)) {
             put(unit - 0xDC00);
             continue;
         }
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()
-            && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (IsSurrogatePairAt(text, i)) {
             const char32_t codePoint = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             put(0xF0 | (codePoint >> 18));
             put(0x80 | ((codePoint >> 12) & 0x3F));

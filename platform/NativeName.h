@@ -7,6 +7,12 @@
 #include <string>
 #include <string_view>
 
+// True for the lone surrogate that stands for a byte (U+DC80..U+DCFF); the byte is unit - 0xDC00.
+constexpr bool IsByteStandIn(char32_t unit)
+{
+    return unit >= 0xDC80 && unit <= 0xDCFF;
+}
+
 // Bytes to UTF-16 as described above. Never fails.
 std::u16string DecodeNativeName(std::string_view bytes);
 // Appends the decoded bytes to `out` (the hot path of the folder scan uses this to build paths).

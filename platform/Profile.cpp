@@ -1,7 +1,6 @@
 #include "platform/Profile.h"
 
 #include <mutex>
-#include <vector>
 
 #include "platform/RegKey.h"
 #include "platform/RegStore.h"
@@ -38,9 +37,7 @@ bool WriteProfileString(std::u16string_view section, std::u16string_view entry, 
         HKEY key = nullptr;
         if (const long error = RegCreateKeyEx(HKEY_CURRENT_USER, path, KEY_WRITE, &key))
             return error;
-        std::u16string text(value);
-        const auto size = static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t));
-        const long result = RegSetValueEx(key, entry, REG_SZ, text.c_str(), size);
+        const long result = RegSetStringValue(key, entry, value);
         RegCloseKey(key);
         return result;
     }) == ERROR_SUCCESS;
@@ -53,19 +50,11 @@ std::u16string GetProfileString(std::u16string_view section, std::u16string_view
     HKEY key = nullptr;
     if (path.empty() || RegOpenKeyEx(HKEY_CURRENT_USER, path, KEY_READ, &key) != ERROR_SUCCESS)
         return std::u16string(defaultValue);
+    std::u16string text;
     uint32_t type = REG_NONE;
-    uint32_t size = 0;
-    long result = RegQueryValueEx(key, entry, &type, nullptr, &size);
-    std::vector<char16_t> text(size / sizeof(char16_t) + 1, u'\0');
-    if (result == ERROR_SUCCESS && type == REG_SZ)
-        result = RegQueryValueEx(key, entry, &type, text.data(), &size);
+    const long result = RegQueryStringValue(key, entry, text, &type);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS || type != REG_SZ)
         return std::u16string(defaultValue);
-    // The text up to its null, and never past the bytes that were read.
-    const size_t units = size / sizeof(char16_t);
-    size_t length = 0;
-    while (length < units && text[length] != u'\0')
-        ++length;
-    return std::u16string(text.data(), length);
+    return text;
 }

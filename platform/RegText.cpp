@@ -185,9 +185,9 @@ bool IsText(std::u16string_view line)
         const char16_t unit = line[i];
         if ((unit < 0x20 && unit != u'\t' && unit != u'\r' && unit != u'\n') || unit == 0x7F)
             return false;
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < line.size() && line[i + 1] >= 0xDC00 && line[i + 1] <= 0xDFFF)
+        if (IsSurrogatePairAt(line, i))
             ++i;
-        else if (unit >= 0xD800 && unit <= 0xDFFF)
+        else if (IsSurrogate(unit))
             return false;
     }
     return true;
@@ -412,15 +412,14 @@ void QuoteInto(std::u16string& out, std::u16string_view text)
     out.push_back(u'"');
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        const bool pairs = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF;
+        const bool pairs = IsSurrogatePairAt(text, i);
         if (unit == u'\\' || unit == u'"') {
             out.push_back(u'\\');
             out.push_back(unit);
         } else if (pairs) {
             out.push_back(unit);
             out.push_back(text[++i]);
-        } else if (unit < 0x20 || unit == 0x7F || (unit >= 0xD800 && unit <= 0xDFFF)) {
+        } else if (unit < 0x20 || unit == 0x7F || IsSurrogate(unit)) {
             out += u"\\u";
             AppendHex(out, unit, 4);
         } else {

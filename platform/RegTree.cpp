@@ -115,13 +115,10 @@ bool CRegTree::IsValidKeyName(std::u16string_view name)
         const char16_t unit = name[i];
         if (unit < 0x20 || unit == 0x7F || unit == u'\\')
             return false;
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 1 >= name.size() || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF)
-                return false;
+        if (IsSurrogatePairAt(name, i))
             ++i;
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        else if (IsSurrogate(unit))
             return false;
-        }
     }
     return true;
 }

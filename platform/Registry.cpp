@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include <array>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -130,6 +131,38 @@ long RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* d
         std::memcpy(data, value->data.data(), needed);
     if (size)
         *size = needed;
+    return ERROR_SUCCESS;
+}
+
+long RegSetStringValue(HKEY key, std::u16string_view name, std::u16string_view text)
+{
+    std::u16string terminated(text);
+    const auto size = static_cast<uint32_t>((terminated.size() + 1) * sizeof(char16_t));
+    return RegSetValueEx(key, name, REG_SZ, terminated.c_str(), size);
+}
+
+long RegQueryStringValue(HKEY key, std::u16string_view name, std::u16string& text, uint32_t* type)
+{
+    std::array<unsigned char, 200> first {};
+    uint32_t size = static_cast<uint32_t>(first.size());
+    long result = RegQueryValueEx(key, name, type, first.data(), &size);
+    const unsigned char* bytes = first.data();
+    std::vector<unsigned char> larger;
+    if (result == ERROR_MORE_DATA) {
+        larger.resize(size);
+        result = RegQueryValueEx(key, name, type, larger.data(), &size);
+        bytes = larger.data();
+    }
+    if (result != ERROR_SUCCESS)
+        return result;
+    std::u16string read;
+    for (uint32_t i = 0; i + 1 < size; i += 2) {
+        const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        if (unit == u'\0')
+            break;
+        read.push_back(unit);
+    }
+    text = std::move(read);
     return ERROR_SUCCESS;
 }
 

@@ -68,6 +68,17 @@ long RegSetValueEx(HKEY key, std::u16string_view name, uint32_t type, const void
 // the bytes are copied and *size is set to their count. Needs KEY_QUERY_VALUE access.
 long RegQueryValueEx(HKEY key, std::u16string_view name, uint32_t* type, void* data, uint32_t* size);
 
+// Writes `text` as the REG_SZ value `name`, followed by its terminating null (2 × (characters + 1)
+// bytes). Returns what RegSetValueEx returns.
+long RegSetStringValue(HKEY key, std::u16string_view name, std::u16string_view text);
+
+// Reads the value `name` as text: first into 200 bytes, again into a buffer of the reported size
+// when that was too small. The bytes are UTF-16 code units, least significant byte first; the text
+// ends at the first null or with the bytes (an odd last byte is dropped). The value's type is not
+// examined: it is put in *type when `type` is not null. On success `text` is replaced and 0 is
+// returned; otherwise `text` is left as it was and RegQueryValueEx's error is returned.
+long RegQueryStringValue(HKEY key, std::u16string_view name, std::u16string& text, uint32_t* type = nullptr);
+
 // The name of the subkey at `index` (0, 1, ...) of `key`, in the order the subkeys were added,
 // in `name`. ERROR_NO_MORE_ITEMS when index is past the last one. Needs KEY_QUERY_VALUE access
 // (part of KEY_READ).

@@ -11,6 +11,29 @@ constexpr char16_t LowerAZ(char16_t unit)
     return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit;
 }
 
+// UTF-16 surrogates: a high one (U+D800..U+DBFF) followed by a low one (U+DC00..U+DFFF) is one
+// character beyond U+FFFF; any other surrogate stands alone (the stand-in for a byte of a file
+// name that is not UTF-8 is one, see NativeName.h).
+constexpr bool IsHighSurrogate(char32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+// Either kind; also true for a code point in the surrogate range, which no character has.
+constexpr bool IsSurrogate(char32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
+// True when text[i] and text[i + 1] are a high and a low surrogate (false when i + 1 is past the
+// end).
+constexpr bool IsSurrogatePairAt(std::u16string_view text, size_t i)
+{
+    return i + 1 < text.size() && IsHighSurrogate(text[i]) && IsLowSurrogate(text[i + 1]);
+}
+
 // A copy of the text with A–Z replaced by a–z and nothing else changed.
 std::u16string LowerAZ(std::u16string_view text);
 

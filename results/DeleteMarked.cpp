@@ -6,13 +6,9 @@
 #include <unordered_map>
 
 #include "results/ResultsView.h"
+#include "widgets/QtText.h"
 
 namespace {
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 constexpr int kListedInMessage = 20;
 

@@ -9,6 +9,7 @@
 
 #include "res/MenuTemplate.h"
 #include "widgets/Dialog.h"
+#include "widgets/QtText.h"
 #include "widgets/ThemeAccess.h"
 
 namespace {
@@ -103,11 +104,9 @@ void CMenuButton::LoadMenuResource(int id)
     m_nMenuId = id;
     auto bar = std::make_unique<QMenu>();
     if (const MenuTemplate* resource = FindMenuTemplate(id)) {
-        QMenu* popup = bar->addMenu(QString::fromUtf16(resource->popupTitle.data(),
-                                                       static_cast<qsizetype>(resource->popupTitle.size())));
+        QMenu* popup = bar->addMenu(ToQString(resource->popupTitle));
         for (const MenuItemTemplate& item : resource->items) {
-            QAction* action = popup->addAction(
-                QString::fromUtf16(item.text.data(), static_cast<qsizetype>(item.text.size())));
+            QAction* action = popup->addAction(ToQString(item.text));
             action->setData(static_cast<uint>(item.command));
         }
     }

@@ -2,15 +2,7 @@
 
 #include "platform/ByteSize.h"
 #include "results/ListControlMem.h"
-
-namespace {
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
+#include "widgets/QtText.h"
 
 CResultsView::CResultsView(CListControlMem& list, const std::vector<CDuplicatePair>& rows)
     : m_list(list), m_rows(rows)

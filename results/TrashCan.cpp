@@ -17,13 +17,9 @@
 #include <string>
 
 #include "platform/NativeName.h"
+#include "widgets/QtText.h"
 
 namespace {
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString ErrorText(int error)
 {

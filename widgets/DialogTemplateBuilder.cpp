@@ -11,14 +11,10 @@
 #include <cmath>
 
 #include "widgets/ControlId.h"
+#include "widgets/QtText.h"
 #include "widgets/ResourceImages.h"
 
 namespace {
-
-QString ToQString(std::u16string_view text)
-{
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 Qt::Alignment StaticAlignment(uint32_t style)
 {

@@ -7,6 +7,8 @@
 #include <QStyleOption>
 #include <QWidget>
 
+#include "widgets/QtText.h"
+
 int32_t g_themeActive = 0;
 
 struct ThemeData {
@@ -23,7 +25,7 @@ bool IsAppThemed()
 
 HTHEME OpenThemeData(QWidget* window, std::u16string_view classList)
 {
-    QString name = QString::fromUtf16(classList.data(), static_cast<qsizetype>(classList.size()));
+    QString name = ToQString(classList);
     if (!IsAppThemed() || name.compare(QStringLiteral("TOOLBAR"), Qt::CaseInsensitive) != 0)
         return nullptr;
     return new ThemeData{window, name.toUpper()};

@@ -10,35 +10,23 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/DecimalScan.h"
 #include "platform/Utf16Text.h"
 
 namespace {
-
-bool IsScanBlank(char16_t unit)
-{
-    return unit == u' ' || (unit >= u'\t' && unit <= u'\r');
-}
 
 // One "%d" at `pos`: blanks, an optional sign, at least one digit. Values beyond the range of
 // int are clamped.
 bool ScanInt(std::u16string_view text, size_t& pos, int& value)
 {
-    while (pos < text.size() && IsScanBlank(text[pos]))
-        ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-'))
-        negative = text[pos++] == u'-';
-    size_t first = pos;
-    long long magnitude = 0;
-    while (pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9') {
-        if (magnitude <= INT_MAX)
-            magnitude = magnitude * 10 + (text[pos] - u'0');
-        ++pos;
-    }
-    if (pos == first)
+    const std::optional<DecimalScan> number = ScanDecimal(text, pos);
+    if (!number)
         return false;
-    long long signedValue = negative ? -magnitude : magnitude;
-    value = static_cast<int>(signedValue < INT_MIN ? INT_MIN : (signedValue > INT_MAX ? INT_MAX : signedValue));
+    constexpr uint64_t kMaxMagnitude = INT_MAX;
+    if (!number->negative)
+        value = number->magnitude > kMaxMagnitude ? INT_MAX : static_cast<int>(number->magnitude);
+    else
+        value = number->magnitude > kMaxMagnitude ? INT_MIN : -static_cast<int>(number->magnitude);
     return true;
 }
 

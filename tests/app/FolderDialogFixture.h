@@ -1,6 +1,6 @@
 #pragma once
 // A shown main dialog with no stored folders and a fresh temporary folder, for the tests of the
-// folders list, the path edit's completion and the window menu.
+// main dialog, the folders list, the path edit's completion and the window menu.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -35,14 +35,20 @@ protected:
         g_duplicates.clear();
     }
 
-    // Creates and shows the dialog (with the settings as the test left them), focus in the edit.
-    void Open()
+    // Creates and shows the dialog (with the settings as the test left them), the focus where
+    // the dialog put it.
+    void Show()
     {
         m_pDialog = std::make_unique<CQuillonDlg>();
         ASSERT_TRUE(Dlg().Create());
         Dlg().show();
         Dlg().activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dlg()));
+    }
+    // Show, then the focus in the path edit.
+    void Open()
+    {
+        ASSERT_NO_FATAL_FAILURE(Show());
         Edit().setFocus();
     }
 

@@ -19,6 +19,7 @@
 #include "platform/Profile.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
+#include "tests/app/FolderDialogFixture.h"
 #include "tests/widgets/QtTestEnvironment.h"
 #include "widgets/ControlId.h"
 #include "widgets/DialogTemplateBuilder.h"
@@ -26,31 +27,10 @@
 
 namespace {
 
-class QuillonDlgTest : public testing::Test {
+// The main dialog is shown with Show(), so that the focus stays where the dialog puts it.
+class QuillonDlgTest : public quillon::test::FolderDialogTest {
 protected:
-    void SetUp() override
-    {
-        SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"Quillon");
-        theSettings.m_Folders.clear();
-        theSettings.m_Folder.clear();
-        g_duplicates.clear();
-    }
-    void TearDown() override { g_duplicates.clear(); }
-
-    // Constructs (with the settings as the test left them), creates and shows the dialog.
-    void Open()
-    {
-        m_pDialog = std::make_unique<CQuillonDlg>();
-        ASSERT_TRUE(Dlg().Create());
-        Dlg().show();
-        Dlg().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Dlg()));
-    }
-
-    CQuillonDlg& Dlg() const { return *m_pDialog; }
-
-    QWidget* Item(int id) const { return Dlg().GetDlgItem(id); }
-    QLineEdit* Edit(int id) const { return qobject_cast<QLineEdit*>(Item(id)); }
+    QLineEdit* LineEdit(int id) const { return qobject_cast<QLineEdit*>(Item(id)); }
 
     std::map<int, QRect> ControlRects() const
     {
@@ -77,13 +57,11 @@ protected:
         Dlg().resize(Dlg().width() + dx, Dlg().height() + dy);
         QCoreApplication::processEvents();
     }
-
-    std::unique_ptr<CQuillonDlg> m_pDialog;
 };
 
 TEST_F(QuillonDlgTest, EveryControlHasItsStateAfterInitialisation)
 {
-    Open();
+    Show();
     for (int id : {IDC_BUTTON_SEARCH, IDC_EDIT_FOLDER, IDC_BUTTON_BROWSE, IDC_BUTTON_ADD, IDC_BUTTON_DELETE_ALL,
                    IDC_LIST_FOLDERS, IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO})
         EXPECT_TRUE(Item(id)->isEnabled()) << "control " << id;
@@ -113,7 +91,7 @@ TEST_F(QuillonDlgTest, EveryControlHasItsStateAfterInitialisation)
 TEST_F(QuillonDlgTest, ResultCommandsFollowTheRowsAndFolderDeleteTheSelection)
 {
     theSettings.m_Folders.emplace_back(u"/data/");
-    Open();
+    Show();
     g_duplicates.push_back(CDuplicatePair{u"/data/a", u"/data/b", 10, 0, 0});
     Dlg().FoldersList().SetItemSelected(0, true);
     Dlg().EnableResultCommands();
@@ -131,7 +109,7 @@ TEST_F(QuillonDlgTest, ResultCommandsFollowTheRowsAndFolderDeleteTheSelection)
 
 TEST_F(QuillonDlgTest, SizeEditsAreScannedAndShownBackInDecimal)
 {
-    Open();
+    Show();
     struct Case {
         QString text;
         uint64_t kilobytes;
@@ -148,15 +126,15 @@ TEST_F(QuillonDlgTest, SizeEditsAreScannedAndShownBackInDecimal)
     for (const Case& sizeCase : cases) {
         for (int id : {IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO}) {
             const int other = id == IDC_EDIT_SIZE_FROM ? IDC_EDIT_SIZE_TO : IDC_EDIT_SIZE_FROM;
-            Edit(id)->setText(sizeCase.text);
-            Edit(other)->setText(QStringLiteral("5"));
+            LineEdit(id)->setText(sizeCase.text);
+            LineEdit(other)->setText(QStringLiteral("5"));
             Dlg().UpdateData(true);
             const uint64_t read = id == IDC_EDIT_SIZE_FROM ? Dlg().m_sizeFromKB : Dlg().m_sizeToKB;
             const uint64_t otherRead = id == IDC_EDIT_SIZE_FROM ? Dlg().m_sizeToKB : Dlg().m_sizeFromKB;
             EXPECT_EQ(read, sizeCase.kilobytes) << sizeCase.text.toStdString() << " in " << id;
             EXPECT_EQ(otherRead, 5u);
             Dlg().UpdateData(false);
-            EXPECT_EQ(Edit(id)->text(), sizeCase.shownBack) << sizeCase.text.toStdString() << " in " << id;
+            EXPECT_EQ(LineEdit(id)->text(), sizeCase.shownBack) << sizeCase.text.toStdString() << " in " << id;
         }
     }
 }
@@ -176,7 +154,7 @@ TEST_F(QuillonDlgTest, ThePathEditStartsWithTheStoredPathAndIsReadBackOnExchange
 
 TEST_F(QuillonDlgTest, EnlargingBy100x50MovesWidensGrowsOrKeepsEachControlAndShrinkingBackRestoresThem)
 {
-    Open();
+    Show();
     const std::map<int, QRect> first = ControlRects();
     const std::vector<QRect> firstStatics = StaticRects();
     ResizeBy(100, 50);
@@ -202,7 +180,7 @@ TEST_F(QuillonDlgTest, EnlargingBy100x50MovesWidensGrowsOrKeepsEachControlAndShr
 
 TEST_F(QuillonDlgTest, WindowCannotShrinkBelowItsFirstSizeAndTheGripAndStatusBarStayAtTheBottom)
 {
-    Open();
+    Show();
     const QSize first = Dlg().size();
     Dlg().resize(first - QSize(150, 150));
     QCoreApplication::processEvents();
@@ -220,7 +198,7 @@ TEST_F(QuillonDlgTest, WindowCannotShrinkBelowItsFirstSizeAndTheGripAndStatusBar
 
 TEST_F(QuillonDlgTest, StatusBarHasFiveEmptyPanesAsWideAsTheirTemplates)
 {
-    Open();
+    Show();
     const QFontMetrics metrics(Dlg().StatusBar().font());
     const int templates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
     for (int pane = 0; pane < 5; ++pane) {
@@ -243,7 +221,7 @@ TEST_F(QuillonDlgTest, FoldersListShowsTheStoredFoldersInOneColumnWithoutHeader)
 {
     theSettings.m_Folders.emplace_back(u"/home/ann/Pictures/");
     theSettings.m_Folders.emplace_back(u"/gone/for/good/");
-    Open();
+    Show();
     CListControlMem& folders = Dlg().FoldersList();
     ASSERT_EQ(folders.GetItemCount(), 2);
     EXPECT_EQ(folders.GetItemText(0, 0), QStringLiteral("/home/ann/Pictures/"));
@@ -258,7 +236,7 @@ TEST_F(QuillonDlgTest, FoldersListShowsTheStoredFoldersInOneColumnWithoutHeader)
 
 TEST_F(QuillonDlgTest, ResultsListHasItsThreeColumnsAndPaintsPlainWhileDisabled)
 {
-    Open();
+    Show();
     CListControlMem& results = Dlg().ResultsList();
     ASSERT_EQ(results.GetColumnCount(), 3);
     EXPECT_EQ(results.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Original"));
@@ -285,7 +263,7 @@ TEST_F(QuillonDlgTest, ResultsListHasItsThreeColumnsAndPaintsPlainWhileDisabled)
 
 TEST_F(QuillonDlgTest, CaptionsAreBoldWithTheirLines)
 {
-    Open();
+    Show();
     for (int id : {IDC_CAPTION_ADD_FOLDER, IDC_CAPTION_FOLDERS, IDC_CAPTION_SEARCH, IDC_CAPTION_SELECT}) {
         auto* caption = qobject_cast<CStaticSeparator*>(Item(id));
         ASSERT_NE(caption, nullptr) << id;
@@ -299,7 +277,7 @@ TEST_F(QuillonDlgTest, CaptionsAreBoldWithTheirLines)
 TEST_F(QuillonDlgTest, EscOutsideThePathEditEndsLikeCancelWithoutKeepingThePath)
 {
     theSettings.m_Folder = u"/kept";
-    Open();
+    Show();
     Item(IDC_BUTTON_SEARCH)->setFocus();
     QTest::keyClick(Item(IDC_EDIT_SIZE_FROM), Qt::Key_Escape);
     EXPECT_FALSE(Dlg().isVisible());
@@ -309,7 +287,7 @@ TEST_F(QuillonDlgTest, EscOutsideThePathEditEndsLikeCancelWithoutKeepingThePath)
 
 TEST_F(QuillonDlgTest, EnterAndEscInThePathEditDoNotEndTheDialog)
 {
-    Open();
+    Show();
     Item(IDC_EDIT_FOLDER)->setFocus();
     QTest::keyClick(Item(IDC_EDIT_FOLDER), Qt::Key_Return);
     QTest::keyClick(Item(IDC_EDIT_FOLDER), Qt::Key_Escape);
@@ -323,8 +301,8 @@ TEST_F(QuillonDlgTest, EnterAndEscInThePathEditDoNotEndTheDialog)
 TEST_F(QuillonDlgTest, ClosingKeepsThePathOfTheLastExchangeNotTheTypedOne)
 {
     theSettings.m_Folder = u"/before";
-    Open();
-    Edit(IDC_EDIT_FOLDER)->setText(QStringLiteral("/typed/but/not/added"));
+    Show();
+    LineEdit(IDC_EDIT_FOLDER)->setText(QStringLiteral("/typed/but/not/added"));
     Dlg().close();
     EXPECT_FALSE(Dlg().isVisible());
     EXPECT_EQ(theSettings.m_Folder, u"/before");
@@ -332,7 +310,7 @@ TEST_F(QuillonDlgTest, ClosingKeepsThePathOfTheLastExchangeNotTheTypedOne)
 
 TEST_F(QuillonDlgTest, PlacementIsWrittenUnderQuillonWhenTheWindowEnds)
 {
-    Open();
+    Show();
     ResizeBy(40, 30);
     const QRect final = Dlg().geometry();
     Dlg().close();

@@ -52,20 +52,6 @@ const int kInputs[] = {IDC_EDIT_FOLDER,  IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,     
 const int kResultButtons[] = {IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS, IDC_BUTTON_FOLDERS,
                               IDC_BUTTON_DELETE};
 
-void ResetEngine()
-{
-    g_fileList.clear();
-    g_duplicates.clear();
-    g_folderTally.clear();
-    g_quickDigestCache.clear();
-    g_fullDigestCache.clear();
-    g_fileCount = 0;
-    g_progressCount = 0;
-    g_duplicateBytes = 0;
-    g_currentPath.clear();
-    g_stopFlag.store(0);
-}
-
 class SearchFromWindowTest : public testing::Test {
 protected:
     void SetUp() override
@@ -74,14 +60,19 @@ protected:
         theSettings.m_Folders.clear();
         theSettings.m_Folder.clear();
         ResetEngine();
-        g_fileSystem = &m_fs;
     }
     void TearDown() override
     {
         m_fs.Release();
         m_pDialog.reset();
-        g_fileSystem = &CPosixFileSystem::Instance();
-        ResetEngine();
+        ResetCatalogue();
+    }
+
+    // The engine as a test starts with it: a fresh catalogue over the test's file system.
+    void ResetEngine()
+    {
+        ResetCatalogue();
+        g_fileSystem = &m_fs;
     }
 
     void AddSearchFolder(const std::string& native)
@@ -242,7 +233,6 @@ TEST_F(SearchFromWindowTest, ControlsAreLockedOutDuringARunAndFollowTheRowsAfter
         }
         EXPECT_FALSE(Item(IDC_BUTTON_DELETE_FOLDER)->isEnabled()) << "no folder is selected";
         m_pDialog.reset();
-        g_fileSystem = &m_fs;
         ResetEngine();
     }
 }
@@ -300,7 +290,6 @@ TEST_F(SearchFromWindowTest, StopEndsTheRunWithWhatEachPhaseKeeps)
             EXPECT_EQ(Pane(1), QStringLiteral("Files: 4"));
         }
         m_pDialog.reset();
-        g_fileSystem = &m_fs;
         ResetEngine();
     }
 }
@@ -411,7 +400,6 @@ TEST_F(SearchFromWindowTest, ClosingDuringARunStopsItEndsTheProgramAndKeepsTheSe
             theSettings.Load();
             EXPECT_EQ(QString::fromStdU16String(theSettings.m_Folder), typed);
             EXPECT_EQ(theSettings.m_Folders.size(), 1u);
-            g_fileSystem = &m_fs;
             ResetEngine();
         }
     }

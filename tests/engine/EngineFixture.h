@@ -147,19 +147,7 @@ protected:
 
     static void ResetEngine()
     {
-        g_fileList.clear();
-        g_duplicates.clear();
-        g_folderTally.clear();
-        g_quickDigestCache.clear();
-        g_fullDigestCache.clear();
-        g_minSize = 0;
-        g_maxSize = UINT64_MAX;
-        g_fileCount = 0;
-        g_progressCount = 0;
-        g_duplicateBytes = 0;
-        g_currentPath.clear();
-        g_stopFlag.store(0);
-        g_fileSystem = &CPosixFileSystem::Instance();
+        ResetCatalogue();
         g_digestStore = nullptr;
     }
 

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Detection.h"
-#include "engine/ResultOrder.h"
 #include "engine/SearchRun.h"
-#include "engine/StopWatch.h"
 #include "tests/engine/EngineFixture.h"
 
 using namespace quillon::test;
@@ -114,45 +112,6 @@ TEST_F(SearchRunTest, SizeBoundsOfTheRunApply)
     BeginSearchRun(1, 3);
     SearchThreadProc(&sink, {U(dir / "1"), U(dir / "2")});
     EXPECT_EQ(g_duplicates.size(), 1u);
-}
-
-TEST(ResultOrder, DefaultOrderIsSizeAscending)
-{
-    g_duplicates = {{u"/c", u"/d", 30, 0, 0}, {u"/a", u"/b", 10, 0, 0}, {u"/e", u"/f", 20, 0, 0}};
-    SortDuplicatesBySize();
-    EXPECT_EQ(g_duplicates[0].size, 10u);
-    EXPECT_EQ(g_duplicates[1].size, 20u);
-    EXPECT_EQ(g_duplicates[2].size, 30u);
-    g_duplicates.clear();
-}
-
-TEST(ResultOrder, PathColumnsSortTheSecondKeyAgainstTheFirst)
-{
-    g_duplicates = {{u"/o.txt", u"/a.txt", 1, 0, 0}, {u"/o.txt", u"/b.txt", 1, 0, 0}, {u"/Zeta", u"/x", 1, 0, 0},
-                    {u"/alpha", u"/x", 1, 0, 0}, {u"/_tmp", u"/x", 1, 0, 0}};
-    SortDuplicates(0, true);
-    std::vector<std::u16string> order;
-    for (const CDuplicatePair& row : g_duplicates)
-        order.push_back(row.originalPath.str() + u">" + row.duplicatePath.str());
-    EXPECT_EQ(order, (std::vector<std::u16string>{u"/_tmp>/x", u"/alpha>/x", u"/o.txt>/b.txt", u"/o.txt>/a.txt", u"/Zeta>/x"}));
-    SortDuplicates(1, false);
-    EXPECT_EQ(g_duplicates.front().duplicatePath, u"/x");
-    EXPECT_EQ(g_duplicates.back().duplicatePath, u"/a.txt");
-    SortDuplicates(7, true);  // no such column: nothing changes
-    EXPECT_EQ(g_duplicates.back().duplicatePath, u"/a.txt");
-    g_duplicates.clear();
-}
-
-TEST(StopWatch, FormatsHoursMinutesSecondsAndUnpaddedMilliseconds)
-{
-    EXPECT_EQ(CStopWatch::Format(5042), u"00:00:05.42");
-    EXPECT_EQ(CStopWatch::Format(5420), u"00:00:05.420");
-    EXPECT_EQ(CStopWatch::Format(3600000 + 2 * 60000 + 5000 + 42), u"01:02:05.42");
-    EXPECT_EQ(CStopWatch::Format(59 * 60000 + 59000 + 7), u"00:59:59.7");
-    EXPECT_EQ(CStopWatch::Format(101 * 3600000u), u"101:00:00.0") << "hours are not wrapped";
-    CStopWatch watch;
-    watch.SetTicks(0xFFFFFF00u, 0x100u);
-    EXPECT_EQ(watch.ElapsedMs(), 0x200u) << "one wrap of the tick count is survived";
 }
 
 TEST(TallyFolder, CountsOneAppearanceOfTheFolderOfEachPath)
