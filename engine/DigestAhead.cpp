@@ -66,8 +66,11 @@ void CDigestAhead::Compute()
     }
     // The digests themselves, up to eight files at once on each thread.
     std::vector<DigestJob> jobs(missed.size());
-    for (size_t k = 0; k < missed.size(); ++k)
-        jobs[k].path = m_entries[missed[k]].record->path;
+    for (size_t k = 0; k < missed.size(); ++k) {
+        const CFileRecord& record = *m_entries[missed[k]].record;
+        jobs[k].path = record.path;
+        jobs[k].expected = m_limit != 0 && m_limit < record.size ? m_limit : record.size;
+    }
     CDigestLanes::ComputeAll(jobs, m_limit, m_skipAfterStop);
     for (size_t k = 0; k < missed.size(); ++k) {
         Entry& entry = m_entries[missed[k]];

@@ -21,15 +21,20 @@ void CDigestLanes::ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool
 {
     if (jobs.empty())
         return;
+    std::vector<DigestJob*> order;
+    order.reserve(jobs.size());
+    for (DigestJob& job : jobs)
+        order.push_back(&job);
+    std::stable_sort(order.begin(), order.end(), [](const DigestJob* a, const DigestJob* b) { return a->expected > b->expected; });
     std::atomic<size_t> next{0};
     CDigestPool& pool = CDigestPool::Instance();
     pool.Run(std::min(pool.Threads(), jobs.size()), [&](size_t) {
-        CDigestLanes lanes(jobs, next, limit, skipAfterStop);
+        CDigestLanes lanes(order, next, limit, skipAfterStop);
         lanes.Work();
     });
 }
 
-CDigestLanes::CDigestLanes(std::vector<DigestJob>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop)
+CDigestLanes::CDigestLanes(std::vector<DigestJob*>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop)
     : m_jobs(jobs), m_next(next), m_limit(limit), m_skipAfterStop(skipAfterStop), m_buffers(LaneBuffers())
 {
 }
@@ -70,7 +75,7 @@ void CDigestLanes::Refill(size_t lane)
             return;
         if (m_skipAfterStop && StopRequested())
             continue;  // never asked for: the phase stops at its next look at the flag
-        if (Begin(lane, m_jobs[i]))
+        if (Begin(lane, *m_jobs[i]))
             return;
     }
 }

@@ -16,6 +16,7 @@
 // One file to digest and its outcome.
 struct DigestJob {
     std::u16string_view path;
+    uint64_t expected = 0;   // about how many bytes the digest covers: the largest files begin first
     bool computed = false;   // the digest was tried (false: skipped after a stop request)
     bool succeeded = false;  // and made: `digest` holds it
     uint64_t bytes = 0;      // bytes the digest covers
@@ -25,9 +26,11 @@ struct DigestJob {
 class CDigestLanes {
 public:
     // Digests every job, as ComputeDigest(job.path, limit, ...) would, on the digest pool
-    // (CDigestPool), each thread with up to eight files in flight. With `skipAfterStop`, a job
-    // not yet begun when a stop is requested is left not computed. Writes only the jobs' outcome
-    // fields; the paths must stay valid meanwhile. Called on the search worker.
+    // (CDigestPool), each thread with up to eight files in flight, beginning the files in the order
+    // of their expected bytes, largest first, so that no long file is left to digest alone at the
+    // end. With `skipAfterStop`, a job not yet begun when a stop is requested is left not
+    // computed. Writes only the jobs' outcome fields; the paths must stay valid meanwhile. Called
+    // on the search worker.
     static void ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop);
 
 private:
@@ -38,7 +41,7 @@ private:
         bool finished = false;   // the last bytes and the padding are queued
     };
 
-    CDigestLanes(std::vector<DigestJob>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop);
+    CDigestLanes(std::vector<DigestJob*>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop);
     // The work of one thread: takes jobs until none is left and every lane is done.
     void Work();
     // Gives an idle lane its next step: the next bytes of its file, or the next file.
@@ -47,8 +50,8 @@ private:
     bool ReadStep(size_t lane);
     void End(size_t lane, bool succeeded);
 
-    std::vector<DigestJob>& m_jobs;
-    std::atomic<size_t>& m_next;  // the first job no thread has taken
+    std::vector<DigestJob*>& m_jobs;  // in the order they begin
+    std::atomic<size_t>& m_next;     // the first job no thread has taken
     const uint64_t m_limit;
     const bool m_skipAfterStop;
     CMd5Lanes m_lanes;
