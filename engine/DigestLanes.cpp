@@ -1,12 +1,22 @@
 #include "engine/DigestLanes.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
 #include "engine/DigestPool.h"
 
 namespace {
+
+// A first read slower than this waited for the disk: the page cache does not hold the files.
+constexpr std::chrono::microseconds kColdRead{500};
+// Files each thread opens ahead of its lanes once the disk is found cold, and how much of each
+// it asks the system to read meanwhile: enough reads in flight to keep the disk's queue full, and
+// of each file what a plain read would have brought in (the system's usual read-ahead), so that a
+// small file is read from the disk once for both its digests.
+constexpr size_t kOpenAhead = 32;
+constexpr uint64_t kWillNeedBytes = 128 << 10;
 
 // The read buffers of each digesting thread, one step per lane, reused for every file.
 uint8_t* LaneBuffers()
@@ -70,32 +80,65 @@ void CDigestLanes::Refill(size_t lane)
         }
     }
     for (;;) {
-        const size_t i = m_next.fetch_add(1);
-        if (i >= m_jobs.size())
-            return;
+        Opened next;
+        const bool openedAhead = !m_ahead.empty();
+        if (openedAhead) {
+            next = std::move(m_ahead.front());
+            m_ahead.pop_front();
+        } else {
+            const size_t i = m_next.fetch_add(1);
+            if (i >= m_jobs.size())
+                return;
+            next.job = m_jobs[i];
+        }
         if (m_skipAfterStop && StopRequested())
             continue;  // never asked for: the phase stops at its next look at the flag
-        if (Begin(lane, *m_jobs[i]))
+        if (!openedAhead)
+            next.reader = g_fileSystem->OpenFile(next.job->path);
+        const bool begun = Begin(lane, *next.job, std::move(next.reader));
+        OpenAhead();
+        if (begun)
             return;
     }
 }
 
-// Opens the job's file and queues its first step; false (the job failed) when it cannot be
-// opened, is empty or cannot be read.
-bool CDigestLanes::Begin(size_t lane, DigestJob& job)
+void CDigestLanes::OpenAhead()
+{
+    if (!m_coldDisk || (m_skipAfterStop && StopRequested()))
+        return;
+    while (m_ahead.size() < kOpenAhead) {
+        const size_t i = m_next.fetch_add(1);
+        if (i >= m_jobs.size())
+            return;
+        Opened& opened = m_ahead.emplace_back();
+        opened.job = m_jobs[i];
+        opened.reader = g_fileSystem->OpenFile(opened.job->path);
+        if (opened.reader)
+            opened.reader->WillNeed(std::min(opened.reader->Size(), kWillNeedBytes));
+    }
+}
+
+// Begins the job with its file opened (`reader`; null when it could not be opened) and queues
+// its first step; false (the job failed) when the file could not be opened, is empty or cannot
+// be read.
+bool CDigestLanes::Begin(size_t lane, DigestJob& job, std::unique_ptr<IFileReader> reader)
 {
     Slot& slot = m_slots[lane];
     slot.job = &job;
     slot.finished = false;
     job.computed = true;
-    slot.reader = g_fileSystem->OpenFile(job.path);
+    slot.reader = std::move(reader);
     if (slot.reader) {
         const uint64_t size = slot.reader->Size();
         if (size != 0) {
             slot.remaining = m_limit != 0 && m_limit < size ? m_limit : size;
             job.bytes = slot.remaining;
             m_lanes.Start(lane);
-            if (ReadStep(lane))
+            const auto start = std::chrono::steady_clock::now();
+            const bool read = ReadStep(lane);
+            if (!m_coldDisk && std::chrono::steady_clock::now() - start > kColdRead)
+                m_coldDisk = true;
+            if (read)
                 return true;
         }
     }

@@ -6,6 +6,7 @@
 // every outcome is the one ComputeDigest would give.
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,11 @@ public:
     static void ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop);
 
 private:
+    // A job whose file was opened ahead of its turn (reader null: it could not be opened).
+    struct Opened {
+        DigestJob* job = nullptr;
+        std::unique_ptr<IFileReader> reader;
+    };
     struct Slot {
         DigestJob* job = nullptr;
         std::unique_ptr<IFileReader> reader;
@@ -46,7 +52,10 @@ private:
     void Work();
     // Gives an idle lane its next step: the next bytes of its file, or the next file.
     void Refill(size_t lane);
-    bool Begin(size_t lane, DigestJob& job);
+    // Opens the next jobs ahead of their turn and asks the system to read their bytes meanwhile,
+    // once reads are seen to wait for the disk.
+    void OpenAhead();
+    bool Begin(size_t lane, DigestJob& job, std::unique_ptr<IFileReader> reader);
     bool ReadStep(size_t lane);
     void End(size_t lane, bool succeeded);
 
@@ -56,5 +65,7 @@ private:
     const bool m_skipAfterStop;
     CMd5Lanes m_lanes;
     Slot m_slots[CMd5Lanes::kLanes];
-    uint8_t* m_buffers;  // one read step per lane, this thread's
+    std::deque<Opened> m_ahead;  // this thread's next jobs, opened, in order
+    bool m_coldDisk = false;     // a first read waited for the disk: open ahead from now on
+    uint8_t* m_buffers;          // one read step per lane, this thread's
 };

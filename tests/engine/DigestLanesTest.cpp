@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/Digest.h"
@@ -47,6 +49,8 @@ protected:
             if (path == paths[23]) {
                 ASSERT_EQ(truncate((dir / "f23").c_str(), 1000), 0);
             }
+            if (slowReads.fetch_sub(1) > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));  // as if from a cold disk
             if (onRead)
                 onRead(path);
         };
@@ -63,13 +67,16 @@ protected:
     std::vector<File> files;
     std::vector<std::u16string> paths;
     std::function<void(const std::u16string&)> onRead;
+    std::atomic<int> slowReads{0};  // the next reads wait as for a disk: the threads then open files ahead
 };
 
 } // namespace
 
-TEST_F(DigestLanesTest, EveryFileGetsTheDigestOrTheFailureOfTheSequentialDigest)
+TEST_F(DigestLanesTest, EveryFileGetsTheDigestOrTheFailureOfTheSequentialDigestOnAWarmOrColdDisk)
 {
-    for (const uint64_t limit : {kQuickDigestBytes, uint64_t{0}}) {
+    for (const auto& [limit, coldDisk] : {std::pair{kQuickDigestBytes, false}, std::pair{uint64_t{0}, false},
+                                          std::pair{kQuickDigestBytes, true}, std::pair{uint64_t{0}, true}}) {
+        slowReads = coldDisk ? 4 : 0;
         std::vector<DigestJob> jobs = Jobs();
         CDigestLanes::ComputeAll(jobs, limit, false);
         for (size_t i = 0; i < files.size(); ++i) {
@@ -79,7 +86,7 @@ TEST_F(DigestLanesTest, EveryFileGetsTheDigestOrTheFailureOfTheSequentialDigest)
             const bool fails = file.fault == EFault::Vanishes || file.fault == EFault::ReadFails ||
                                file.fault == EFault::Empty || (file.fault == EFault::Shrinks && bytes > kDigestStep);
             EXPECT_TRUE(jobs[i].computed) << file.name;
-            ASSERT_EQ(jobs[i].succeeded, !fails) << file.name << " limit " << limit;
+            ASSERT_EQ(jobs[i].succeeded, !fails) << file.name << " limit " << limit << (coldDisk ? " cold" : "");
             if (fails)
                 continue;
             EXPECT_EQ(jobs[i].bytes, bytes) << file.name;
