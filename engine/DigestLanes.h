@@ -6,7 +6,6 @@
 // every outcome is the one ComputeDigest would give.
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -29,17 +28,13 @@ public:
     // Digests every job, as ComputeDigest(job.path, limit, ...) would, on the digest pool
     // (CDigestPool), each thread with up to eight files in flight, beginning the files in the order
     // of their expected bytes, largest first, so that no long file is left to digest alone at the
-    // end. With `skipAfterStop`, a job not yet begun when a stop is requested is left not
+    // end. When the last call's reads waited for the disk, a few more threads meanwhile ask the
+    // system to read the files not begun yet (they only open files, never read them). With `skipAfterStop`, a job not yet begun when a stop is requested is left not
     // computed. Writes only the jobs' outcome fields; the paths must stay valid meanwhile. Called
     // on the search worker.
     static void ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop);
 
 private:
-    // A job whose file was opened ahead of its turn (reader null: it could not be opened).
-    struct Opened {
-        DigestJob* job = nullptr;
-        std::unique_ptr<IFileReader> reader;
-    };
     struct Slot {
         DigestJob* job = nullptr;
         std::unique_ptr<IFileReader> reader;
@@ -47,15 +42,13 @@ private:
         bool finished = false;   // the last bytes and the padding are queued
     };
 
-    CDigestLanes(std::vector<DigestJob*>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop);
+    CDigestLanes(std::vector<DigestJob*>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop,
+                 std::atomic<size_t>& waited);
     // The work of one thread: takes jobs until none is left and every lane is done.
     void Work();
     // Gives an idle lane its next step: the next bytes of its file, or the next file.
     void Refill(size_t lane);
-    // Opens the next jobs ahead of their turn and asks the system to read their bytes meanwhile,
-    // once reads are seen to wait for the disk.
-    void OpenAhead();
-    bool Begin(size_t lane, DigestJob& job, std::unique_ptr<IFileReader> reader);
+    bool Begin(size_t lane, DigestJob& job);
     bool ReadStep(size_t lane);
     void End(size_t lane, bool succeeded);
 
@@ -65,7 +58,6 @@ private:
     const bool m_skipAfterStop;
     CMd5Lanes m_lanes;
     Slot m_slots[CMd5Lanes::kLanes];
-    std::deque<Opened> m_ahead;  // this thread's next jobs, opened, in order
-    bool m_coldDisk = false;     // a first read waited for the disk: open ahead from now on
-    uint8_t* m_buffers;          // one read step per lane, this thread's
+    std::atomic<size_t>& m_waited;  // first reads that waited for the disk
+    uint8_t* m_buffers;             // one read step per lane, this thread's
 };

@@ -76,7 +76,7 @@ TEST_F(DigestLanesTest, EveryFileGetsTheDigestOrTheFailureOfTheSequentialDigestO
 {
     for (const auto& [limit, coldDisk] : {std::pair{kQuickDigestBytes, false}, std::pair{uint64_t{0}, false},
                                           std::pair{kQuickDigestBytes, true}, std::pair{uint64_t{0}, true}}) {
-        slowReads = coldDisk ? 4 : 0;
+        slowReads = coldDisk ? 16 : 0;
         std::vector<DigestJob> jobs = Jobs();
         CDigestLanes::ComputeAll(jobs, limit, false);
         for (size_t i = 0; i < files.size(); ++i) {
