@@ -1,9 +1,11 @@
 #pragma once
 // Eight MD5 computations (RFC 1321) side by side. On a processor with AVX2 the eight lanes are
 // digested together, one 32-bit lane of a 256-bit register each, which on one core gives several
-// times the throughput of one stream; elsewhere, and when the environment variable QUILLON_MD5
-// is "scalar", every lane runs the one-stream code of CMd5. Either way each lane's digest is
-// exactly CMd5's of the same bytes. A plain value, used by one thread at a time.
+// times the throughput of one stream; with AVX-512VL the same eight lanes take fewer instructions
+// (one-instruction rotations and round functions). Elsewhere every lane runs the one-stream code
+// of CMd5. The environment variable QUILLON_MD5 narrows the choice: "avx2" keeps to AVX2,
+// "scalar" to the one-stream code. Either way each lane's digest is exactly CMd5's of the same
+// bytes. A plain value, used by one thread at a time.
 //
 // A lane is fed by queueing bytes (Update) and the end of its input (Finish); Run digests what is
 // queued until some lane has nothing left, so that the caller can give that lane its next bytes
@@ -17,12 +19,12 @@ class CMd5Lanes {
 public:
     static constexpr size_t kLanes = 8;
 
-    // Decides the code path: eight lanes at once when the processor has AVX2 and QUILLON_MD5 is
-    // not "scalar" (the environment is read here, once per object).
+    // Decides the code path from the processor and QUILLON_MD5 (read here, once per object).
     CMd5Lanes();
 
-    // Whether this object digests the lanes together (false: lane by lane).
-    bool Wide() const { return m_wide; }
+    // Whether this object digests the lanes together (false: lane by lane), and with AVX-512VL.
+    bool Wide() const { return m_kernel != EKernel::Scalar; }
+    bool UsesAvx512() const { return m_kernel == EKernel::Avx512; }
 
     // Starts a new computation in the lane, dropping whatever it held or had queued.
     void Start(size_t lane);
@@ -65,5 +67,6 @@ private:
     // The four state words of each lane, word by word, so that a register holds one word of every lane.
     alignas(32) uint32_t m_state[4][kLanes];
     Lane m_lanes[kLanes];
-    bool m_wide;
+    enum class EKernel { Scalar, Avx2, Avx512 };
+    EKernel m_kernel;
 };

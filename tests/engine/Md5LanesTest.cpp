@@ -112,18 +112,18 @@ TEST(Md5Lanes, EveryLaneGivesTheScalarDigestWhateverTheLengthsAndTheRefills)
     for (size_t length = 0; length <= 4200; ++length)
         messages.push_back(RandomBytes(length, static_cast<unsigned>(length) + 1));
     std::vector<std::string> reversed(messages.rbegin(), messages.rend());
-    for (const char* choice : {static_cast<const char*>(nullptr), "scalar"}) {
-        ScopedMd5Choice scope(choice);
+    // Every code path this processor has: the best, AVX2 alone, and the one-stream code that a
+    // processor without AVX2 runs.
+    for (const std::string choice : {"", "avx2", "scalar"}) {
+        ScopedMd5Choice scope(choice.empty() ? nullptr : choice.c_str());
         CMd5Lanes lanes;
-        if (choice)
-            EXPECT_FALSE(lanes.Wide()) << "QUILLON_MD5=scalar takes the one-stream code";
-        else if (__builtin_cpu_supports("avx2"))
-            EXPECT_TRUE(lanes.Wide()) << "a processor with AVX2 takes the eight-lane code";
+        EXPECT_EQ(lanes.Wide(), choice != "scalar" && __builtin_cpu_supports("avx2")) << "QUILLON_MD5=" << choice;
+        EXPECT_EQ(lanes.UsesAvx512(), choice.empty() && __builtin_cpu_supports("avx512vl")) << "QUILLON_MD5=" << choice;
         for (const auto* input : {&messages, &reversed}) {
             const std::vector<Md5Digest> digests = DigestThroughLanes(lanes, *input);
             for (size_t i = 0; i < input->size(); ++i) {
                 ASSERT_EQ(digests[i], CMd5::Of((*input)[i].data(), (*input)[i].size()))
-                    << "length " << (*input)[i].size() << (choice ? " (scalar)" : "");
+                    << "length " << (*input)[i].size() << " QUILLON_MD5=" << choice;
             }
         }
     }
@@ -142,7 +142,9 @@ TEST(Md5Lanes, TheReferenceSuiteComesOutOfEveryLane)
          "57edf4a22be3c955ac49da2e2107b67a"},
     };
     constexpr size_t kCases = std::size(cases);
-    for (size_t shift = 0; shift < CMd5Lanes::kLanes; ++shift) {
+    for (size_t run = 0; run < 3 * CMd5Lanes::kLanes; ++run) {
+        const size_t shift = run % CMd5Lanes::kLanes;
+        ScopedMd5Choice scope(run < CMd5Lanes::kLanes ? nullptr : run < 2 * CMd5Lanes::kLanes ? "avx2" : "scalar");
         CMd5Lanes lanes;
         for (size_t lane = 0; lane < CMd5Lanes::kLanes; ++lane) {
             const std::string& input = cases[(lane + shift) % kCases].first;
