@@ -12,8 +12,9 @@
 namespace {
 
 // Fewer busy lanes than this are digested one by one: the eight-lane code costs about as much
-// for one lane as for eight, and one stream alone runs faster on the scalar code.
-constexpr unsigned kWideFromLanes = 3;
+// for one lane as for eight, so one stream alone runs faster on the scalar code; two already go
+// faster together.
+constexpr unsigned kWideFromLanes = 2;
 
 // Whether this processor runs the eight-lane kernels (the operating system saves the registers
 // too: the compiler's check looks at that).
