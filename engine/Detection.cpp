@@ -19,10 +19,14 @@ namespace {
 
 using RecordIterator = FileList::iterator;
 
-// How far ahead digests are computed: enough records to keep every digesting thread busy, few
-// enough bytes that a window stays short.
+// How far ahead digests are computed: enough records to keep every digesting thread busy with
+// eight files in flight. Whole files are taken in wider windows, so that the large files among
+// them begin first and the small ones fill the lanes around them, instead of a large file being
+// digested alone at the end of each window (a stop still ends every digest of a window at its
+// next step).
 constexpr size_t kWindowRecords = 256;
-constexpr uint64_t kWindowBytes = 64ull << 20;
+constexpr size_t kFullWindowRecords = 4096;
+constexpr uint64_t kWindowBytes = 1ull << 30;
 
 // The first eight or the last eight digest bytes as one number whose order is that of the bytes.
 uint64_t DigestHalf(const Md5Digest& digest, size_t offset)
@@ -173,7 +177,7 @@ size_t GroupSizeRun(const KeyedRecords<uint64_t>& bySize, size_t first, KeyedRec
 RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
 {
     ahead.Clear();
-    while (first != g_fileList.end() && ahead.Records() < kWindowRecords && ahead.Bytes() < kWindowBytes) {
+    while (first != g_fileList.end() && ahead.Records() < kFullWindowRecords && ahead.Bytes() < kWindowBytes) {
         bool firstAdded = false;
         RecordIterator record = std::next(first);
         for (; record != g_fileList.end() && record->digest == first->digest; ++record) {

@@ -14,7 +14,8 @@ uint8_t* ReadBuffer()
     return buffer.get();
 }
 
-// Reads exactly `count` bytes; false on a read error or when the file ends first.
+} // namespace
+
 bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count)
 {
     while (count > 0) {
@@ -26,8 +27,6 @@ bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count)
     }
     return true;
 }
-
-} // namespace
 
 bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes)
 {

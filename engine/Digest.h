@@ -11,6 +11,10 @@ constexpr uint64_t kDigestStep = 65536;
 // Bytes covered by the quick digest.
 constexpr uint64_t kQuickDigestBytes = 1024;
 
+// Reads exactly `count` bytes into `buffer`; false on a read error or when the file ends first.
+// Any thread, one reader per thread at a time.
+bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count);
+
 // Computes the MD5 of the first min(limit, size) bytes of the file at `path` (the whole file when
 // limit is 0) into record.digest; no other field changes. Reads in steps of at most kDigestStep
 // bytes and looks at the stop flag before every step but the first, so a digest of at most one

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/Digest.h"
+#include "engine/DigestLanes.h"
 #include "engine/DigestPool.h"
 #include "engine/DigestStore.h"
 
@@ -105,13 +106,21 @@ void CDigestAhead::Compute()
         }
         missed.resize(kept);
     }
-    CDigestPool::Instance().Run(missed.size(), [&](size_t k) {
+    // The digests themselves, up to eight files at once on each thread.
+    std::vector<DigestJob> jobs(missed.size());
+    for (size_t k = 0; k < missed.size(); ++k) {
+        const CFileRecord& record = *m_entries[missed[k]].record;
+        jobs[k].path = record.path;
+        jobs[k].expected = m_limit != 0 && m_limit < record.size ? m_limit : record.size;
+    }
+    CDigestLanes::ComputeAll(jobs, m_limit, m_skipAfterStop);
+    for (size_t k = 0; k < missed.size(); ++k) {
         Entry& entry = m_entries[missed[k]];
-        if (m_skipAfterStop && StopRequested())
-            return;  // never asked for: the phase stops at its next look at the flag
-        entry.succeeded = ComputeDigest(entry.record->path, m_limit, entry.digest, entry.bytes);
-        entry.computed = true;
-    });
+        entry.computed = jobs[k].computed;
+        entry.succeeded = jobs[k].succeeded;
+        entry.bytes = jobs[k].bytes;
+        entry.digest = jobs[k].digest;
+    }
 }
 
 CDigestAhead::Entry* CDigestAhead::Find(const CFileRecord& record)

@@ -142,6 +142,11 @@ Md5Digest CMd5::Final()
     return digest;
 }
 
+void CMd5::Blocks(uint32_t state[4], const uint8_t* data, size_t blocks)
+{
+    ProcessBlocks(state, data, blocks);
+}
+
 Md5Digest CMd5::Of(const void* data, size_t length)
 {
     CMd5 md5;

@@ -22,6 +22,10 @@ public:
     // The digest of one buffer.
     static Md5Digest Of(const void* data, size_t length);
 
+    // Digests `blocks` whole 64-byte blocks into an MD5 state (the words A, B, C, D of RFC 1321):
+    // the compression step alone, for code that keeps its own states (CMd5Lanes).
+    static void Blocks(uint32_t state[4], const uint8_t* data, size_t blocks);
+
 private:
     uint32_t m_state[4];
     uint64_t m_length;      // bytes fed so far

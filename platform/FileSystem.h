@@ -63,6 +63,10 @@ public:
     // Reads up to `count` bytes. Returns the number read, 0 at the end of the file, or -1 on a
     // read error.
     virtual int64_t Read(void* buffer, size_t count) = 0;
+    // Says that the file's first `bytes` bytes will be read soon, so that the system may begin to
+    // read them from the disk now, without waiting. Only a hint: nothing fails, and a reader that
+    // cannot pass it on ignores it. Any thread that may read.
+    virtual void WillNeed(uint64_t bytes) { (void)bytes; }
 };
 
 class IFileSystem {

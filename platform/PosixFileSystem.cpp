@@ -6,8 +6,10 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <string>
 
 #include "platform/NativeName.h"
@@ -156,6 +158,11 @@ public:
             if (errno != EINTR)
                 return -1;
         }
+    }
+
+    void WillNeed(uint64_t bytes) override
+    {
+        posix_fadvise(m_fd, 0, static_cast<off_t>(std::min<uint64_t>(bytes, INT64_MAX)), POSIX_FADV_WILLNEED);
     }
 
 private:
