@@ -80,7 +80,6 @@ public:
         m_owner.m_firstBytes.push_back(read);
     }
     uint64_t Size() const override { return m_size; }
-    void WillNeed(uint64_t bytes) override { m_inner->WillNeed(bytes); }
     int64_t Read(void* buffer, size_t count) override
     {
         const int64_t got = m_inner->Read(buffer, count);

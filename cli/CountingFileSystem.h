@@ -40,6 +40,8 @@ public:
     // read error, is remembered. The first bytes of files read during the grouping phase are
     // fingerprinted; files read during the pairing phase count towards its progress.
     std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) override;
+    // Passed on; a hint is not an opening, so nothing is counted.
+    void WillRead(std::u16string_view path, uint64_t bytes) override { m_inner.WillRead(path, bytes); }
 
     // Any thread, at any time: a copy of the progress books. The first call during the pairing
     // phase works out the files it compares: those whose first bytes equal those of another file

@@ -28,8 +28,8 @@ constexpr uint64_t kReadAheadBytes = 128 << 10;
 // Whether the last digests had to wait for the disk: then the next ones read ahead.
 std::atomic<bool> s_coldDisk{false};
 
-// The work of a read-ahead thread: opens the files the digest threads have not begun yet, in their
-// order, and asks the system to read them, until the digests are done or a stop is requested.
+// The work of a read-ahead thread: asks the system to read the files the digest threads have not
+// begun yet, in their order, until the digests are done or a stop is requested.
 void ReadAhead(const std::vector<DigestJob*>& order, const std::atomic<size_t>& begun, std::atomic<size_t>& cursor,
                const std::atomic<bool>& done)
 {
@@ -43,8 +43,7 @@ void ReadAhead(const std::vector<DigestJob*>& order, const std::atomic<size_t>& 
         }
         if (i >= order.size())
             return;
-        if (const auto reader = g_fileSystem->OpenFile(order[i]->path))
-            reader->WillNeed(std::min(reader->Size(), kReadAheadBytes));
+        g_fileSystem->WillRead(order[i]->path, kReadAheadBytes);
     }
 }
 

@@ -63,10 +63,6 @@ public:
     // Reads up to `count` bytes. Returns the number read, 0 at the end of the file, or -1 on a
     // read error.
     virtual int64_t Read(void* buffer, size_t count) = 0;
-    // Says that the file's first `bytes` bytes will be read soon, so that the system may begin to
-    // read them from the disk now, without waiting. Only a hint: nothing fails, and a reader that
-    // cannot pass it on ignores it. Any thread that may read.
-    virtual void WillNeed(uint64_t bytes) { (void)bytes; }
 };
 
 class IFileSystem {
@@ -77,4 +73,9 @@ public:
     // Opens a regular file for reading; nullptr when it is missing, unreadable or not a regular
     // file. Never blocks on a FIFO or a device.
     virtual std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) = 0;
+    // Says that the first `bytes` bytes of the regular file at `path` will be read soon, so that
+    // the system may begin to read them from the disk now. Only a hint: it never fails, and it is
+    // not an opening of the file (a file system that counts or fakes openings ignores it). Any
+    // thread.
+    virtual void WillRead(std::u16string_view path, uint64_t bytes) { (void)path, (void)bytes; }
 };

@@ -160,11 +160,6 @@ public:
         }
     }
 
-    void WillNeed(uint64_t bytes) override
-    {
-        posix_fadvise(m_fd, 0, static_cast<off_t>(std::min<uint64_t>(bytes, INT64_MAX)), POSIX_FADV_WILLNEED);
-    }
-
 private:
     int m_fd;
     uint64_t m_size;
@@ -242,6 +237,17 @@ std::unique_ptr<IFileReader> CPosixFileSystem::OpenFile(std::u16string_view path
         return nullptr;
     }
     return std::make_unique<CPosixFileReader>(fd, static_cast<uint64_t>(st.st_size));
+}
+
+void CPosixFileSystem::WillRead(std::u16string_view path, uint64_t bytes)
+{
+    const int fd = OpenAnyLength(EncodeNativeName(path), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        posix_fadvise(fd, 0, static_cast<off_t>(std::min<uint64_t>(bytes, INT64_MAX)), POSIX_FADV_WILLNEED);
+    close(fd);
 }
 
 CPosixFileSystem& CPosixFileSystem::Instance()

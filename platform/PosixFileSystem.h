@@ -8,6 +8,7 @@ class CPosixFileSystem final : public IFileSystem {
 public:
     std::unique_ptr<IDirListing> OpenFolder(std::u16string_view path) override;
     std::unique_ptr<IFileReader> OpenFile(std::u16string_view path) override;
+    void WillRead(std::u16string_view path, uint64_t bytes) override;
 
     // The process-wide instance.
     static CPosixFileSystem& Instance();
