@@ -132,6 +132,29 @@ size_t PrepareSizeRuns(CDigestAhead& ahead, const KeyedRecords<uint64_t>& bySize
     return first;
 }
 
+// Puts records[order[i]] at place i for every i, moving each record once along the cycles of the
+// permutation `order`, without a second array of records.
+void GatherInPlace(FileList& records, const std::vector<size_t>& order)
+{
+    std::vector<bool> placed(records.size());
+    for (size_t start = 0; start < records.size(); ++start) {
+        if (placed[start])
+            continue;
+        CFileRecord first = std::move(records[start]);
+        size_t place = start;
+        for (;;) {
+            placed[place] = true;
+            const size_t from = order[place];
+            if (from == start) {
+                records[place] = std::move(first);
+                break;
+            }
+            records[place] = std::move(records[from]);
+            place = from;
+        }
+    }
+}
+
 // Makes the record a candidate: it joins the candidates with its quick digest as its sort key.
 void AddCandidate(KeyedRecords<std::pair<uint64_t, uint64_t>>& candidates, RecordIterator record)
 {
@@ -341,13 +364,20 @@ void GroupCandidates(IEngineSink* sink)
             return;
     }
     // The candidates in digest order (stable: equal digests keep their order) become the list;
-    // the records move, those that are not candidates are dropped.
+    // the records move within it, those that are not candidates are dropped.
     StableSortByKey(candidates);
-    FileList sorted;
-    sorted.reserve(candidates.size());
-    for (const auto& candidate : candidates)
-        sorted.push_back(std::move(*candidate.second));
-    g_fileList = std::move(sorted);
+    std::vector<size_t> order;
+    order.reserve(g_fileList.size());
+    std::vector<bool> candidate(g_fileList.size());
+    for (const auto& keyed : candidates) {
+        order.push_back(static_cast<size_t>(keyed.second - g_fileList.begin()));
+        candidate[order.back()] = true;
+    }
+    for (size_t i = 0; i < g_fileList.size(); ++i)
+        if (!candidate[i])
+            order.push_back(i);
+    GatherInPlace(g_fileList, order);
+    g_fileList.erase(g_fileList.begin() + static_cast<std::ptrdiff_t>(candidates.size()), g_fileList.end());
 }
 
 void PairDuplicates()

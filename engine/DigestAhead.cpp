@@ -159,8 +159,8 @@ bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
 // Caches a digest computed ahead the way GetCachedDigest caches one it computes itself.
 bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into)
 {
-    const auto [slot, inserted] = m_cache.try_emplace(listed.path);
-    if (!inserted && CachedDigestFits(slot->second, listed)) {
+    auto slot = m_cache.find(listed.path);
+    if (slot != m_cache.end() && CachedDigestFits(slot->second, listed)) {
         // Cached meanwhile under the same path (a folder walked twice): the cache answers.
         into.digest = slot->second.digest;
         into.size = slot->second.size;
@@ -172,10 +172,13 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
     if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
         entry.succeeded = false;  // it would have been computed after the stop request
     if (!entry.succeeded) {
-        m_cache.erase(slot);  // a new slot, or an entry that no longer fits
+        if (slot != m_cache.end())
+            m_cache.erase(slot);  // an entry that no longer fits
         return false;
     }
     into.digest = entry.digest;
+    if (slot == m_cache.end())
+        slot = m_cache.try_emplace(listed.path).first;
     slot->second = into;
     m_cache.NoteListed(listed, slot->second);
     NoteDigestLearned(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);

@@ -17,7 +17,7 @@ bool NamesPath(const CPathString& path, std::u16string_view prefix, std::u16stri
 CPathString CDigestCache::ListedPath(std::u16string_view prefix, std::u16string_view name)
 {
     for (size_t ahead = 0; ahead < 2 && m_walked + ahead < m_listed.size(); ++ahead) {
-        const CPathString& listed = m_listed[m_walked + ahead].entry.path;
+        const CPathString& listed = m_listed[m_walked + ahead].path;
         if (NamesPath(listed, prefix, name)) {
             m_walked += ahead + 1;  // a file listed at m_walked is gone when ahead is 1
             return listed;
@@ -37,19 +37,20 @@ void CDigestCache::BeginListing(size_t records)
 void CDigestCache::MatchNext(CFileRecord& record)
 {
     Slot* match = nullptr;
-    if (m_next < m_previous.size() && m_previous[m_next].entry.path == record.path) {
+    if (m_next < m_previous.size() && m_previous[m_next].path == record.path) {
         match = &m_previous[m_next];
         m_next += 1;
-    } else if (m_next + 1 < m_previous.size() && m_previous[m_next + 1].entry.path == record.path) {
+    } else if (m_next + 1 < m_previous.size() && m_previous[m_next + 1].path == record.path) {
         match = &m_previous[m_next + 1];  // the file listed at m_next is gone
         m_next += 2;
     }
     if (match)
-        record.path = match->entry.path;
-    if (match && match->known && CachedDigestFits(match->entry, record))
-        m_listed.push_back(std::move(*match));
+        record.path = match->path;
+    const CFileRecord* entry = match ? EntryOf(*match) : nullptr;
+    if (entry && CachedDigestFits(*entry, record))
+        m_listed.push_back(Slot{record.path, entry, m_erasures});
     else
-        m_listed.push_back(Slot{record, false});
+        m_listed.push_back(Slot{record.path});
 }
 
 void CDigestCache::EndListing()
@@ -62,17 +63,21 @@ const CDigestCache::Slot* CDigestCache::SlotOf(const CFileRecord& record) const
     if (record.listPosition >= m_listed.size())
         return nullptr;
     const Slot& slot = m_listed[record.listPosition];
-    return slot.entry.path == record.path ? &slot : nullptr;
+    return slot.path == record.path ? &slot : nullptr;
 }
 
 const CFileRecord* CDigestCache::Listed(const CFileRecord& record) const
 {
     const Slot* slot = SlotOf(record);
-    return slot && slot->known && CachedDigestFits(slot->entry, record) ? &slot->entry : nullptr;
+    const CFileRecord* entry = slot ? EntryOf(*slot) : nullptr;
+    return entry && CachedDigestFits(*entry, record) ? entry : nullptr;
 }
 
 void CDigestCache::NoteListed(const CFileRecord& record, const CFileRecord& entry)
 {
-    if (SlotOf(record) && CachedDigestFits(entry, record))
-        m_listed[record.listPosition] = Slot{entry, true};
+    if (SlotOf(record) && CachedDigestFits(entry, record)) {
+        Slot& slot = m_listed[record.listPosition];
+        slot.entry = &entry;
+        slot.noted = m_erasures;
+    }
 }

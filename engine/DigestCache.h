@@ -25,7 +25,16 @@ public:
         Map::clear();
         m_listed.clear();
         m_previous.clear();
+        ++m_erasures;
     }
+    // Removes an entry. The listing order keeps no entry that is gone: every place it knew before
+    // an entry was removed is forgotten (the hashed entries still answer for them).
+    iterator erase(const_iterator entry)
+    {
+        ++m_erasures;
+        return Map::erase(entry);
+    }
+    iterator erase(iterator entry) { return erase(const_iterator(entry)); }
 
     // At the start of a search's grouping phase the run's listing is matched against the previous
     // one, record by record in scan order: BeginListing, then MatchNext for every record (numbered
@@ -56,19 +65,25 @@ public:
             __builtin_prefetch(&m_listed[record.listPosition]);
     }
 
-    // Remembers `entry` (which fits it) as the entry that answers for the record of the current
-    // listing; a record that is not the one listed at its position is ignored. Search worker only.
+    // Remembers `entry`, an entry of this cache that fits the record, as the one that answers for
+    // the record of the current listing; a record that is not the one listed at its position is
+    // ignored. Search worker only.
     void NoteListed(const CFileRecord& record, const CFileRecord& entry);
 
 private:
+    // A listed record's place: its path, and the entry that answers for it, which is only looked
+    // at while no entry has been removed since it was noted (the entries themselves never move).
     struct Slot {
-        CFileRecord entry;   // the listed record until an entry answers for it, then that entry
-        bool known = false;  // an entry answers
+        CPathString path;
+        const CFileRecord* entry = nullptr;
+        uint64_t noted = 0;  // m_erasures when the entry was noted
     };
     const Slot* SlotOf(const CFileRecord& record) const;
+    const CFileRecord* EntryOf(const Slot& slot) const { return slot.entry && slot.noted == m_erasures ? slot.entry : nullptr; }
 
     std::vector<Slot> m_listed;
     std::vector<Slot> m_previous;  // while a listing is matched
     size_t m_next = 0;             // the first slot of m_previous not matched yet
     size_t m_walked = 0;           // the first slot of m_listed the scan has not met yet
+    uint64_t m_erasures = 0;       // entries removed so far
 };
