@@ -35,10 +35,9 @@ bool IsMovementKey(int key)
     }
 }
 
-} // namespace
+}  // namespace
 
-CACEdit::CACEdit(QWidget* parent)
-    : QLineEdit(parent), m_listWnd(this), m_pFileSystem(&CPosixFileSystem::Instance())
+CACEdit::CACEdit(QWidget* parent) : QLineEdit(parent), m_listWnd(this), m_pFileSystem(&CPosixFileSystem::Instance())
 {
     // Only the user's typing completes: a text set by the program (the data exchange, a chosen
     // row, the folder chooser) starts nothing.

@@ -17,9 +17,9 @@
 class IFileSystem;
 
 // Completion modes.
-constexpr uint32_t ACEDIT_FILESYSTEM = 0x4;         // complete file-system paths
-constexpr uint32_t ACEDIT_ONLY_FILES = 0x10000;     // offer files only
-constexpr uint32_t ACEDIT_ONLY_FOLDERS = 0x20000;   // offer folders only
+constexpr uint32_t ACEDIT_FILESYSTEM = 0x4;        // complete file-system paths
+constexpr uint32_t ACEDIT_ONLY_FILES = 0x10000;    // offer files only
+constexpr uint32_t ACEDIT_ONLY_FOLDERS = 0x20000;  // offer folders only
 
 class CACEdit : public QLineEdit {
     Q_OBJECT
@@ -67,5 +67,5 @@ private:
     std::u16string m_strLastFolder;
     uint32_t m_nMode = 1;
     bool m_bIgnoreChanges = false;
-    int m_nKind = -1;   // -1 until attached, then 1 (an edit)
+    int m_nKind = -1;  // -1 until attached, then 1 (an edit)
 };

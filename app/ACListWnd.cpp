@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr int kBorder = 1;          // the frame drawn round the list
-constexpr int kMoveCheckMs = 200;   // how often the dialog's rectangle is compared
-constexpr int kPickHideMs = 500;    // how long a row picked with the mouse stays shown
+constexpr int kBorder = 1;         // the frame drawn round the list
+constexpr int kMoveCheckMs = 200;  // how often the dialog's rectangle is compared
+constexpr int kPickHideMs = 500;   // how long a row picked with the mouse stays shown
 
 // Letters a-z become A-Z; everything else stays.
 QString FoldAZ(const QString& text)
@@ -30,11 +30,10 @@ QString FoldAZ(const QString& text)
     return folded;
 }
 
-} // namespace
+}  // namespace
 
 CACListWnd::CACListWnd(QWidget* parent)
-    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
-      m_scrollBar(Qt::Vertical, this)
+    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus), m_scrollBar(Qt::Vertical, this)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -139,13 +138,26 @@ QString CACListWnd::MoveSelection(int key)
     const int page = m_nVisibleRows;
     int selected = m_nSelected;
     switch (key) {
-    case Qt::Key_Down: ++selected; break;
-    case Qt::Key_Up: --selected; break;
-    case Qt::Key_PageDown: selected = std::min(selected + page, count - 1); break;
-    case Qt::Key_PageUp: selected = std::max(selected - page, 0); break;
-    case Qt::Key_Home: selected = 0; break;
-    case Qt::Key_End: selected = count - 1; break;
-    default: break;
+    case Qt::Key_Down:
+        ++selected;
+        break;
+    case Qt::Key_Up:
+        --selected;
+        break;
+    case Qt::Key_PageDown:
+        selected = std::min(selected + page, count - 1);
+        break;
+    case Qt::Key_PageUp:
+        selected = std::max(selected - page, 0);
+        break;
+    case Qt::Key_Home:
+        selected = 0;
+        break;
+    case Qt::Key_End:
+        selected = count - 1;
+        break;
+    default:
+        break;
     }
     if (selected < 0)
         selected = count - 1;
@@ -289,8 +301,8 @@ void CACListWnd::DrawGrip(QPainter& painter, const QRect& client) const
     const int left = grip.x();
     const int bottom = client.bottom() + 1;
     const QPalette& colours = palette();
-    const QColor pens[] = {colours.color(QPalette::Base), colours.color(QPalette::Button),
-                           colours.color(QPalette::Dark), colours.color(QPalette::Dark)};
+    const QColor pens[] = {colours.color(QPalette::Base), colours.color(QPalette::Button), colours.color(QPalette::Dark),
+                           colours.color(QPalette::Dark)};
     painter.save();
     painter.setClipRect(grip);
     for (int i = 0; i < 20; ++i) {

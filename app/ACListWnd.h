@@ -101,10 +101,10 @@ private:
     int m_nVisibleRows = 0;
     int m_nSelected = -1;
     QSize m_rememberedSize;
-    QRect m_rcDialog;               // the dialog's rectangle when the list was shown
-    QBasicTimer m_moveTimer;        // every 200 ms while shown
-    QTimer m_pickTimer;             // hides the list half a second after a mouse pick
+    QRect m_rcDialog;         // the dialog's rectangle when the list was shown
+    QBasicTimer m_moveTimer;  // every 200 ms while shown
+    QTimer m_pickTimer;       // hides the list half a second after a mouse pick
     bool m_bSizing = false;
-    QPoint m_sizingOrigin;          // global pointer position where the grip was taken
+    QPoint m_sizingOrigin;  // global pointer position where the grip was taken
     QSize m_sizingStart;
 };

@@ -9,7 +9,7 @@ constexpr std::u16string_view kValueSeparators = u" :";
 constexpr char16_t kQuote = u'"';
 constexpr size_t kEnd = std::u16string_view::npos;
 
-} // namespace
+}  // namespace
 
 CCmdLineParser::CCmdLineParser(const char16_t* text, bool caseSensitive) : m_caseSensitive(caseSensitive)
 {

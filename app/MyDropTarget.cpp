@@ -10,7 +10,7 @@ namespace {
 
 const QString kUriList = QStringLiteral("text/uri-list");
 
-} // namespace
+}  // namespace
 
 void CMyDropTarget::Register(QWidget* dialog, DropHandler onDrop)
 {

@@ -10,8 +10,7 @@
 
 CQuillonApp theApp;
 
-CQuillonApp::CQuillonApp()
-    : m_appName(u"Quillon")
+CQuillonApp::CQuillonApp() : m_appName(u"Quillon")
 {
 }
 

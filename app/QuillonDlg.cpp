@@ -14,12 +14,12 @@
 #include <utility>
 
 #include "app/Settings.h"
-#include "platform/SizeText.h"
 #include "app/SysImageList.h"
 #include "engine/Catalogue.h"
 #include "engine/ResultOrder.h"
 #include "engine/SearchRun.h"
 #include "platform/ByteSize.h"
+#include "platform/SizeText.h"
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 #include "results/DeleteMarked.h"
@@ -35,18 +35,17 @@
 namespace {
 
 // The result commands, in the order they are switched.
-constexpr int kResultCommands[] = {IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS,
-                                   IDC_BUTTON_FOLDERS, IDC_BUTTON_DELETE, IDC_LIST_RESULTS};
+constexpr int kResultCommands[] = {IDC_BUTTON_SELECT,  IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS,
+                                   IDC_BUTTON_FOLDERS, IDC_BUTTON_DELETE,   IDC_LIST_RESULTS};
 
 // Disabled when a search starts, in this order.
-constexpr int kSearchLockout[] = {IDC_BUTTON_SELECT,        IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS,
-                                  IDC_BUTTON_FOLDERS,       IDC_BUTTON_DELETE,   IDC_BUTTON_DELETE_FOLDER,
-                                  IDC_LIST_FOLDERS,         IDC_EDIT_FOLDER,     IDC_BUTTON_BROWSE,
-                                  IDC_BUTTON_ADD,           IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
-                                  IDC_LIST_RESULTS,         IDC_EDIT_SIZE_FROM,  IDC_EDIT_SIZE_TO};
+constexpr int kSearchLockout[] = {IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT,      IDC_BUTTON_WILDCARDS,  IDC_BUTTON_FOLDERS,
+                                  IDC_BUTTON_DELETE, IDC_BUTTON_DELETE_FOLDER, IDC_LIST_FOLDERS,      IDC_EDIT_FOLDER,
+                                  IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,           IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
+                                  IDC_LIST_RESULTS,  IDC_EDIT_SIZE_FROM,       IDC_EDIT_SIZE_TO};
 
 // Enabled when a search ends, in this order.
-constexpr int kInputs[] = {IDC_EDIT_FOLDER,   IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,     IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
+constexpr int kInputs[] = {IDC_EDIT_FOLDER,  IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,     IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
                            IDC_LIST_RESULTS, IDC_LIST_FOLDERS,  IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO};
 
 // During a search the panes change with every folder; they are painted at most this often.
@@ -58,8 +57,8 @@ const QString kTitle = QStringLiteral("Quillon");
 
 // What a screen reader says for controls whose caption is a separate static (or that have none).
 constexpr std::pair<int, const char*> kAccessibleNames[] = {
-    {IDC_EDIT_FOLDER, "Add Folder"},    {IDC_EDIT_SIZE_FROM, "from"},   {IDC_EDIT_SIZE_TO, "to"},
-    {IDC_LIST_FOLDERS, "Folders"},      {IDC_LIST_RESULTS, "Duplicates"}, {IDC_BUTTON_BROWSE, "Browse for a folder"},
+    {IDC_EDIT_FOLDER, "Add Folder"}, {IDC_EDIT_SIZE_FROM, "from"},     {IDC_EDIT_SIZE_TO, "to"},
+    {IDC_LIST_FOLDERS, "Folders"},   {IDC_LIST_RESULTS, "Duplicates"}, {IDC_BUTTON_BROWSE, "Browse for a folder"},
 };
 
 QString ResourceText(int id)
@@ -77,16 +76,12 @@ void ExchangeSize(CDataExchange& dx, int id, uint64_t& kilobytes)
         kilobytes = ScanSizeText(text);
 }
 
-} // namespace
+}  // namespace
 
 CQuillonDlg::CQuillonDlg(QWidget* parent)
-    : CResizableDialog(IDD_QUILLON_DIALOG, parent),
-      m_strFolder(theSettings.m_Folder),
-      m_folders(m_listFolders, theSettings.m_Folders),
-      m_dropTarget(m_listFolders),
-      m_results(m_listResults, g_duplicates),
-      m_selection(m_results),
-      m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
+    : CResizableDialog(IDD_QUILLON_DIALOG, parent), m_strFolder(theSettings.m_Folder),
+      m_folders(m_listFolders, theSettings.m_Folders), m_dropTarget(m_listFolders), m_results(m_listResults, g_duplicates),
+      m_selection(m_results), m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
 {
     m_chooseFolder = [](QWidget* parent, const QString& start) {
         return QFileDialog::getExistingDirectory(parent, QStringLiteral("Add Folder"), start);
@@ -179,7 +174,7 @@ void CQuillonDlg::SetupWindowMenuAndAccessibility()
             control->setAccessibleName(QString::fromLatin1(name));
     }
     if (auto* model = qobject_cast<CListControlModel*>(m_listResults.model()))
-        model->SetMarkImages(true);   // each mark is its cell's checked state for screen readers
+        model->SetMarkImages(true);  // each mark is its cell's checked state for screen readers
     for (int id : {IDC_BUTTON_SELECT, IDC_BUTTON_FOLDERS}) {
         if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id)))
             MarkAsMenuButton(*button);
@@ -458,8 +453,8 @@ void CQuillonDlg::OnFoldersMenu()
     if (picked == 0 || !popup || picked > static_cast<uint32_t>(popup->actions().size()))
         return;
     // The menu shows '&' doubled; the folder is the text as it was made.
-    const QString text = popup->actions().at(static_cast<qsizetype>(picked - 1))->text().replace(
-        QStringLiteral("&&"), QStringLiteral("&"));
+    const QString text =
+        popup->actions().at(static_cast<qsizetype>(picked - 1))->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
     const std::u16string entry = text.toStdU16String();
     m_selection.SelectFolder(CSelectionCommands::FolderOfMenuText(entry));
 }

@@ -120,9 +120,9 @@ public:
     CACEdit& FolderEdit() { return m_editFolder; }
     const CAnchorLayout& AnchorLayout() const { return m_layout; }
 
-    std::u16string m_strFolder;        // text of the path edit as of the last reading exchange
-    uint64_t m_sizeFromKB = 0;         // lower size bound in KB, 0 for none
-    uint64_t m_sizeToKB = 0;           // upper size bound in KB, 0 for none
+    std::u16string m_strFolder;  // text of the path edit as of the last reading exchange
+    uint64_t m_sizeFromKB = 0;   // lower size bound in KB, 0 for none
+    uint64_t m_sizeToKB = 0;     // upper size bound in KB, 0 for none
     int32_t m_nSortColumn = 0;
     bool m_bSortAscending = true;
     int32_t m_nLastPercent = -1;
@@ -187,7 +187,7 @@ private:
     CTrashCan m_trash;
     CWindowSink m_sink;
     bool m_bSearching = false;
-    QPointer<QWidget> m_focusBeforeSearch;   // the focused control when the search started
-    std::optional<int> m_pendingEnd;   // the result of an end asked for during a search
-    CSearchWorker m_worker;            // last: a running worker outlives nothing it uses
+    QPointer<QWidget> m_focusBeforeSearch;  // the focused control when the search started
+    std::optional<int> m_pendingEnd;        // the result of an end asked for during a search
+    CSearchWorker m_worker;                 // last: a running worker outlives nothing it uses
 };

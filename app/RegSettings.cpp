@@ -17,7 +17,7 @@ void AppendArg(std::u16string& out, char conversion, const CRegSettings::Pattern
         out += Utf16(std::to_string(*number));
 }
 
-} // namespace
+}  // namespace
 
 CRegSettings::CRegSettings(HKEY root, std::u16string_view pattern, std::initializer_list<PatternArg> args)
     : m_keyPath(FormatPattern(pattern, args)), m_root(root)
@@ -34,8 +34,8 @@ std::u16string CRegSettings::FormatPattern(std::u16string_view pattern, std::ini
         if (unit == u'%' && conversion == u'%') {
             out.push_back(u'%');
             ++i;
-        } else if (unit == u'%' && std::u16string_view(u"idus").find(conversion) != std::u16string_view::npos
-                   && next != args.end()) {
+        } else if (unit == u'%' && std::u16string_view(u"idus").find(conversion) != std::u16string_view::npos &&
+                   next != args.end()) {
             AppendArg(out, static_cast<char>(conversion), *next++);
             ++i;
         } else {
@@ -84,8 +84,7 @@ std::u16string CRegSettings::StoreNotice() const
     return m_root ? m_root->Store().DamageNotice() : std::u16string();
 }
 
-long CRegSettings::ExchangeString(HKEY key, bool save, bool useDefaults, std::u16string_view name,
-                                  std::u16string& text)
+long CRegSettings::ExchangeString(HKEY key, bool save, bool useDefaults, std::u16string_view name, std::u16string& text)
 {
     if (save)
         return RegSetStringValue(key, name, text);

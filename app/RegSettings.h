@@ -54,8 +54,7 @@ protected:
     // its null (RegSetStringValue); loading the defaults empties it; a load reads it
     // (RegQueryStringValue, whatever the value's type) and empties it when it cannot be read.
     // Returns 0 or the store's error of the write or the read.
-    static long ExchangeString(HKEY key, bool save, bool useDefaults, std::u16string_view name,
-                               std::u16string& text);
+    static long ExchangeString(HKEY key, bool save, bool useDefaults, std::u16string_view name, std::u16string& text);
 
 private:
     std::u16string m_keyPath;

@@ -15,7 +15,7 @@ std::u16string EntryName(uint32_t index)
     return Utf16(std::to_string(index));
 }
 
-} // namespace
+}  // namespace
 
 long CSettings::Exchange(HKEY key, bool save, bool useDefaults)
 {

@@ -19,9 +19,9 @@ int CSysImageList::GetIconIndex(const QString& path)
     const bool exists = info.exists();
     QIcon icon = exists ? provider.icon(info) : provider.icon(QAbstractFileIconProvider::Folder);
     // Icons of the desktop theme have names; the others are told apart by the kind of entry.
-    QString key = !icon.name().isEmpty()    ? QStringLiteral("theme:") + icon.name()
-                  : !exists || info.isDir() ? QStringLiteral("folder")
-                                            : QStringLiteral("file:") + info.suffix();
+    QString key = !icon.name().isEmpty() ? QStringLiteral("theme:") + icon.name()
+        : !exists || info.isDir()        ? QStringLiteral("folder")
+                                         : QStringLiteral("file:") + info.suffix();
     auto found = m_indexByKey.find(key);
     if (found != m_indexByKey.end())
         return found->second;

@@ -11,7 +11,7 @@ namespace {
 // must take it before it reads anything of the call, its own captures included.
 std::mutex s_handOver;
 
-} // namespace
+}  // namespace
 
 CWindowSink::CWindowSink(QObject* receiver, std::function<void(unsigned)> handler)
     : m_receiver(receiver), m_handler(std::move(handler))

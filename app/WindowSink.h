@@ -36,7 +36,7 @@ private:
     QObject* m_receiver;
     std::function<void(unsigned)> m_handler;
     std::condition_variable m_handled;
-    bool m_bHandled = false;   // the message in flight has been handled
+    bool m_bHandled = false;  // the message in flight has been handled
     // Worker side only: when scan progress last got through in this run.
     bool m_bScanShown = false;
     uint32_t m_lastScanTick = 0;

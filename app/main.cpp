@@ -9,7 +9,7 @@
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);   // takes Qt's own options (-style ...) out of argv
+    QApplication application(argc, argv);  // takes Qt's own options (-style ...) out of argv
     QApplication::setApplicationName(QStringLiteral("quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
     QApplication::setWindowIcon(LoadIconResource(IDI_QUILLON));

@@ -27,7 +27,7 @@ int BitWidth(uint64_t x)
     return width;
 }
 
-} // namespace
+}  // namespace
 
 CBenchRandom::CBenchRandom(uint64_t seed)
 {
@@ -79,7 +79,9 @@ uint64_t CBenchRandom::LogUniform(uint64_t low, uint64_t high)
 {
     // Band b holds [2^(b-1), 2^b - 1] (band 0 holds 0). A band that the range covers only in part
     // is weighted by the share it covers, so the magnitude stays uniform at both ends.
-    struct SBand { uint64_t low, high, weight; };
+    struct SBand {
+        uint64_t low, high, weight;
+    };
     SBand bands[65];
     int count = 0;
     uint64_t total = 0;

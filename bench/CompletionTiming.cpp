@@ -107,7 +107,7 @@ void FilterKeystroke(benchmark::State& state)
 }
 BENCHMARK(FilterKeystroke)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

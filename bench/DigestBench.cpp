@@ -113,4 +113,4 @@ void BM_FullDigestCachedFile(benchmark::State& state)
 }
 BENCHMARK(BM_FullDigestCachedFile)->Arg(256 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-} // namespace
+}  // namespace

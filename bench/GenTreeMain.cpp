@@ -19,17 +19,16 @@ namespace {
 // Bump whenever a seed would plan a different tree, so cached trees are made again.
 constexpr int kGeneratorVersion = 1;
 
-const char kUsage[] =
-    "Usage: quillon-gentree --preset small|large|mixed --out DIR [--seed N] [--scale F]\n"
-    "                       [--total-mib N] [--plan-only]\n"
-    "Writes a deterministic tree to DIR/tree and the expected duplicates to DIR/manifest.txt.\n"
-    "  --preset NAME   small: ~100,000 files of 1-64 KiB in ~10,000 deep folders;\n"
-    "                  large: a few hundred files of 5-64 MiB (~3 GiB);\n"
-    "                  mixed: tiny to large files, several thousand folders, empty files\n"
-    "  --seed N        seed of the tree (default 1); the same seed gives the same tree\n"
-    "  --scale F       fraction of the preset's counts and sizes (default 1)\n"
-    "  --total-mib N   total size of the large preset before scaling (default 3072)\n"
-    "  --plan-only     print the manifest without writing anything\n";
+const char kUsage[] = "Usage: quillon-gentree --preset small|large|mixed --out DIR [--seed N] [--scale F]\n"
+                      "                       [--total-mib N] [--plan-only]\n"
+                      "Writes a deterministic tree to DIR/tree and the expected duplicates to DIR/manifest.txt.\n"
+                      "  --preset NAME   small: ~100,000 files of 1-64 KiB in ~10,000 deep folders;\n"
+                      "                  large: a few hundred files of 5-64 MiB (~3 GiB);\n"
+                      "                  mixed: tiny to large files, several thousand folders, empty files\n"
+                      "  --seed N        seed of the tree (default 1); the same seed gives the same tree\n"
+                      "  --scale F       fraction of the preset's counts and sizes (default 1)\n"
+                      "  --total-mib N   total size of the large preset before scaling (default 3072)\n"
+                      "  --plan-only     print the manifest without writing anything\n";
 
 struct SArguments {
     CTreeGenerator::SOptions options;
@@ -118,7 +117,7 @@ bool MakeFolder(const std::string& path)
     return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

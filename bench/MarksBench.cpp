@@ -47,7 +47,11 @@ struct Rows {
             CDuplicatePair pair;
             const int group = i / 2;
             pair.originalPath = QStringLiteral("/data/photos/folder%1/image%2.jpg").arg(group % 1000).arg(group).toStdU16String();
-            pair.duplicatePath = QStringLiteral("/data/backup/folder%1/copy%2.%3").arg(i % 1000).arg(i).arg(i % 3 ? "jpg" : "tmp").toStdU16String();
+            pair.duplicatePath = QStringLiteral("/data/backup/folder%1/copy%2.%3")
+                                     .arg(i % 1000)
+                                     .arg(i)
+                                     .arg(i % 3 ? "jpg" : "tmp")
+                                     .toStdU16String();
             pair.size = 1000 + static_cast<uint64_t>(group);
             pair.originalTime = 1000 + static_cast<FileTime>(i % 7);
             pair.duplicateTime = 1000 + static_cast<FileTime>(i % 5);
@@ -114,7 +118,7 @@ void BM_CollectMarkedFiles(benchmark::State& state)
 {
     Rows& rows = SharedRows();
     rows.commands.DeselectAll();
-    rows.commands.SelectPattern(u"*");   // 100,000 duplicates marked
+    rows.commands.SelectPattern(u"*");  // 100,000 duplicates marked
     size_t marked = 0;
     for (auto _ : state) {
         // Fresh containers as every caller has; their release is not part of the collection.
@@ -172,7 +176,7 @@ void BM_Trash1000Files(benchmark::State& state)
     }
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_SelectNewer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectOlder)->Unit(benchmark::kMillisecond);

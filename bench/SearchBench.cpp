@@ -13,8 +13,8 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -158,7 +158,6 @@ void BM_SecondSearch(benchmark::State& state)
 }
 BENCHMARK(BM_SecondSearch)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-
 // The first search of a new process whose store on disk an earlier search filled: a new store
 // object (a new connection) and empty caches in memory each time.
 void BM_FirstSearchWarmStore(benchmark::State& state)
@@ -219,4 +218,4 @@ void BM_FirstSearch(benchmark::State& state)
 }
 BENCHMARK(BM_FirstSearch)->ArgName("store")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-} // namespace
+}  // namespace

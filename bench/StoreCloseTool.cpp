@@ -29,11 +29,11 @@ long MakeStore(long megabytes)
     std::string text = "Windows Registry Editor Version 5.00\n";
     const size_t wanted = static_cast<size_t>(megabytes) * 1000 * 1000;
     for (long key = 0; text.size() < wanted; ++key) {
-        text += "\n[HKEY_CURRENT_USER\\Software\\Other Vendor\\Program " + std::to_string(key / 100) + "\\Section "
-            + std::to_string(key % 100) + "]\n";
+        text += "\n[HKEY_CURRENT_USER\\Software\\Other Vendor\\Program " + std::to_string(key / 100) + "\\Section " +
+            std::to_string(key % 100) + "]\n";
         for (int value = 0; value < 8; ++value) {
-            text += "\"Recent file " + std::to_string(value) + "\"=\"/home/ann/Documents/project "
-                + std::to_string(key) + "/notes " + std::to_string(value) + ".txt\"\n";
+            text += "\"Recent file " + std::to_string(value) + "\"=\"/home/ann/Documents/project " + std::to_string(key) +
+                "/notes " + std::to_string(value) + ".txt\"\n";
             text += "\"Counter " + std::to_string(value) + "\"=dword:" + std::to_string(10000000 + key) + "\n";
         }
     }
@@ -44,7 +44,7 @@ long MakeStore(long megabytes)
     });
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -59,8 +59,7 @@ int main(int argc, char** argv)
     }
     const std::string run = std::to_string(getpid());
     SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"Quillon");
-    const bool placed = WriteProfileString(u"ResizableState", u"QuillonWindowPlacement",
-                                           Utf16("100,80,1100,880,1,0,-1," + run));
+    const bool placed = WriteProfileString(u"ResizableState", u"QuillonWindowPlacement", Utf16("100,80,1100,880,1,0,-1," + run));
     for (int i = 0; i < 12; ++i)
         theSettings.m_Folders.emplace_back(Utf16("/home/ann/folder " + std::to_string(i) + "/" + run + "/"));
     theSettings.m_Folder = Utf16("/home/ann/" + run);

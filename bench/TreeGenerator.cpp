@@ -12,11 +12,11 @@ constexpr uint64_t kPrefixBytes = 1024;
 // Shortest random content that cannot match another by chance (2^-128).
 constexpr uint64_t kMinRandomSize = 16;
 // Plausible names, some with blanks and letters outside ASCII.
-const char* const kFileWords[] = {"IMG", "scan", "report", "Notes", "backup copy", "Résumé", "track",
-                                  "data", "photo", "draft (2)", "export", "invoice", "song", "clip"};
+const char* const kFileWords[] = {"IMG",  "scan",  "report",    "Notes",  "backup copy", "Résumé", "track",
+                                  "data", "photo", "draft (2)", "export", "invoice",     "song",   "clip"};
 const char* const kFileExtensions[] = {".jpg", ".dat", ".pdf", ".txt", ".bin", ".mp3", ".png", ".docx", ""};
-const char* const kFolderWords[] = {"Documents", "photos", "2019", "Projects", "misc stuff", "Älbum",
-                                    "archive", "src", "Music", "old", "backup", "Downloads", "work"};
+const char* const kFolderWords[] = {"Documents", "photos", "2019", "Projects", "misc stuff", "Älbum", "archive",
+                                    "src",       "Music",  "old",  "backup",   "Downloads",  "work"};
 const char* const kSeparators[] = {"_", " ", "-"};
 // Times between 2020-01-01 and the end of 2022.
 constexpr int64_t kFirstTime = 1577836800;
@@ -28,7 +28,7 @@ const T& Pick(CBenchRandom& random, const T (&items)[N])
     return items[random.Below(N)];
 }
 
-} // namespace
+}  // namespace
 
 bool CTreeGenerator::ParsePreset(std::string_view name, EPreset& preset)
 {
@@ -44,9 +44,12 @@ bool CTreeGenerator::ParsePreset(std::string_view name, EPreset& preset)
 const char* CTreeGenerator::PresetName(EPreset preset)
 {
     switch (preset) {
-    case EPreset::Small: return "small";
-    case EPreset::Large: return "large";
-    case EPreset::Mixed: return "mixed";
+    case EPreset::Small:
+        return "small";
+    case EPreset::Large:
+        return "large";
+    case EPreset::Mixed:
+        return "mixed";
     }
     return "";
 }
@@ -59,9 +62,15 @@ CTreeGenerator::CTreeGenerator(const SOptions& options)
 CTreePlan CTreeGenerator::Build()
 {
     switch (m_options.preset) {
-    case EPreset::Small: PlanSmall(); break;
-    case EPreset::Large: PlanLarge(); break;
-    case EPreset::Mixed: PlanMixed(); break;
+    case EPreset::Small:
+        PlanSmall();
+        break;
+    case EPreset::Large:
+        PlanLarge();
+        break;
+    case EPreset::Mixed:
+        PlanMixed();
+        break;
     }
     return std::move(m_plan);
 }
@@ -113,16 +122,15 @@ void CTreeGenerator::PlanMixed()
     recipe.tailSiblings = 0.02;
     recipe.sameFolder = 0.3;
     // Random contents shorter than 16 bytes could match by chance; the only ones are the group above.
-    recipe.sizes = {{kMinRandomSize, 64 * kKiB, 0.9652, false},
-                    {64 * kKiB + 1, 2 * kMiB, 0.034, false},
-                    {5 * kMiB, 64 * kMiB, 0.0008, true}};
+    recipe.sizes = {
+        {kMinRandomSize, 64 * kKiB, 0.9652, false}, {64 * kKiB + 1, 2 * kMiB, 0.034, false}, {5 * kMiB, 64 * kMiB, 0.0008, true}};
     FillFiles(recipe);
 }
 
 void CTreeGenerator::MakeFolders(uint64_t count, uint32_t maxDepth)
 {
     m_plan.folders.assign(1, CTreePlan::SFolder{});
-    std::vector<uint32_t> open{0}; // folders that may still get children
+    std::vector<uint32_t> open{0};  // folders that may still get children
     for (uint64_t i = 1; i <= count; ++i) {
         const uint32_t parent = open[m_random.Below(open.size())];
         CTreePlan::SFolder folder;
@@ -139,7 +147,7 @@ void CTreeGenerator::FillFiles(const SRecipe& recipe)
 {
     auto done = [&] {
         return (recipe.files != 0 && m_plan.files.size() >= recipe.files) ||
-               (recipe.bytes != 0 && m_plannedBytes >= recipe.bytes);
+            (recipe.bytes != 0 && m_plannedBytes >= recipe.bytes);
     };
     while (!done()) {
         // Keep the share of duplicate rows on target as the tree grows; a tree starts with a group,
@@ -155,7 +163,8 @@ void CTreeGenerator::FillFiles(const SRecipe& recipe)
         else if (roll < recipe.sameSize + recipe.tailSiblings)
             AddTailSiblings(SampleSize(recipe), static_cast<uint32_t>(m_random.Between(2, 3)));
         else if (roll < recipe.sameSize + recipe.tailSiblings + recipe.prefixGroups)
-            AddGroupsAfterAStranger(SampleSize(recipe), static_cast<uint32_t>(m_random.Between(recipe.groupMin, recipe.groupMax)));
+            AddGroupsAfterAStranger(SampleSize(recipe),
+                                    static_cast<uint32_t>(m_random.Between(recipe.groupMin, recipe.groupMax)));
         else
             AddFile(AddContent(SampleSize(recipe), 0, CTreePlan::kNoFlip), RandomFolder());
     }
@@ -202,7 +211,7 @@ uint32_t CTreeGenerator::AddFile(uint32_t content, uint32_t folder)
     file.content = content;
     file.mtime = kFirstTime + static_cast<int64_t>(m_random.Below(kTimeSpan));
     file.name = std::string(Pick(m_random, kFileWords)) + Pick(m_random, kSeparators) + std::to_string(index) +
-                Pick(m_random, kFileExtensions);
+        Pick(m_random, kFileExtensions);
     m_plan.files.push_back(std::move(file));
     CTreePlan::SContent& c = m_plan.contents[content];
     c.files.push_back(index);
@@ -234,7 +243,7 @@ void CTreeGenerator::AddSameSize()
 {
     const CTreePlan::SContent& other = m_plan.contents[m_random.Below(m_plan.contents.size())];
     if (other.size < kMinRandomSize)
-        return; // too short for a new random content to differ surely
+        return;  // too short for a new random content to differ surely
 
     AddFile(AddContent(other.size, 0, CTreePlan::kNoFlip), RandomFolder());
 }
@@ -242,16 +251,22 @@ void CTreeGenerator::AddSameSize()
 void CTreeGenerator::AddTailSiblings(uint64_t size, uint32_t count)
 {
     if (size < kPrefixBytes + count)
-        size += kPrefixBytes + count; // every sibling needs a byte of its own past the first KiB
+        size += kPrefixBytes + count;  // every sibling needs a byte of its own past the first KiB
     const uint64_t seed = CBenchRandom::Mix(m_options.seed, ~static_cast<uint64_t>(m_plan.contents.size()));
     std::vector<uint64_t> flips{CTreePlan::kNoFlip};
     while (flips.size() < count) {
         // The first byte past the first KiB, the last byte, or any byte between.
         uint64_t flip = 0;
         switch (m_random.Below(3)) {
-        case 0: flip = kPrefixBytes; break;
-        case 1: flip = size - 1; break;
-        default: flip = m_random.Between(kPrefixBytes, size - 1); break;
+        case 0:
+            flip = kPrefixBytes;
+            break;
+        case 1:
+            flip = size - 1;
+            break;
+        default:
+            flip = m_random.Between(kPrefixBytes, size - 1);
+            break;
         }
         if (std::find(flips.begin(), flips.end(), flip) == flips.end())
             flips.push_back(flip);
@@ -263,7 +278,7 @@ void CTreeGenerator::AddTailSiblings(uint64_t size, uint32_t count)
 void CTreeGenerator::AddGroupsAfterAStranger(uint64_t size, uint32_t copies)
 {
     if (size < kPrefixBytes + 2)
-        size += kPrefixBytes + 2; // the stranger and a second group each need a byte of their own
+        size += kPrefixBytes + 2;  // the stranger and a second group each need a byte of their own
     const uint64_t seed = CBenchRandom::Mix(m_options.seed, ~static_cast<uint64_t>(m_plan.contents.size()));
     // The stranger: the group's first KiB and size, one byte of its tail changed; planned first.
     const uint64_t strangerFlip = m_random.Between(kPrefixBytes, size - 1);

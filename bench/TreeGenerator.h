@@ -44,19 +44,19 @@ private:
         uint64_t low = 0;
         uint64_t high = 0;
         double weight = 1.0;
-        bool skewed = false; // false: uniform magnitude; true: most sizes near low (x^4)
+        bool skewed = false;  // false: uniform magnitude; true: most sizes near low (x^4)
     };
 
     struct SRecipe {
-        uint64_t files = 0;      // stop once this many files are planned (0: no limit)
-        uint64_t bytes = 0;      // stop once this many bytes are planned (0: no limit)
-        double duplicateShare = 0.25; // wanted duplicate rows per planned file
+        uint64_t files = 0;            // stop once this many files are planned (0: no limit)
+        uint64_t bytes = 0;            // stop once this many bytes are planned (0: no limit)
+        double duplicateShare = 0.25;  // wanted duplicate rows per planned file
         uint32_t groupMin = 2;
         uint32_t groupMax = 4;
-        double sameSize = 0.04;     // per step: a new content of a size already planned
-        double tailSiblings = 0.02; // per step: a set of files with equal first KiB
-        double prefixGroups = 0.01; // per step: a stranger, then a group sharing its first KiB and size
-        double sameFolder = 0.0;    // per group: keep two of the copies in one folder
+        double sameSize = 0.04;      // per step: a new content of a size already planned
+        double tailSiblings = 0.02;  // per step: a set of files with equal first KiB
+        double prefixGroups = 0.01;  // per step: a stranger, then a group sharing its first KiB and size
+        double sameFolder = 0.0;     // per group: keep two of the copies in one folder
         std::vector<SSizeClass> sizes;
     };
 

@@ -11,9 +11,9 @@ public:
     static constexpr uint64_t kNoFlip = UINT64_MAX;
 
     struct SFolder {
-        uint32_t parent = 0;   // index of the parent folder; folder 0 is the tree's root
-        uint32_t depth = 0;    // 0 for the root
-        std::string name;      // empty for the root
+        uint32_t parent = 0;  // index of the parent folder; folder 0 is the tree's root
+        uint32_t depth = 0;   // 0 for the root
+        std::string name;     // empty for the root
     };
 
     // One distinct content. Its bytes are the random stream of `seed`, `size` bytes long, with the
@@ -23,20 +23,20 @@ public:
         uint64_t size = 0;
         uint64_t seed = 0;
         uint64_t flipAt = kNoFlip;
-        std::vector<uint32_t> files; // indices into files; two or more make a duplicate group
+        std::vector<uint32_t> files;  // indices into files; two or more make a duplicate group
     };
 
     struct SFile {
         uint32_t folder = 0;
         uint32_t content = 0;
-        int64_t mtime = 0;     // seconds since the epoch
+        int64_t mtime = 0;  // seconds since the epoch
         std::string name;
     };
 
     // The expected answer and the shape of the tree. Files of 0 bytes are counted apart and
     // never in the duplicate figures, since a search skips empty files.
     struct SSummary {
-        uint64_t folders = 0;          // below the root
+        uint64_t folders = 0;  // below the root
         uint64_t files = 0;
         uint64_t bytes = 0;
         uint64_t emptyFiles = 0;

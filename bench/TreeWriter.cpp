@@ -65,8 +65,7 @@ bool WriteContent(const CTreePlan& plan, const CTreePlan::SContent& content, con
         }
     }
     for (size_t i = 0; i < fds.size(); ++i) {
-        const struct timespec times[2] = {{plan.files[content.files[i]].mtime, 0},
-                                          {plan.files[content.files[i]].mtime, 0}};
+        const struct timespec times[2] = {{plan.files[content.files[i]].mtime, 0}, {plan.files[content.files[i]].mtime, 0}};
         if (ok && ::futimens(fds[i], times) != 0) {
             error = Failure("cannot set the time of", paths[i]);
             ok = false;
@@ -79,7 +78,7 @@ bool WriteContent(const CTreePlan& plan, const CTreePlan::SContent& content, con
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 bool CTreeWriter::WriteTree(const CTreePlan& plan, const std::string& root, std::string& error)
 {
@@ -122,8 +121,8 @@ std::string CTreeWriter::FormatSummary(const CTreePlan::SSummary& s)
     return text;
 }
 
-bool CTreeWriter::WriteManifest(const CTreePlan::SSummary& summary, const std::string& header,
-                                const std::string& path, std::string& error)
+bool CTreeWriter::WriteManifest(const CTreePlan::SSummary& summary, const std::string& header, const std::string& path,
+                                std::string& error)
 {
     const std::string text = header + FormatSummary(summary);
     const std::string temporary = path + ".part";

@@ -13,8 +13,8 @@ public:
 
     // Writes the summary as "key=value" lines, preceded by the given header lines (already in
     // that form), to `path`, replacing it atomically. Returns false with a message on failure.
-    static bool WriteManifest(const CTreePlan::SSummary& summary, const std::string& header,
-                              const std::string& path, std::string& error);
+    static bool WriteManifest(const CTreePlan::SSummary& summary, const std::string& header, const std::string& path,
+                              std::string& error);
 
     // The summary as "key=value" lines.
     static std::string FormatSummary(const CTreePlan::SSummary& summary);

@@ -38,13 +38,14 @@ void MakeRows(int n)
     while (static_cast<int>(g_duplicates.size()) < n) {
         const int copies = 1 + static_cast<int>(random() % 3);
         const std::u16string folder = u"/home/ann/Pictures/" + std::u16string(u"2019/") +
-                                      std::u16string(1, static_cast<char16_t>(u'a' + random() % 26)) + u"/";
+            std::u16string(1, static_cast<char16_t>(u'a' + random() % 26)) + u"/";
         std::string number = std::to_string(random());
         const CPathString original(folder + u"IMG_" + std::u16string(number.begin(), number.end()) + u".jpg");
         const uint64_t size = 1000 + random() % 10000000;
         for (int c = 0; c < copies && static_cast<int>(g_duplicates.size()) < n; ++c) {
             std::string other = std::to_string(random());
-            const CPathString duplicate(u"/media/backup/Pictures/" + std::u16string(other.begin(), other.end()) + u"/IMG_copy.jpg");
+            const CPathString duplicate(u"/media/backup/Pictures/" + std::u16string(other.begin(), other.end()) +
+                                        u"/IMG_copy.jpg");
             g_duplicates.push_back(CDuplicatePair{original, duplicate, size, 1, 2});
         }
     }
@@ -114,7 +115,7 @@ void BM_PaintScreenful(benchmark::State& state)
 }
 BENCHMARK(BM_PaintScreenful)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -12,9 +12,9 @@
 #include <QTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
-#include <cstdlib>
 
 #include "app/QuillonDlg.h"
 #include "app/Settings.h"

@@ -19,7 +19,7 @@ uint64_t PathKey(std::u16string_view path)
     return std::hash<std::u16string_view>{}(path);
 }
 
-} // namespace
+}  // namespace
 
 class CCountingFileSystem::CListing : public IDirListing {
 public:
@@ -74,8 +74,7 @@ public:
         const size_t wanted = static_cast<size_t>(std::min<uint64_t>(m_size, kQuickDigestBytes));
         if (m_use != EUse::FirstBytes || m_failed || wanted == 0 || m_read < wanted)
             return;
-        const SFirstBytes read{std::hash<std::string_view>{}(std::string_view(m_first.data(), wanted)), PathKey(m_path),
-                               m_size};
+        const SFirstBytes read{std::hash<std::string_view>{}(std::string_view(m_first.data(), wanted)), PathKey(m_path), m_size};
         std::lock_guard<std::mutex> lock(m_owner.m_mutex);
         m_owner.m_firstBytes.push_back(read);
     }
@@ -113,8 +112,7 @@ private:
     std::array<char, kQuickDigestBytes> m_first;  // the bytes the grouping phase compares
 };
 
-CCountingFileSystem::CCountingFileSystem(IFileSystem& inner, bool trackProgress)
-    : m_inner(inner), m_trackProgress(trackProgress)
+CCountingFileSystem::CCountingFileSystem(IFileSystem& inner, bool trackProgress) : m_inner(inner), m_trackProgress(trackProgress)
 {
 }
 
@@ -180,15 +178,14 @@ void CCountingFileSystem::CountPairingWork()
         files.push_back({read.fingerprint, known ? found->second : FileIdentity{}, read.size});
     }
     const auto byBeginningAndFile = [](const SFile& a, const SFile& b) {
-        return std::tie(a.fingerprint, a.identity.device, a.identity.inode)
-            < std::tie(b.fingerprint, b.identity.device, b.identity.inode);
+        return std::tie(a.fingerprint, a.identity.device, a.identity.inode) <
+            std::tie(b.fingerprint, b.identity.device, b.identity.inode);
     };
     std::sort(files.begin(), files.end(), byBeginningAndFile);
     // Each file once: a second path to a known file is the same file.
     files.erase(std::unique(files.begin(), files.end(),
                             [](const SFile& a, const SFile& b) {
-                                return a.fingerprint == b.fingerprint && a.identity == b.identity
-                                    && a.identity != FileIdentity{};
+                                return a.fingerprint == b.fingerprint && a.identity == b.identity && a.identity != FileIdentity{};
                             }),
                 files.end());
     for (size_t first = 0; first < files.size();) {

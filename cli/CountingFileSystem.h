@@ -20,13 +20,13 @@ class CCountingFileSystem : public IFileSystem {
 public:
     // Where a run stands, as far as its file-system calls tell.
     struct SProgress {
-        std::u16string folder;        // the folder the scan opened last
-        uint64_t listedFiles = 0;     // files in the size range the scan has listed so far
-        std::u16string file;          // the file the pairing phase opened last
-        uint64_t pairedFiles = 0;     // files the pairing phase has read to their end
-        uint64_t pairedBytes = 0;     // bytes the pairing phase has read
-        uint64_t pairFilesToDo = 0;   // files whose first bytes equal another file's: those it compares
-        uint64_t pairBytesToDo = 0;   // their sizes
+        std::u16string folder;       // the folder the scan opened last
+        uint64_t listedFiles = 0;    // files in the size range the scan has listed so far
+        std::u16string file;         // the file the pairing phase opened last
+        uint64_t pairedFiles = 0;    // files the pairing phase has read to their end
+        uint64_t pairedBytes = 0;    // bytes the pairing phase has read
+        uint64_t pairFilesToDo = 0;  // files whose first bytes equal another file's: those it compares
+        uint64_t pairBytesToDo = 0;  // their sizes
     };
 
     // Wraps `inner`, which must outlive this object. Without `trackProgress` only the unreadable
@@ -69,7 +69,7 @@ private:
 
     IFileSystem& m_inner;
     const bool m_trackProgress;
-    mutable std::mutex m_mutex;   // guards everything below but the atomics
+    mutable std::mutex m_mutex;  // guards everything below but the atomics
     std::set<std::u16string> m_unreadableFolders;
     std::set<std::u16string> m_unreadableFiles;
     std::u16string m_folder;

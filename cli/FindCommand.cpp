@@ -35,57 +35,55 @@ constexpr int kExitStopped = 130;
 // The largest size bound whose bytes (KB << 10) fit in 64 bits.
 constexpr uint64_t kMaxKilobytes = UINT64_MAX >> 10;
 
-const char kUsage[] =
-    "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--[no-]progress] [--verbose]\n"
-    "                    [--no-cache] FOLDER...\n";
+const char kUsage[] = "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--[no-]progress] [--verbose]\n"
+                      "                    [--no-cache] FOLDER...\n";
 
-const char kHelp[] =
-    "Finds files with equal content below the FOLDERs and prints each duplicate beside its original.\n"
-    "\n"
-    "Files are compared when their sizes are equal: first by the MD5 digest of their first 1024 bytes,\n"
-    "then by the MD5 digest of the whole file. Of a group of equal files one is the original; every\n"
-    "other one is printed as its duplicate, one row each, smallest files first.\n"
-    "\n"
-    "Each FOLDER is resolved once, the way the system resolves it (links and '..' followed, as by\n"
-    "realpath), and exactly that folder is searched; the rows show the resolved paths. A relative\n"
-    "FOLDER needs a current folder that still exists.\n"
-    "\n"
-    "Options:\n"
-    "  --from KB          only files larger than KB kilobytes (1 KB = 1024 bytes)\n"
-    "  --to KB            only files smaller than KB kilobytes (0 or absent: no upper bound)\n"
-    "                     KB is a whole decimal number from 0 to 18014398509481983, nothing else;\n"
-    "                     --from must be below a --to that is not 0\n"
-    "  --format text      one row per line: size in bytes, original, duplicate (default); paths are\n"
-    "                     in double quotes, with \\\" \\\\ \\t \\n \\r escaped, other control characters as\n"
-    "                     \\xNN (below 0x20, and 0x7f) or \\uNNNN (U+0080 to U+009F), and bytes that are\n"
-    "                     not UTF-8 as \\xNN (0x80 and above)\n"
-    "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N};\n"
-    "                     control characters are \\uNNNN escapes, bytes that are not UTF-8 \\udcNN\n"
-    "  --progress         draw a progress line on standard error (default when it is a terminal):\n"
-    "                     the folder being scanned and the files listed so far, then the files\n"
-    "                     compared by their first bytes, then the files and bytes compared whole\n"
-    "                     out of those to compare; control characters in names show as '?'\n"
-    "  --no-progress      never draw the progress line\n"
-    "  --verbose          name every folder and file that could not be read\n"
-    "  --no-cache         neither read nor write the digest cache kept between runs\n"
-    "  -h, --help         show this help and exit\n"
-    "  --version          show the version and exit\n"
-    "\n"
-    "At the end, standard error says how many folders and files could not be read (when any could\n"
-    "not), then shows the totals: \"Files\" is the number of files listed in the size range (a file\n"
-    "reached by two paths, for example through overlapping FOLDERs or a hard link, counts twice),\n"
-    "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
-    "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
-    "pairing are printed); a second Ctrl-C ends the program at once.\n"
-    "\n"
-    "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
-    "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
-    "ones it had when it was digested.\n"
-    "\n"
-    "Exit status: 0 after a search, with or without duplicates (folders and files below a FOLDER\n"
-    "that cannot be read are counted, not fatal); 1 when a FOLDER does not exist, is not a folder or\n"
-    "cannot be listed (the others are searched); 2 for a usage error; 3 when standard output could\n"
-    "not be written (a full disk, a closed output; a closed pipe ends it by SIGPIPE); 130 after a stop.\n";
+const char kHelp[] = "Finds files with equal content below the FOLDERs and prints each duplicate beside its original.\n"
+                     "\n"
+                     "Files are compared when their sizes are equal: first by the MD5 digest of their first 1024 bytes,\n"
+                     "then by the MD5 digest of the whole file. Of a group of equal files one is the original; every\n"
+                     "other one is printed as its duplicate, one row each, smallest files first.\n"
+                     "\n"
+                     "Each FOLDER is resolved once, the way the system resolves it (links and '..' followed, as by\n"
+                     "realpath), and exactly that folder is searched; the rows show the resolved paths. A relative\n"
+                     "FOLDER needs a current folder that still exists.\n"
+                     "\n"
+                     "Options:\n"
+                     "  --from KB          only files larger than KB kilobytes (1 KB = 1024 bytes)\n"
+                     "  --to KB            only files smaller than KB kilobytes (0 or absent: no upper bound)\n"
+                     "                     KB is a whole decimal number from 0 to 18014398509481983, nothing else;\n"
+                     "                     --from must be below a --to that is not 0\n"
+                     "  --format text      one row per line: size in bytes, original, duplicate (default); paths are\n"
+                     "                     in double quotes, with \\\" \\\\ \\t \\n \\r escaped, other control characters as\n"
+                     "                     \\xNN (below 0x20, and 0x7f) or \\uNNNN (U+0080 to U+009F), and bytes that are\n"
+                     "                     not UTF-8 as \\xNN (0x80 and above)\n"
+                     "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N};\n"
+                     "                     control characters are \\uNNNN escapes, bytes that are not UTF-8 \\udcNN\n"
+                     "  --progress         draw a progress line on standard error (default when it is a terminal):\n"
+                     "                     the folder being scanned and the files listed so far, then the files\n"
+                     "                     compared by their first bytes, then the files and bytes compared whole\n"
+                     "                     out of those to compare; control characters in names show as '?'\n"
+                     "  --no-progress      never draw the progress line\n"
+                     "  --verbose          name every folder and file that could not be read\n"
+                     "  --no-cache         neither read nor write the digest cache kept between runs\n"
+                     "  -h, --help         show this help and exit\n"
+                     "  --version          show the version and exit\n"
+                     "\n"
+                     "At the end, standard error says how many folders and files could not be read (when any could\n"
+                     "not), then shows the totals: \"Files\" is the number of files listed in the size range (a file\n"
+                     "reached by two paths, for example through overlapping FOLDERs or a hard link, counts twice),\n"
+                     "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
+                     "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
+                     "pairing are printed); a second Ctrl-C ends the program at once.\n"
+                     "\n"
+                     "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
+                     "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
+                     "ones it had when it was digested.\n"
+                     "\n"
+                     "Exit status: 0 after a search, with or without duplicates (folders and files below a FOLDER\n"
+                     "that cannot be read are counted, not fatal); 1 when a FOLDER does not exist, is not a folder or\n"
+                     "cannot be listed (the others are searched); 2 for a usage error; 3 when standard output could\n"
+                     "not be written (a full disk, a closed output; a closed pipe ends it by SIGPIPE); 130 after a stop.\n";
 
 std::atomic<int> g_interrupts{0};  // lock-free, so usable in the signal handler
 
@@ -206,8 +204,8 @@ int ParseArguments(int argc, char** argv, Options& options, FILE* out, FILE* err
             if (!takeValue())
                 return UsageError("option '" + arg + "' needs a value in kilobytes", err);
             if (!ParseKilobytes(value, arg == "--from" ? options.fromKB : options.toKB))
-                return UsageError("option '" + arg + "' takes a whole number of kilobytes from 0 to "
-                                      + std::to_string(kMaxKilobytes) + ", not " + Quoted(value),
+                return UsageError("option '" + arg + "' takes a whole number of kilobytes from 0 to " +
+                                      std::to_string(kMaxKilobytes) + ", not " + Quoted(value),
                                   err);
         } else if (arg == "--format") {
             if (!takeValue() || (value != "text" && value != "jsonl"))
@@ -229,8 +227,8 @@ int ParseArguments(int argc, char** argv, Options& options, FILE* out, FILE* err
         }
     }
     if (options.toKB != 0 && options.fromKB >= options.toKB)
-        return UsageError("the size range is empty: --from " + std::to_string(options.fromKB)
-                              + " is not below --to " + std::to_string(options.toKB),
+        return UsageError("the size range is empty: --from " + std::to_string(options.fromKB) + " is not below --to " +
+                              std::to_string(options.toKB),
                           err);
     if (options.folders.empty())
         return UsageError("no FOLDER given", err);
@@ -328,7 +326,7 @@ void PrintSummary(const CStopWatch& stopWatch, bool stopped, FILE* err)
                  CProgressLine::FormatElapsed(stopWatch.ElapsedMs()).c_str());
 }
 
-} // namespace
+}  // namespace
 
 int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
 {

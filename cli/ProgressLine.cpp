@@ -51,10 +51,9 @@ unsigned Percent(uint64_t done, uint64_t total)
     return total == 0 ? 0 : static_cast<unsigned>(done >= total ? 100 : done * 100 / total);
 }
 
-} // namespace
+}  // namespace
 
-CProgressLine::CProgressLine(bool draw, FILE* err, CCountingFileSystem& files)
-    : m_draw(draw), m_err(err), m_files(files)
+CProgressLine::CProgressLine(bool draw, FILE* err, CCountingFileSystem& files) : m_draw(draw), m_err(err), m_files(files)
 {
     winsize size{};
     if (ioctl(fileno(err), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
@@ -163,9 +162,9 @@ std::string CProgressLine::Compose(const SState& state, size_t width)
         // The counts of files to do come from the grouping phase's reads: never show more done.
         const uint64_t files = std::min(state.pairedFiles, state.pairFilesToDo);
         const uint64_t bytes = std::min(state.pairedBytes, state.pairBytesToDo);
-        std::snprintf(counts, sizeof counts, "Pairing  %llu / %llu files  %s / %s (%u%%)",
-                      static_cast<unsigned long long>(files), static_cast<unsigned long long>(state.pairFilesToDo),
-                      Bytes(bytes).c_str(), Bytes(state.pairBytesToDo).c_str(),
+        std::snprintf(counts, sizeof counts, "Pairing  %llu / %llu files  %s / %s (%u%%)", static_cast<unsigned long long>(files),
+                      static_cast<unsigned long long>(state.pairFilesToDo), Bytes(bytes).c_str(),
+                      Bytes(state.pairBytesToDo).c_str(),
                       state.pairBytesToDo != 0 ? Percent(bytes, state.pairBytesToDo) : Percent(files, state.pairFilesToDo));
         path = &state.file;
         break;
@@ -191,7 +190,6 @@ std::string CProgressLine::Compose(const SState& state, size_t width)
 std::string CProgressLine::FormatElapsed(uint32_t ms)
 {
     char text[48];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", ms / 3600000, (ms / 60000) % 60, (ms / 1000) % 60,
-                  ms % 1000);
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", ms / 3600000, (ms / 60000) % 60, (ms / 1000) % 60, ms % 1000);
     return text;
 }

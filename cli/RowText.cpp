@@ -8,7 +8,10 @@
 namespace {
 
 // C0, DEL and C1: a terminal takes each as a command (U+009B is an 8-bit CSI), never as text.
-bool IsControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
+bool IsControl(char16_t unit)
+{
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
+}
 
 void AppendEscape(std::string& out, const char* format, unsigned value)
 {
@@ -21,12 +24,23 @@ void AppendEscape(std::string& out, const char* format, unsigned value)
 bool AppendCommonEscape(std::string& out, char16_t unit)
 {
     switch (unit) {
-    case u'"': out += "\\\""; return true;
-    case u'\\': out += "\\\\"; return true;
-    case u'\n': out += "\\n"; return true;
-    case u'\r': out += "\\r"; return true;
-    case u'\t': out += "\\t"; return true;
-    default: return false;
+    case u'"':
+        out += "\\\"";
+        return true;
+    case u'\\':
+        out += "\\\\";
+        return true;
+    case u'\n':
+        out += "\\n";
+        return true;
+    case u'\r':
+        out += "\\r";
+        return true;
+    case u'\t':
+        out += "\\t";
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -53,7 +67,7 @@ std::string Escaped(std::u16string_view text, Special special)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 std::string JsonString(std::u16string_view text)
 {
@@ -64,18 +78,18 @@ std::string QuotedText(std::u16string_view text)
 {
     return Escaped(text, [](std::string& out, char16_t unit) {
         if (IsByteStandIn(unit))
-            AppendEscape(out, "\\x%02x", unit - 0xDC00u);   // a byte that is not UTF-8
+            AppendEscape(out, "\\x%02x", unit - 0xDC00u);  // a byte that is not UTF-8
         else if (unit < 0x80)
-            AppendEscape(out, "\\x%02x", unit);             // a C0 control character or DEL
+            AppendEscape(out, "\\x%02x", unit);  // a C0 control character or DEL
         else
-            AppendEscape(out, "\\u%04x", unit);             // a C1 control character, another lone surrogate
+            AppendEscape(out, "\\u%04x", unit);  // a C1 control character, another lone surrogate
     });
 }
 
 std::string JsonRow(const CDuplicatePair& row)
 {
-    return "{\"original\": " + JsonString(row.originalPath) + ", \"duplicate\": " + JsonString(row.duplicatePath)
-        + ", \"size\": " + std::to_string(row.size) + "}\n";
+    return "{\"original\": " + JsonString(row.originalPath) + ", \"duplicate\": " + JsonString(row.duplicatePath) +
+        ", \"size\": " + std::to_string(row.size) + "}\n";
 }
 
 std::string TextRow(const CDuplicatePair& row)

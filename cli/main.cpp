@@ -28,7 +28,7 @@ void ReserveStandardDescriptors()
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

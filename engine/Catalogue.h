@@ -15,9 +15,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Utf16Text.h"
 
-extern FileList g_fileList;                                    // scan order, then candidates
-extern std::vector<CDuplicatePair> g_duplicates;               // rows of the last run
-extern std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;       // folder -> appearances in rows
+extern FileList g_fileList;                                             // scan order, then candidates
+extern std::vector<CDuplicatePair> g_duplicates;                        // rows of the last run
+extern std::map<std::u16string, uint32_t, CodeUnitLess> g_folderTally;  // folder -> appearances in rows
 using DigestCache = CDigestCache;
 extern DigestCache g_quickDigestCache;
 extern DigestCache g_fullDigestCache;

@@ -336,7 +336,7 @@ void MakeRow(const CFileRecord& original, const CFileRecord& duplicate, CFolderC
     tally.Add(duplicate);
 }
 
-} // namespace
+}  // namespace
 
 void GroupCandidates(IEngineSink* sink)
 {

@@ -14,7 +14,7 @@ uint8_t* ReadBuffer()
     return buffer.get();
 }
 
-} // namespace
+}  // namespace
 
 bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count)
 {
@@ -64,7 +64,7 @@ bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit)
 bool CachedDigestFits(const CFileRecord& cached, const CFileRecord& listed)
 {
     return cached.lastWrite == listed.lastWrite && cached.changeTime == listed.changeTime && cached.size == listed.size &&
-           cached.identity == listed.identity;
+        cached.identity == listed.identity;
 }
 
 bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)

@@ -13,12 +13,11 @@ namespace {
 // would cost more than the lookups.
 constexpr size_t kSharedLookups = 64;
 
-} // namespace
+}  // namespace
 
 CDigestAhead::CDigestAhead(EDigestKind kind, EAfterStop afterStop)
     : m_cache(kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache),
-      m_limit(kind == EDigestKind::Quick ? kQuickDigestBytes : 0),
-      m_skipAfterStop(afterStop == EAfterStop::StopsAsking)
+      m_limit(kind == EDigestKind::Quick ? kQuickDigestBytes : 0), m_skipAfterStop(afterStop == EAfterStop::StopsAsking)
 {
 }
 

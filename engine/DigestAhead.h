@@ -45,12 +45,12 @@ public:
 private:
     struct Entry {
         const CFileRecord* record = nullptr;
-        bool cached = false;     // the cache held a valid digest when the window was computed
-        bool computed = false;   // Compute made (or tried) the digest
+        bool cached = false;    // the cache held a valid digest when the window was computed
+        bool computed = false;  // Compute made (or tried) the digest
         bool succeeded = false;
         bool taken = false;
-        uint64_t bytes = 0;      // bytes the computed digest covers
-        uint64_t size = 0;       // the cached size, for a cache hit
+        uint64_t bytes = 0;  // bytes the computed digest covers
+        uint64_t size = 0;   // the cached size, for a cache hit
         Md5Digest digest{};
         const CFileRecord* hashed = nullptr;  // the hashed cache entry that answered
     };

@@ -9,10 +9,11 @@ namespace {
 bool NamesPath(const CPathString& path, std::u16string_view prefix, std::u16string_view name)
 {
     const std::u16string_view text = path.view();
-    return text.size() == prefix.size() + name.size() && text.substr(prefix.size()) == name && text.substr(0, prefix.size()) == prefix;
+    return text.size() == prefix.size() + name.size() && text.substr(prefix.size()) == name &&
+        text.substr(0, prefix.size()) == prefix;
 }
 
-} // namespace
+}  // namespace
 
 CPathString CDigestCache::ListedPath(std::u16string_view prefix, std::u16string_view name)
 {

@@ -54,7 +54,7 @@ uint8_t* LaneBuffers()
     return buffers.get();
 }
 
-} // namespace
+}  // namespace
 
 void CDigestLanes::ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop)
 {
@@ -64,7 +64,8 @@ void CDigestLanes::ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool
     order.reserve(jobs.size());
     for (DigestJob& job : jobs)
         order.push_back(&job);
-    std::stable_sort(order.begin(), order.end(), [](const DigestJob* a, const DigestJob* b) { return a->expected > b->expected; });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const DigestJob* a, const DigestJob* b) { return a->expected > b->expected; });
     std::atomic<size_t> next{0};
     std::atomic<size_t> waited{0};
     std::atomic<size_t> readAheadCursor{0};

@@ -53,7 +53,7 @@ private:
     void End(size_t lane, bool succeeded);
 
     std::vector<DigestJob*>& m_jobs;  // in the order they begin
-    std::atomic<size_t>& m_next;     // the first job no thread has taken
+    std::atomic<size_t>& m_next;      // the first job no thread has taken
     const uint64_t m_limit;
     const bool m_skipAfterStop;
     CMd5Lanes m_lanes;

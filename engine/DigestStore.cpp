@@ -16,7 +16,7 @@ DigestCache& CacheOf(EDigestKind kind)
     return kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache;
 }
 
-} // namespace
+}  // namespace
 
 bool StoreWorthLoadingInBulk(EDigestKind kind, size_t records)
 {

@@ -13,7 +13,10 @@
 namespace {
 
 struct IdentityHash {
-    size_t operator()(const FileIdentity& id) const { return std::hash<uint64_t>()(id.inode * 0x9e3779b97f4a7c15ull ^ id.device); }
+    size_t operator()(const FileIdentity& id) const
+    {
+        return std::hash<uint64_t>()(id.inode * 0x9e3779b97f4a7c15ull ^ id.device);
+    }
 };
 
 // What one walk remembers: the identities of the folders being walked (outermost first), and of
@@ -107,7 +110,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
     state.path.pop_back();
 }
 
-} // namespace
+}  // namespace
 
 void SetSizeBounds(uint64_t sizeFromKB, uint64_t sizeToKB)
 {

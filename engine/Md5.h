@@ -28,6 +28,6 @@ public:
 
 private:
     uint32_t m_state[4];
-    uint64_t m_length;      // bytes fed so far
-    uint8_t m_buffer[64];   // the incomplete block
+    uint64_t m_length;     // bytes fed so far
+    uint8_t m_buffer[64];  // the incomplete block
 };

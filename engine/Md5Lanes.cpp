@@ -69,84 +69,115 @@ QUILLON_AVX2_INLINE void LoadWords(const uint8_t* const lane[8], size_t offset, 
 // data[j] on and moving on by advance[j] bytes a block (64, or 0 for a lane that takes no part and
 // reads one block again and again). Only the lanes whose bit is set in `active` keep their new
 // state. The steps (STEP8_F, _G, _H, _I) are those of the instruction set it is compiled for.
-#define MD5_LANES_KERNEL_BODY                                                                                    \
-    const __m256i ones = _mm256_set1_epi32(-1);                                                                  \
-    (void)ones;                                                                                                  \
-    const __m256i bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);                                         \
-    const __m256i keep = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(active)), bits), \
-                                            bits);                                                               \
-    const __m256i a0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[0]));                            \
-    const __m256i b0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[1]));                            \
-    const __m256i c0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[2]));                            \
-    const __m256i d0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[3]));                            \
-    __m256i a = a0, b = b0, c = c0, d = d0;                                                                      \
-    const uint8_t* lane[8];                                                                                      \
-    for (int j = 0; j < 8; ++j)                                                                                  \
-        lane[j] = data[j];                                                                                       \
-    for (; blocks > 0; --blocks) {                                                                               \
-        __m256i w[16];                                                                                           \
-        LoadWords(lane, 0, w);                                                                                   \
-        LoadWords(lane, 32, w + 8);                                                                              \
-        for (int j = 0; j < 8; ++j)                                                                              \
-            lane[j] += advance[j];                                                                               \
-        const __m256i sa = a, sb = b, sc = c, sd = d;                                                            \
-        STEP8_F(a, b, c, d, 0, 0xd76aa478, 7);   STEP8_F(d, a, b, c, 1, 0xe8c7b756, 12);                         \
-        STEP8_F(c, d, a, b, 2, 0x242070db, 17);  STEP8_F(b, c, d, a, 3, 0xc1bdceee, 22);                         \
-        STEP8_F(a, b, c, d, 4, 0xf57c0faf, 7);   STEP8_F(d, a, b, c, 5, 0x4787c62a, 12);                         \
-        STEP8_F(c, d, a, b, 6, 0xa8304613, 17);  STEP8_F(b, c, d, a, 7, 0xfd469501, 22);                         \
-        STEP8_F(a, b, c, d, 8, 0x698098d8, 7);   STEP8_F(d, a, b, c, 9, 0x8b44f7af, 12);                         \
-        STEP8_F(c, d, a, b, 10, 0xffff5bb1, 17); STEP8_F(b, c, d, a, 11, 0x895cd7be, 22);                        \
-        STEP8_F(a, b, c, d, 12, 0x6b901122, 7);  STEP8_F(d, a, b, c, 13, 0xfd987193, 12);                        \
-        STEP8_F(c, d, a, b, 14, 0xa679438e, 17); STEP8_F(b, c, d, a, 15, 0x49b40821, 22);                        \
-        STEP8_G(a, b, c, d, 1, 0xf61e2562, 5);   STEP8_G(d, a, b, c, 6, 0xc040b340, 9);                          \
-        STEP8_G(c, d, a, b, 11, 0x265e5a51, 14); STEP8_G(b, c, d, a, 0, 0xe9b6c7aa, 20);                         \
-        STEP8_G(a, b, c, d, 5, 0xd62f105d, 5);   STEP8_G(d, a, b, c, 10, 0x02441453, 9);                         \
-        STEP8_G(c, d, a, b, 15, 0xd8a1e681, 14); STEP8_G(b, c, d, a, 4, 0xe7d3fbc8, 20);                         \
-        STEP8_G(a, b, c, d, 9, 0x21e1cde6, 5);   STEP8_G(d, a, b, c, 14, 0xc33707d6, 9);                         \
-        STEP8_G(c, d, a, b, 3, 0xf4d50d87, 14);  STEP8_G(b, c, d, a, 8, 0x455a14ed, 20);                         \
-        STEP8_G(a, b, c, d, 13, 0xa9e3e905, 5);  STEP8_G(d, a, b, c, 2, 0xfcefa3f8, 9);                          \
-        STEP8_G(c, d, a, b, 7, 0x676f02d9, 14);  STEP8_G(b, c, d, a, 12, 0x8d2a4c8a, 20);                        \
-        STEP8_H(a, b, c, d, 5, 0xfffa3942, 4);   STEP8_H(d, a, b, c, 8, 0x8771f681, 11);                         \
-        STEP8_H(c, d, a, b, 11, 0x6d9d6122, 16); STEP8_H(b, c, d, a, 14, 0xfde5380c, 23);                        \
-        STEP8_H(a, b, c, d, 1, 0xa4beea44, 4);   STEP8_H(d, a, b, c, 4, 0x4bdecfa9, 11);                         \
-        STEP8_H(c, d, a, b, 7, 0xf6bb4b60, 16);  STEP8_H(b, c, d, a, 10, 0xbebfbc70, 23);                        \
-        STEP8_H(a, b, c, d, 13, 0x289b7ec6, 4);  STEP8_H(d, a, b, c, 0, 0xeaa127fa, 11);                         \
-        STEP8_H(c, d, a, b, 3, 0xd4ef3085, 16);  STEP8_H(b, c, d, a, 6, 0x04881d05, 23);                         \
-        STEP8_H(a, b, c, d, 9, 0xd9d4d039, 4);   STEP8_H(d, a, b, c, 12, 0xe6db99e5, 11);                        \
-        STEP8_H(c, d, a, b, 15, 0x1fa27cf8, 16); STEP8_H(b, c, d, a, 2, 0xc4ac5665, 23);                         \
-        STEP8_I(a, b, c, d, 0, 0xf4292244, 6);   STEP8_I(d, a, b, c, 7, 0x432aff97, 10);                         \
-        STEP8_I(c, d, a, b, 14, 0xab9423a7, 15); STEP8_I(b, c, d, a, 5, 0xfc93a039, 21);                         \
-        STEP8_I(a, b, c, d, 12, 0x655b59c3, 6);  STEP8_I(d, a, b, c, 3, 0x8f0ccc92, 10);                         \
-        STEP8_I(c, d, a, b, 10, 0xffeff47d, 15); STEP8_I(b, c, d, a, 1, 0x85845dd1, 21);                         \
-        STEP8_I(a, b, c, d, 8, 0x6fa87e4f, 6);   STEP8_I(d, a, b, c, 15, 0xfe2ce6e0, 10);                        \
-        STEP8_I(c, d, a, b, 6, 0xa3014314, 15);  STEP8_I(b, c, d, a, 13, 0x4e0811a1, 21);                        \
-        STEP8_I(a, b, c, d, 4, 0xf7537e82, 6);   STEP8_I(d, a, b, c, 11, 0xbd3af235, 10);                        \
-        STEP8_I(c, d, a, b, 2, 0x2ad7d2bb, 15);  STEP8_I(b, c, d, a, 9, 0xeb86d391, 21);                         \
-        a = ADD8(a, sa);                                                                                         \
-        b = ADD8(b, sb);                                                                                         \
-        c = ADD8(c, sc);                                                                                         \
-        d = ADD8(d, sd);                                                                                         \
-    }                                                                                                            \
-    _mm256_store_si256(reinterpret_cast<__m256i*>(state[0]), _mm256_blendv_epi8(a0, a, keep));                  \
-    _mm256_store_si256(reinterpret_cast<__m256i*>(state[1]), _mm256_blendv_epi8(b0, b, keep));                  \
-    _mm256_store_si256(reinterpret_cast<__m256i*>(state[2]), _mm256_blendv_epi8(c0, c, keep));                  \
+#define MD5_LANES_KERNEL_BODY                                                                                                    \
+    const __m256i ones = _mm256_set1_epi32(-1);                                                                                  \
+    (void)ones;                                                                                                                  \
+    const __m256i bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);                                                         \
+    const __m256i keep = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(active)), bits), bits);          \
+    const __m256i a0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[0]));                                            \
+    const __m256i b0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[1]));                                            \
+    const __m256i c0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[2]));                                            \
+    const __m256i d0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(state[3]));                                            \
+    __m256i a = a0, b = b0, c = c0, d = d0;                                                                                      \
+    const uint8_t* lane[8];                                                                                                      \
+    for (int j = 0; j < 8; ++j)                                                                                                  \
+        lane[j] = data[j];                                                                                                       \
+    for (; blocks > 0; --blocks) {                                                                                               \
+        __m256i w[16];                                                                                                           \
+        LoadWords(lane, 0, w);                                                                                                   \
+        LoadWords(lane, 32, w + 8);                                                                                              \
+        for (int j = 0; j < 8; ++j)                                                                                              \
+            lane[j] += advance[j];                                                                                               \
+        const __m256i sa = a, sb = b, sc = c, sd = d;                                                                            \
+        STEP8_F(a, b, c, d, 0, 0xd76aa478, 7);                                                                                   \
+        STEP8_F(d, a, b, c, 1, 0xe8c7b756, 12);                                                                                  \
+        STEP8_F(c, d, a, b, 2, 0x242070db, 17);                                                                                  \
+        STEP8_F(b, c, d, a, 3, 0xc1bdceee, 22);                                                                                  \
+        STEP8_F(a, b, c, d, 4, 0xf57c0faf, 7);                                                                                   \
+        STEP8_F(d, a, b, c, 5, 0x4787c62a, 12);                                                                                  \
+        STEP8_F(c, d, a, b, 6, 0xa8304613, 17);                                                                                  \
+        STEP8_F(b, c, d, a, 7, 0xfd469501, 22);                                                                                  \
+        STEP8_F(a, b, c, d, 8, 0x698098d8, 7);                                                                                   \
+        STEP8_F(d, a, b, c, 9, 0x8b44f7af, 12);                                                                                  \
+        STEP8_F(c, d, a, b, 10, 0xffff5bb1, 17);                                                                                 \
+        STEP8_F(b, c, d, a, 11, 0x895cd7be, 22);                                                                                 \
+        STEP8_F(a, b, c, d, 12, 0x6b901122, 7);                                                                                  \
+        STEP8_F(d, a, b, c, 13, 0xfd987193, 12);                                                                                 \
+        STEP8_F(c, d, a, b, 14, 0xa679438e, 17);                                                                                 \
+        STEP8_F(b, c, d, a, 15, 0x49b40821, 22);                                                                                 \
+        STEP8_G(a, b, c, d, 1, 0xf61e2562, 5);                                                                                   \
+        STEP8_G(d, a, b, c, 6, 0xc040b340, 9);                                                                                   \
+        STEP8_G(c, d, a, b, 11, 0x265e5a51, 14);                                                                                 \
+        STEP8_G(b, c, d, a, 0, 0xe9b6c7aa, 20);                                                                                  \
+        STEP8_G(a, b, c, d, 5, 0xd62f105d, 5);                                                                                   \
+        STEP8_G(d, a, b, c, 10, 0x02441453, 9);                                                                                  \
+        STEP8_G(c, d, a, b, 15, 0xd8a1e681, 14);                                                                                 \
+        STEP8_G(b, c, d, a, 4, 0xe7d3fbc8, 20);                                                                                  \
+        STEP8_G(a, b, c, d, 9, 0x21e1cde6, 5);                                                                                   \
+        STEP8_G(d, a, b, c, 14, 0xc33707d6, 9);                                                                                  \
+        STEP8_G(c, d, a, b, 3, 0xf4d50d87, 14);                                                                                  \
+        STEP8_G(b, c, d, a, 8, 0x455a14ed, 20);                                                                                  \
+        STEP8_G(a, b, c, d, 13, 0xa9e3e905, 5);                                                                                  \
+        STEP8_G(d, a, b, c, 2, 0xfcefa3f8, 9);                                                                                   \
+        STEP8_G(c, d, a, b, 7, 0x676f02d9, 14);                                                                                  \
+        STEP8_G(b, c, d, a, 12, 0x8d2a4c8a, 20);                                                                                 \
+        STEP8_H(a, b, c, d, 5, 0xfffa3942, 4);                                                                                   \
+        STEP8_H(d, a, b, c, 8, 0x8771f681, 11);                                                                                  \
+        STEP8_H(c, d, a, b, 11, 0x6d9d6122, 16);                                                                                 \
+        STEP8_H(b, c, d, a, 14, 0xfde5380c, 23);                                                                                 \
+        STEP8_H(a, b, c, d, 1, 0xa4beea44, 4);                                                                                   \
+        STEP8_H(d, a, b, c, 4, 0x4bdecfa9, 11);                                                                                  \
+        STEP8_H(c, d, a, b, 7, 0xf6bb4b60, 16);                                                                                  \
+        STEP8_H(b, c, d, a, 10, 0xbebfbc70, 23);                                                                                 \
+        STEP8_H(a, b, c, d, 13, 0x289b7ec6, 4);                                                                                  \
+        STEP8_H(d, a, b, c, 0, 0xeaa127fa, 11);                                                                                  \
+        STEP8_H(c, d, a, b, 3, 0xd4ef3085, 16);                                                                                  \
+        STEP8_H(b, c, d, a, 6, 0x04881d05, 23);                                                                                  \
+        STEP8_H(a, b, c, d, 9, 0xd9d4d039, 4);                                                                                   \
+        STEP8_H(d, a, b, c, 12, 0xe6db99e5, 11);                                                                                 \
+        STEP8_H(c, d, a, b, 15, 0x1fa27cf8, 16);                                                                                 \
+        STEP8_H(b, c, d, a, 2, 0xc4ac5665, 23);                                                                                  \
+        STEP8_I(a, b, c, d, 0, 0xf4292244, 6);                                                                                   \
+        STEP8_I(d, a, b, c, 7, 0x432aff97, 10);                                                                                  \
+        STEP8_I(c, d, a, b, 14, 0xab9423a7, 15);                                                                                 \
+        STEP8_I(b, c, d, a, 5, 0xfc93a039, 21);                                                                                  \
+        STEP8_I(a, b, c, d, 12, 0x655b59c3, 6);                                                                                  \
+        STEP8_I(d, a, b, c, 3, 0x8f0ccc92, 10);                                                                                  \
+        STEP8_I(c, d, a, b, 10, 0xffeff47d, 15);                                                                                 \
+        STEP8_I(b, c, d, a, 1, 0x85845dd1, 21);                                                                                  \
+        STEP8_I(a, b, c, d, 8, 0x6fa87e4f, 6);                                                                                   \
+        STEP8_I(d, a, b, c, 15, 0xfe2ce6e0, 10);                                                                                 \
+        STEP8_I(c, d, a, b, 6, 0xa3014314, 15);                                                                                  \
+        STEP8_I(b, c, d, a, 13, 0x4e0811a1, 21);                                                                                 \
+        STEP8_I(a, b, c, d, 4, 0xf7537e82, 6);                                                                                   \
+        STEP8_I(d, a, b, c, 11, 0xbd3af235, 10);                                                                                 \
+        STEP8_I(c, d, a, b, 2, 0x2ad7d2bb, 15);                                                                                  \
+        STEP8_I(b, c, d, a, 9, 0xeb86d391, 21);                                                                                  \
+        a = ADD8(a, sa);                                                                                                         \
+        b = ADD8(b, sb);                                                                                                         \
+        c = ADD8(c, sc);                                                                                                         \
+        d = ADD8(d, sd);                                                                                                         \
+    }                                                                                                                            \
+    _mm256_store_si256(reinterpret_cast<__m256i*>(state[0]), _mm256_blendv_epi8(a0, a, keep));                                   \
+    _mm256_store_si256(reinterpret_cast<__m256i*>(state[1]), _mm256_blendv_epi8(b0, b, keep));                                   \
+    _mm256_store_si256(reinterpret_cast<__m256i*>(state[2]), _mm256_blendv_epi8(c0, c, keep));                                   \
     _mm256_store_si256(reinterpret_cast<__m256i*>(state[3]), _mm256_blendv_epi8(d0, d, keep))
 
 // AVX2: a rotation is two shifts and an OR; the round functions as in Md5.cpp, G's two halves
 // added one after the other (they never share a set bit), so that only the second waits for b.
 #define ROTL8(x, s) _mm256_or_si256(_mm256_slli_epi32(x, s), _mm256_srli_epi32(x, 32 - (s)))
-#define STEP8_F(a, b, c, d, i, k, s) \
-    a = ADD8(ADD8(a, WK8(i, k)), _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d)))); \
+#define STEP8_F(a, b, c, d, i, k, s)                                                                                             \
+    a = ADD8(ADD8(a, WK8(i, k)), _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d))));                              \
     a = ADD8(ROTL8(a, s), b)
-#define STEP8_G(a, b, c, d, i, k, s) \
-    a = ADD8(ADD8(a, WK8(i, k)), _mm256_andnot_si256(d, c)); \
-    a = ADD8(a, _mm256_and_si256(b, d)); \
+#define STEP8_G(a, b, c, d, i, k, s)                                                                                             \
+    a = ADD8(ADD8(a, WK8(i, k)), _mm256_andnot_si256(d, c));                                                                     \
+    a = ADD8(a, _mm256_and_si256(b, d));                                                                                         \
     a = ADD8(ROTL8(a, s), b)
-#define STEP8_H(a, b, c, d, i, k, s) \
-    a = ADD8(ADD8(a, WK8(i, k)), _mm256_xor_si256(_mm256_xor_si256(c, d), b)); \
+#define STEP8_H(a, b, c, d, i, k, s)                                                                                             \
+    a = ADD8(ADD8(a, WK8(i, k)), _mm256_xor_si256(_mm256_xor_si256(c, d), b));                                                   \
     a = ADD8(ROTL8(a, s), b)
-#define STEP8_I(a, b, c, d, i, k, s) \
-    a = ADD8(ADD8(a, WK8(i, k)), _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, ones)))); \
+#define STEP8_I(a, b, c, d, i, k, s)                                                                                             \
+    a = ADD8(ADD8(a, WK8(i, k)), _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, ones))));                            \
     a = ADD8(ROTL8(a, s), b)
 
 QUILLON_AVX2 void Blocks8Avx2(uint32_t state[4][8], const uint8_t* const data[8], const size_t advance[8], size_t blocks,
@@ -163,16 +194,16 @@ QUILLON_AVX2 void Blocks8Avx2(uint32_t state[4][8], const uint8_t* const data[8]
 
 // AVX-512VL on the same eight lanes: one instruction rotates, one computes a round function
 // (vpternlogd: bit i of the table is the result for b, c, d = the bits of i, b the highest).
-#define STEP8_X(a, b, c, d, i, k, s, table) \
-    a = ADD8(ADD8(a, WK8(i, k)), _mm256_ternarylogic_epi32(b, c, d, table)); \
+#define STEP8_X(a, b, c, d, i, k, s, table)                                                                                      \
+    a = ADD8(ADD8(a, WK8(i, k)), _mm256_ternarylogic_epi32(b, c, d, table));                                                     \
     a = ADD8(_mm256_rol_epi32(a, s), b)
 #define STEP8_F(a, b, c, d, i, k, s) STEP8_X(a, b, c, d, i, k, s, 0xca)  // b ? c : d
 #define STEP8_G(a, b, c, d, i, k, s) STEP8_X(a, b, c, d, i, k, s, 0xe4)  // d ? b : c
 #define STEP8_H(a, b, c, d, i, k, s) STEP8_X(a, b, c, d, i, k, s, 0x96)  // b ^ c ^ d
 #define STEP8_I(a, b, c, d, i, k, s) STEP8_X(a, b, c, d, i, k, s, 0x39)  // c ^ (b | ~d)
 
-QUILLON_AVX512 void Blocks8Avx512(uint32_t state[4][8], const uint8_t* const data[8], const size_t advance[8],
-                                  size_t blocks, unsigned active)
+QUILLON_AVX512 void Blocks8Avx512(uint32_t state[4][8], const uint8_t* const data[8], const size_t advance[8], size_t blocks,
+                                  unsigned active)
 {
     MD5_LANES_KERNEL_BODY;
 }
@@ -184,12 +215,12 @@ QUILLON_AVX512 void Blocks8Avx512(uint32_t state[4][8], const uint8_t* const dat
 #undef STEP8_I
 #undef MD5_LANES_KERNEL_BODY
 
-#endif // QUILLON_MD5_LANES_X86
+#endif  // QUILLON_MD5_LANES_X86
 
 // A block the lanes that take no part in a Blocks8 call read.
 alignas(64) const uint8_t kIdleBlock[64] = {};
 
-} // namespace
+}  // namespace
 
 CMd5Lanes::CMd5Lanes()
 {

@@ -50,14 +50,14 @@ private:
         size_t blocks;  // whole 64-byte blocks
     };
     struct Lane {
-        uint64_t length = 0;      // bytes fed so far
-        size_t used = 0;          // bytes in `partial`
-        size_t segments = 0;      // queued segments, `queue[next]` onwards
+        uint64_t length = 0;  // bytes fed so far
+        size_t used = 0;      // bytes in `partial`
+        size_t segments = 0;  // queued segments, `queue[next]` onwards
         size_t next = 0;
         bool finished = false;
-        Segment queue[3];         // at most: a completed block, the caller's bytes, the padding
-        uint8_t partial[64];      // the incomplete block
-        uint8_t completed[64];    // a block completed from `partial` and new bytes
+        Segment queue[3];       // at most: a completed block, the caller's bytes, the padding
+        uint8_t partial[64];    // the incomplete block
+        uint8_t completed[64];  // a block completed from `partial` and new bytes
         uint8_t padding[128];
     };
     void Push(size_t lane, const uint8_t* data, size_t blocks);

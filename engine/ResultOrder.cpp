@@ -34,8 +34,8 @@ int ComparePathsForDisplay(std::u16string_view a, std::u16string_view b)
 }
 
 // Orders by a first path key in the given direction, then by a second path key in the opposite one.
-bool PathsBefore(std::u16string_view first1, std::u16string_view second1, std::u16string_view first2,
-                 std::u16string_view second2, bool ascending)
+bool PathsBefore(std::u16string_view first1, std::u16string_view second1, std::u16string_view first2, std::u16string_view second2,
+                 bool ascending)
 {
     const int byFirst = ComparePathsForDisplay(first1, first2);
     if (byFirst != 0)
@@ -44,7 +44,7 @@ bool PathsBefore(std::u16string_view first1, std::u16string_view second1, std::u
     return ascending ? bySecond > 0 : bySecond < 0;
 }
 
-} // namespace
+}  // namespace
 
 void SortDuplicatesBySize()
 {

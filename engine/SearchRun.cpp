@@ -30,7 +30,7 @@ int EndSearchRun(IEngineSink* sink)
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folders)
 {

@@ -19,13 +19,15 @@ constexpr int kBusyMilliseconds = 3000;
 // Rows of the table passed in a row without a wanted path before the walk seeks the next one.
 constexpr int kUnwantedRowsBeforeSeek = 32;
 
-const std::string kCreate =
-    "CREATE TABLE IF NOT EXISTS digest("
-    " path BLOB NOT NULL, kind INTEGER NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
-    " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, md5 BLOB NOT NULL,"
-    " used INTEGER NOT NULL, PRIMARY KEY(path, kind)) WITHOUT ROWID;"
-    "PRAGMA application_id=" + std::to_string(kApplicationId) + ";"
-    "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
+const std::string kCreate = "CREATE TABLE IF NOT EXISTS digest("
+                            " path BLOB NOT NULL, kind INTEGER NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
+                            " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, md5 BLOB NOT NULL,"
+                            " used INTEGER NOT NULL, PRIMARY KEY(path, kind)) WITHOUT ROWID;"
+                            "PRAGMA application_id=" +
+    std::to_string(kApplicationId) +
+    ";"
+    "PRAGMA user_version=" +
+    std::to_string(kSchemaVersion) + ";";
 
 // A prepared statement, finalized when it goes.
 class Statement {
@@ -83,9 +85,11 @@ int64_t Signed(uint64_t value)
     return static_cast<int64_t>(value);
 }
 
-} // namespace
+}  // namespace
 
-CSqliteDigestStore::CSqliteDigestStore(std::string file) : m_file(std::move(file)) {}
+CSqliteDigestStore::CSqliteDigestStore(std::string file) : m_file(std::move(file))
+{
+}
 
 CSqliteDigestStore::~CSqliteDigestStore()
 {
@@ -159,7 +163,8 @@ bool CSqliteDigestStore::Open()
     sqlite3_busy_timeout(m_db, kBusyMilliseconds);
     if (!Validate())
         return false;
-    if (sqlite3_prepare_v2(m_db, "SELECT path, device, inode, size, mtime, ctime, md5, used FROM digest"
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT path, device, inode, size, mtime, ctime, md5, used FROM digest"
                            " WHERE path>=?1 AND kind=?2 ORDER BY path",
                            -1, &m_select, nullptr) != SQLITE_OK) {
         Fail(sqlite3_errmsg(m_db));
@@ -242,7 +247,7 @@ void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRec
     bool failed = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK;
     if (!failed)
         seek(paths.front().first);
-    size_t next = 0;  // the first path not met yet
+    size_t next = 0;   // the first path not met yet
     int unwanted = 0;  // rows passed since the last wanted one
     while (!failed && next < paths.size()) {
         const int rc = sqlite3_step(m_select);
@@ -307,8 +312,8 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     Statement insert(m_db, "INSERT OR REPLACE INTO digest VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     Statement touch(m_db, "UPDATE digest SET used=?3 WHERE path=?1 AND kind=?2 AND used<?3");
     Statement expire(m_db, "DELETE FROM digest WHERE used<?1");
-    bool ok = insert.Ok() && touch.Ok() && expire.Ok() &&
-              sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    bool ok =
+        insert.Ok() && touch.Ok() && expire.Ok() && sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!ok) {
         Fail(std::string("cannot be written (") + sqlite3_errmsg(m_db) + ")");
         return;

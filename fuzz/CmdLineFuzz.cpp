@@ -33,7 +33,7 @@ std::u16string TextOf(const uint8_t* data, size_t size)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

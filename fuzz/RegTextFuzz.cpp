@@ -31,8 +31,8 @@ void Check(std::string_view bytes)
     // Bytes that are not UTF-8 decode to U+DC80..U+DCFF without a high surrogate before them.
     const std::u16string decoded = DecodeNativeName(once);
     for (size_t i = 0; i < decoded.size(); ++i) {
-        const bool lone = decoded[i] >= 0xDC80 && decoded[i] <= 0xDCFF
-            && (i == 0 || decoded[i - 1] < 0xD800 || decoded[i - 1] > 0xDBFF);
+        const bool lone =
+            decoded[i] >= 0xDC80 && decoded[i] <= 0xDCFF && (i == 0 || decoded[i - 1] < 0xD800 || decoded[i - 1] > 0xDBFF);
         if (lone)
             std::abort();  // the written file is not valid UTF-8
     }
@@ -55,7 +55,7 @@ void Check(std::string_view bytes)
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -9,7 +9,7 @@ bool IsScanBlank(char16_t unit)
     return unit == u' ' || (unit >= u'\t' && unit <= u'\r');
 }
 
-} // namespace
+}  // namespace
 
 std::optional<DecimalScan> ScanDecimal(std::u16string_view text, size_t& pos)
 {

@@ -19,7 +19,7 @@ bool NativePath(std::u16string_view path, std::string& native)
     return native.find('\0') == std::string::npos;
 }
 
-} // namespace
+}  // namespace
 
 bool PathExists(std::u16string_view path)
 {

@@ -32,15 +32,15 @@ struct FileIdentity {
 
 // One entry of a folder listing. "." and ".." are never reported.
 struct DirEntry {
-    std::u16string name;     // entry name, decoded losslessly from the native bytes
-    bool isFolder = false;   // a directory, or a symbolic link to one
-    bool isFile = false;     // a regular file (never a link, FIFO, socket or device)
-    bool isLink = false;     // a symbolic link (set for links to folders)
+    std::u16string name;              // entry name, decoded losslessly from the native bytes
+    bool isFolder = false;            // a directory, or a symbolic link to one
+    bool isFile = false;              // a regular file (never a link, FIFO, socket or device)
+    bool isLink = false;              // a symbolic link (set for links to folders)
     bool onPseudoFileSystem = false;  // for a link to a folder: the folder lies on proc, sysfs or the like
-    uint64_t size = 0;       // bytes; set for files
-    FileTime lastWrite = 0;  // set for files
-    uint64_t changeTime = 0; // status change time (st_ctim) in nanoseconds since 1970; set for files
-    FileIdentity identity;   // set for files, and for links to folders (the folder's)
+    uint64_t size = 0;                // bytes; set for files
+    FileTime lastWrite = 0;           // set for files
+    uint64_t changeTime = 0;          // status change time (st_ctim) in nanoseconds since 1970; set for files
+    FileIdentity identity;            // set for files, and for links to folders (the folder's)
 };
 
 // An open folder listing, positioned before its first entry.

@@ -28,7 +28,7 @@ bool MatchOne(std::u16string_view text, std::u16string_view pattern)
     return p == pattern.size();
 }
 
-} // namespace
+}  // namespace
 
 bool MatchSpec(std::u16string_view path, std::u16string_view patterns)
 {

@@ -32,8 +32,8 @@ size_t ValidSequence(std::string_view bytes, size_t i, char32_t& codePoint)
     if (lead >= 0xF0 && lead <= 0xF4) {
         if (left < 4 || !cont(1) || !cont(2) || !cont(3))
             return 0;
-        codePoint = (char32_t(lead & 0x07) << 18) | (char32_t(at(i + 1) & 0x3F) << 12)
-            | (char32_t(at(i + 2) & 0x3F) << 6) | (at(i + 3) & 0x3F);
+        codePoint = (char32_t(lead & 0x07) << 18) | (char32_t(at(i + 1) & 0x3F) << 12) | (char32_t(at(i + 2) & 0x3F) << 6) |
+            (at(i + 3) & 0x3F);
         if (codePoint < 0x10000 || codePoint > 0x10FFFF)
             return 0;
         return 4;
@@ -41,7 +41,7 @@ size_t ValidSequence(std::string_view bytes, size_t i, char32_t& codePoint)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 void AppendDecodedNativeName(std::u16string& out, std::string_view bytes)
 {

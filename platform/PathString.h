@@ -31,7 +31,10 @@ public:
     size_t size() const { return m_buffer ? m_buffer->size : 0; }
     bool empty() const { return size() == 0; }
 
-    friend bool operator==(const CPathString& a, const CPathString& b) { return a.m_buffer == b.m_buffer || a.view() == b.view(); }
+    friend bool operator==(const CPathString& a, const CPathString& b)
+    {
+        return a.m_buffer == b.m_buffer || a.view() == b.view();
+    }
     friend bool operator==(const CPathString& a, std::u16string_view b) { return a.view() == b; }
     friend bool operator==(const CPathString& a, const std::u16string& b) { return a.view() == b; }
     friend bool operator==(const CPathString& a, const char16_t* b) { return a.view() == b; }

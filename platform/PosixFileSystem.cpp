@@ -207,7 +207,7 @@ int OpenAnyLength(const std::string& native, int flags)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<IDirListing> CPosixFileSystem::OpenFolder(std::u16string_view path)
 {

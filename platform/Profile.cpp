@@ -19,7 +19,7 @@ std::u16string SectionPath(std::u16string_view section)
     return g_profileKey + u'\\' + std::u16string(section);
 }
 
-} // namespace
+}  // namespace
 
 void SetProfileRegistryKey(std::u16string_view registryKey, std::u16string_view applicationName)
 {
@@ -43,8 +43,7 @@ bool WriteProfileString(std::u16string_view section, std::u16string_view entry, 
     }) == ERROR_SUCCESS;
 }
 
-std::u16string GetProfileString(std::u16string_view section, std::u16string_view entry,
-                                std::u16string_view defaultValue)
+std::u16string GetProfileString(std::u16string_view section, std::u16string_view entry, std::u16string_view defaultValue)
 {
     const std::u16string path = SectionPath(section);
     HKEY key = nullptr;

@@ -14,5 +14,4 @@ void SetProfileRegistryKey(std::u16string_view registryKey, std::u16string_view 
 bool WriteProfileString(std::u16string_view section, std::u16string_view entry, std::u16string_view value);
 
 // The stored text, or `defaultValue` when the value is missing or cannot be read.
-std::u16string GetProfileString(std::u16string_view section, std::u16string_view entry,
-                                std::u16string_view defaultValue = {});
+std::u16string GetProfileString(std::u16string_view section, std::u16string_view entry, std::u16string_view defaultValue = {});

@@ -10,8 +10,7 @@
 #include "platform/RegText.h"
 #include "platform/Registry.h"
 
-CRegStore::CRegStore(std::string filePath)
-    : m_filePath(std::move(filePath)), m_root(this, {}, KEY_ALL_ACCESS, true)
+CRegStore::CRegStore(std::string filePath) : m_filePath(std::move(filePath)), m_root(this, {}, KEY_ALL_ACCESS, true)
 {
 }
 
@@ -36,10 +35,10 @@ std::string CRegStore::DefaultFilePath()
         config = std::string(home) + "/.config";
     } else {
         std::vector<char> buffer(16384);
-        passwd entry {};
+        passwd entry{};
         passwd* found = nullptr;
-        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found
-            || !found->pw_dir || found->pw_dir[0] != '/')
+        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir ||
+            found->pw_dir[0] != '/')
             return {};
         config = std::string(found->pw_dir) + "/.config";
     }
@@ -119,8 +118,8 @@ bool CRegStore::NeedsCopy(const CStoreFile& file, const CRegText::Damage& damage
     return false;
 }
 
-long CRegStore::Finish(const CStoreFile& file, const std::string& current, const CRegText::Damage& damage,
-                       const CRegTree& tree, std::string& replacement, bool& write)
+long CRegStore::Finish(const CStoreFile& file, const std::string& current, const CRegText::Damage& damage, const CRegTree& tree,
+                       std::string& replacement, bool& write)
 {
     if (file.IsReadOnly())
         return ERROR_ACCESS_DENIED;  // not written, so nothing to keep a copy of

@@ -70,8 +70,8 @@ private:
     std::shared_ptr<const CRegTree> ReadCached(CRegText::Damage* damage) const;
     // The bytes of a change's result, after keeping a copy of `current` when `damage` asks for
     // one. Returns 0 or the copy's error (then nothing may be written).
-    static long Finish(const CStoreFile& file, const std::string& current, const CRegText::Damage& damage,
-                       const CRegTree& tree, std::string& replacement, bool& write);
+    static long Finish(const CStoreFile& file, const std::string& current, const CRegText::Damage& damage, const CRegTree& tree,
+                       std::string& replacement, bool& write);
     // Whether replacing the file would lose something no copy holds yet.
     static bool NeedsCopy(const CStoreFile& file, const CRegText::Damage& damage);
 

@@ -195,10 +195,7 @@ bool IsText(std::u16string_view line)
 
 class CParser {
 public:
-    CParser(std::string_view bytes, CRegText::Damage& damage) : m_damage(damage)
-    {
-        m_text = CRegText::Decode(bytes, &damage);
-    }
+    CParser(std::string_view bytes, CRegText::Damage& damage) : m_damage(damage) { m_text = CRegText::Decode(bytes, &damage); }
 
     CRegTree Run()
     {
@@ -432,8 +429,8 @@ void QuoteInto(std::u16string& out, std::u16string_view text)
 bool IsWholeText(const CRegTree::Value& value)
 {
     const std::string& data = value.data;
-    return value.type == REG_SZ && data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0
-        && data[data.size() - 2] == 0;
+    return value.type == REG_SZ && data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 &&
+        data[data.size() - 2] == 0;
 }
 
 void AppendData(std::u16string& out, const CRegTree::Value& value)
@@ -539,7 +536,7 @@ void AppendLines(std::u16string& out, const CRegTree& tree, std::unordered_set<c
     }
 }
 
-} // namespace
+}  // namespace
 
 CRegTree CRegText::Parse(std::string_view bytes, Damage* damage)
 {

@@ -16,7 +16,7 @@ void MapKeys(const CRegTree::Key& from, const CRegTree::Key& to,
     }
 }
 
-} // namespace
+}  // namespace
 
 CRegTree::CRegTree(const CRegTree& other) : m_root(other.m_root), m_lines(other.m_lines)
 {
@@ -31,8 +31,7 @@ CRegTree::CRegTree(const CRegTree& other) : m_root(other.m_root), m_lines(other.
 }
 
 CRegTree::Key::Key(const Key& other)
-    : m_name(other.m_name), m_values(other.m_values), m_valueIndex(other.m_valueIndex),
-      m_subkeyIndex(other.m_subkeyIndex)
+    : m_name(other.m_name), m_values(other.m_values), m_valueIndex(other.m_valueIndex), m_subkeyIndex(other.m_subkeyIndex)
 {
     m_subkeys.reserve(other.m_subkeys.size());
     for (const auto& subkey : other.m_subkeys)

@@ -46,7 +46,7 @@ long CheckedPathBelow(HKEY key, std::u16string_view subKey, HKEY* result, std::v
     return ERROR_SUCCESS;
 }
 
-} // namespace
+}  // namespace
 
 long RegOpenKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result)
 {
@@ -143,7 +143,7 @@ long RegSetStringValue(HKEY key, std::u16string_view name, std::u16string_view t
 
 long RegQueryStringValue(HKEY key, std::u16string_view name, std::u16string& text, uint32_t* type)
 {
-    std::array<unsigned char, 200> first {};
+    std::array<unsigned char, 200> first{};
     uint32_t size = static_cast<uint32_t>(first.size());
     long result = RegQueryValueEx(key, name, type, first.data(), &size);
     const unsigned char* bytes = first.data();

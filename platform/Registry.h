@@ -21,9 +21,9 @@ constexpr long ERROR_WRITE_FAULT = 29;
 constexpr long ERROR_LOCK_VIOLATION = 33;  // another program held the store's lock too long
 constexpr long ERROR_INVALID_PARAMETER = 87;
 constexpr long ERROR_DISK_FULL = 112;
-constexpr long ERROR_MORE_DATA = 234;  // the caller's buffer is too small; the size says what is needed
+constexpr long ERROR_MORE_DATA = 234;      // the caller's buffer is too small; the size says what is needed
 constexpr long ERROR_NO_MORE_ITEMS = 259;  // an enumeration index past the last item
-constexpr long ERROR_KEY_DELETED = 1018;  // the key of an open handle was removed from the store
+constexpr long ERROR_KEY_DELETED = 1018;   // the key of an open handle was removed from the store
 
 constexpr uint32_t REG_NONE = 0;
 constexpr uint32_t REG_SZ = 1;
@@ -51,8 +51,7 @@ long RegOpenKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* r
 
 // Opens `subKey` below `key`, creating it and every missing key on the way. *created (optional)
 // tells whether the key was new. Nothing is written when the key already exists.
-long RegCreateKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result,
-                    bool* created = nullptr);
+long RegCreateKeyEx(HKEY key, std::u16string_view subKey, uint32_t access, HKEY* result, bool* created = nullptr);
 
 // Releases a handle from RegOpenKeyEx/RegCreateKeyEx. Closing a root does nothing.
 long RegCloseKey(HKEY key);

@@ -6,9 +6,9 @@
 
 namespace {
 
-constexpr size_t kMaxCharacters = 63;   // characters read; the rest of the text is ignored
+constexpr size_t kMaxCharacters = 63;  // characters read; the rest of the text is ignored
 
-} // namespace
+}  // namespace
 
 uint64_t ScanSizeText(std::u16string_view text)
 {

@@ -100,8 +100,7 @@ long MakeFolders(const std::string& folder)
 
 CStoreFile::Stamp StampOf(const struct stat& st)
 {
-    return CStoreFile::Stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                             static_cast<int64_t>(st.st_size),
+    return CStoreFile::Stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size),
                              static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
@@ -188,7 +187,7 @@ void SyncFolder(const std::string& folder)
         fsync(fd.Get());  // some file systems refuse this; the rename is done either way
 }
 
-} // namespace
+}  // namespace
 
 std::string CStoreFile::Read(Stamp* stamp) const
 {
@@ -275,7 +274,7 @@ long CStoreFile::KeepCopy(std::string_view bytes, std::string* copyPath) const
     if (m_path.empty())
         return ERROR_PATH_NOT_FOUND;
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);

@@ -77,7 +77,7 @@ bool LocalPathBytes(std::string_view uri, std::string& bytes)
     return bytes.find('\0') == std::string::npos;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::u16string> LocalPathsFromUriList(std::string_view data)
 {

@@ -24,16 +24,16 @@ constexpr uint32_t AutoHScroll = 1u << 3;
 constexpr uint32_t ReadOnly = 1u << 4;
 constexpr uint32_t DefaultButton = 1u << 5;
 constexpr uint32_t OwnerDraw = 1u << 6;
-constexpr uint32_t AlignCenter = 1u << 7;     // text centred horizontally
-constexpr uint32_t AlignRight = 1u << 8;      // text right-aligned
+constexpr uint32_t AlignCenter = 1u << 7;  // text centred horizontally
+constexpr uint32_t AlignRight = 1u << 8;   // text right-aligned
 constexpr uint32_t CenterVertically = 1u << 9;
-constexpr uint32_t CenterImage = 1u << 10;    // picture centred in the control
+constexpr uint32_t CenterImage = 1u << 10;  // picture centred in the control
 constexpr uint32_t ReportView = 1u << 11;
 constexpr uint32_t SingleSelection = 1u << 12;
 constexpr uint32_t ShowSelectionAlways = 1u << 13;
 constexpr uint32_t NoColumnHeader = 1u << 14;
-constexpr uint32_t NoSortHeader = 1u << 15;   // column headers do not act as buttons
-} // namespace ControlStyle
+constexpr uint32_t NoSortHeader = 1u << 15;  // column headers do not act as buttons
+}  // namespace ControlStyle
 
 // Style bits of a dialog window.
 namespace DialogStyle {
@@ -43,27 +43,27 @@ constexpr uint32_t MinimizeBox = 1u << 2;
 constexpr uint32_t MaximizeBox = 1u << 3;
 constexpr uint32_t SizingBorder = 1u << 4;
 constexpr uint32_t ModalFrame = 1u << 5;
-constexpr uint32_t AppWindow = 1u << 6;       // a window of its own with a task-bar button
+constexpr uint32_t AppWindow = 1u << 6;  // a window of its own with a task-bar button
 constexpr uint32_t ClipChildren = 1u << 7;
-} // namespace DialogStyle
+}  // namespace DialogStyle
 
 struct DialogControlTemplate {
-    int id;                  // control id, IDC_STATIC for controls nobody addresses
+    int id;  // control id, IDC_STATIC for controls nobody addresses
     ControlKind kind;
     std::u16string_view text;
-    int x, y, cx, cy;        // dialog units
-    uint32_t style;          // ControlStyle bits
-    int image = 0;           // bitmap id of a Picture
+    int x, y, cx, cy;  // dialog units
+    uint32_t style;    // ControlStyle bits
+    int image = 0;     // bitmap id of a Picture
 };
 
 struct DialogTemplate {
     int id;
     std::u16string_view caption;
-    std::u16string_view fontFace;   // stands for the desktop's default dialog font
+    std::u16string_view fontFace;  // stands for the desktop's default dialog font
     int pointSize;
-    int cx, cy;                     // client size in dialog units
-    uint32_t style;                 // DialogStyle bits
-    std::span<const DialogControlTemplate> controls;   // template order = tab order
+    int cx, cy;                                       // client size in dialog units
+    uint32_t style;                                   // DialogStyle bits
+    std::span<const DialogControlTemplate> controls;  // template order = tab order
 };
 
 // The template with this id, or nullptr.

@@ -49,8 +49,7 @@ constexpr std::array kAboutControls{
     DialogControlTemplate{IDC_HYPERLINK, K::Static, u"https://www.velvane.example/quillon/", 12, 117, 142, 10, Group},
     DialogControlTemplate{IDC_EDIT_VERSION, K::Edit, u"", 50, 78, 153, 12, ReadOnly | AutoHScroll | TabStop},
     DialogControlTemplate{IDC_STATIC, K::Picture, u"", 0, 0, 243, 68, CenterImage, IDB_BANNER},
-    DialogControlTemplate{IDC_STATIC, K::Static, u"Duplicates go to the Trash; nothing is deleted for good.",
-                          12, 130, 214, 8, 0},
+    DialogControlTemplate{IDC_STATIC, K::Static, u"Duplicates go to the Trash; nothing is deleted for good.", 12, 130, 214, 8, 0},
     DialogControlTemplate{IDC_STATIC, K::Static, u"Version: ", 12, 78, 32, 8, 0},
     DialogControlTemplate{IDC_STATIC, K::Static, u"Build on:", 12, 92, 32, 8, 0},
     DialogControlTemplate{IDC_EDIT_BUILD_TIME, K::Edit, u"", 50, 92, 153, 12, ReadOnly | AutoHScroll | TabStop},
@@ -69,13 +68,11 @@ using namespace DialogStyle;
 constexpr std::array kTemplates{
     DialogTemplate{IDD_QUILLON_DIALOG, u"Velvane Quillon", u"MS Shell Dlg", 8, 474, 384,
                    Caption | SystemMenu | MinimizeBox | SizingBorder | AppWindow | ClipChildren, kMainControls},
-    DialogTemplate{IDD_ABOUTBOX, u"About Quillon", u"Tahoma", 8, 243, 168,
-                   Caption | SystemMenu | ModalFrame, kAboutControls},
-    DialogTemplate{IDD_WILDCARD_SELECT, u"Select", u"Tahoma", 8, 228, 55,
-                   Caption | SystemMenu | ModalFrame, kWildcardControls},
+    DialogTemplate{IDD_ABOUTBOX, u"About Quillon", u"Tahoma", 8, 243, 168, Caption | SystemMenu | ModalFrame, kAboutControls},
+    DialogTemplate{IDD_WILDCARD_SELECT, u"Select", u"Tahoma", 8, 228, 55, Caption | SystemMenu | ModalFrame, kWildcardControls},
 };
 
-} // namespace
+}  // namespace
 
 const DialogTemplate* FindDialogTemplate(int id)
 {

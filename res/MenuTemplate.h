@@ -11,7 +11,7 @@ struct MenuItemTemplate {
 
 struct MenuTemplate {
     int id;
-    std::u16string_view popupTitle;   // title of the popup in the bar; never shown
+    std::u16string_view popupTitle;  // title of the popup in the bar; never shown
     std::span<const MenuItemTemplate> items;
 };
 

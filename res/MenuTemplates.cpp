@@ -16,7 +16,7 @@ constexpr std::array kMenus{
     MenuTemplate{IDR_MENU_SELECT, u"SELECT", kSelectItems},
 };
 
-} // namespace
+}  // namespace
 
 const MenuTemplate* FindMenuTemplate(int id)
 {

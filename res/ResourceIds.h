@@ -9,10 +9,10 @@ constexpr int IDD_QUILLON_DIALOG = 102;
 constexpr int IDD_WILDCARD_SELECT = 160;
 
 // Images and menus.
-constexpr int IDI_QUILLON = 128;        // application icon
-constexpr int IDB_CHECKS = 129;         // 34 x 15: two 17-pixel check-box images
-constexpr int IDR_MENU_SELECT = 134;    // the "Select" menu button's menu
-constexpr int IDB_BANNER = 135;         // 500 x 110 banner of the About box
+constexpr int IDI_QUILLON = 128;      // application icon
+constexpr int IDB_CHECKS = 129;       // 34 x 15: two 17-pixel check-box images
+constexpr int IDR_MENU_SELECT = 134;  // the "Select" menu button's menu
+constexpr int IDB_BANNER = 135;       // 500 x 110 banner of the About box
 
 // String table.
 constexpr int IDS_ABOUTBOX = 101;
@@ -22,14 +22,14 @@ constexpr int IDS_STATUS_ELAPSED = 105;
 constexpr int IDS_STATUS_SIZE = 106;
 
 // Command ids.
-constexpr int IDM_ABOUTBOX = 0x0010;    // window-menu item of the About box
+constexpr int IDM_ABOUTBOX = 0x0010;  // window-menu item of the About box
 constexpr int ID_SELECT_NEWER = 32771;
 constexpr int ID_SELECT_OLDER = 32772;
 
 // Standard dialog results and buttons.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
-constexpr int IDC_STATIC = -1;          // controls nobody addresses
+constexpr int IDC_STATIC = -1;  // controls nobody addresses
 
 // Controls of the main dialog (102).
 constexpr int IDC_EDIT_FOLDER = 1000;

@@ -21,7 +21,7 @@ constexpr std::array kStrings{
     StringEntry{IDS_STATUS_SIZE, u"Size:              "},
 };
 
-} // namespace
+}  // namespace
 
 std::u16string_view LoadStringResource(int id)
 {

@@ -12,17 +12,15 @@ namespace {
 
 constexpr int kListedInMessage = 20;
 
-} // namespace
+}  // namespace
 
-CDeleteMarked::CDeleteMarked(const CResultsView& view, const std::vector<CPathString>& list,
-                             const FileList& files)
+CDeleteMarked::CDeleteMarked(const CResultsView& view, const std::vector<CPathString>& list, const FileList& files)
 {
     std::unordered_map<CPathString, size_t, PathHash> index;
     index.reserve(list.size());
     m_requests.reserve(list.size());
     for (const CPathString& path : list) {
-        if (index.emplace(path, m_requests.size()).second)
-            {
+        if (index.emplace(path, m_requests.size()).second) {
             TrashRequest request;
             request.path = path;
             m_requests.push_back(std::move(request));
@@ -77,7 +75,7 @@ std::vector<TrashOutcome> CDeleteMarked::MoveAll(CTrashCan& trash, const std::fu
 {
     std::vector<TrashOutcome> outcomes;
     outcomes.reserve(m_requests.size());
-    trash.Prepare();   // the data folder may have gone since the last time
+    trash.Prepare();  // the data folder may have gone since the last time
     bool stopped = false;
     for (const TrashRequest& request : m_requests) {
         if (!stopped && progress && !progress(static_cast<int>(outcomes.size())))
@@ -117,8 +115,8 @@ bool CDeleteMarked::Run(QWidget* owner, CTrashCan& trash)
     const int count = static_cast<int>(m_requests.size());
     std::unique_ptr<QProgressDialog> progressDialog;
     if (count > kProgressThreshold) {
-        progressDialog = std::make_unique<QProgressDialog>(QStringLiteral("Moving files to the Trash..."),
-                                                           QStringLiteral("Stop"), 0, count, owner);
+        progressDialog = std::make_unique<QProgressDialog>(QStringLiteral("Moving files to the Trash..."), QStringLiteral("Stop"),
+                                                           0, count, owner);
         progressDialog->setWindowModality(Qt::WindowModal);
         progressDialog->setMinimumDuration(500);
     }

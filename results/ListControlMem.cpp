@@ -3,8 +3,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -21,9 +21,12 @@ namespace {
 Qt::Alignment ColumnAlignment(int format)
 {
     switch (format & 3) {
-    case LVCFMT_RIGHT: return Qt::AlignRight;
-    case LVCFMT_CENTER: return Qt::AlignHCenter;
-    default: return Qt::AlignLeft;
+    case LVCFMT_RIGHT:
+        return Qt::AlignRight;
+    case LVCFMT_CENTER:
+        return Qt::AlignHCenter;
+    default:
+        return Qt::AlignLeft;
     }
 }
 
@@ -34,10 +37,9 @@ public:
     void InitOption(QStyleOptionViewItem* option, const QModelIndex& index) const { initStyleOption(option, index); }
 };
 
-} // namespace
+}  // namespace
 
-CListControlMem::CListControlMem(QWidget* parent)
-    : QTableView(parent), m_model(this)
+CListControlMem::CListControlMem(QWidget* parent) : QTableView(parent), m_model(this)
 {
     setModel(&m_model);
     setItemDelegate(new CellDelegate(this));
@@ -89,8 +91,7 @@ void CListControlMem::PreSubclassWindow()
         // Without the focus the selection is not shown.
         QPalette colours = palette();
         colours.setColor(QPalette::Inactive, QPalette::Highlight, colours.color(QPalette::Inactive, QPalette::Base));
-        colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                         colours.color(QPalette::Inactive, QPalette::Text));
+        colours.setColor(QPalette::Inactive, QPalette::HighlightedText, colours.color(QPalette::Inactive, QPalette::Text));
         setPalette(colours);
     }
 }
@@ -132,8 +133,7 @@ void CListControlMem::SetExtendedStyle(uint32_t styles)
 {
     m_extendedStyle = styles;
     setShowGrid((styles & LVS_EX_GRIDLINES) != 0);
-    setSelectionBehavior((styles & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
-                                                         : QAbstractItemView::SelectItems);
+    setSelectionBehavior((styles & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
     m_model.SetImageList(m_pImages, (styles & LVS_EX_SUBITEMIMAGES) != 0);
 }
 
@@ -214,8 +214,8 @@ bool CListControlMem::SetItemSelected(int row, bool selected)
     if (row < 0 || row >= GetItemCount() || !selectionModel())
         return false;
     QModelIndex first = m_model.index(row, 0);
-    selectionModel()->select(first, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
-                                        | QItemSelectionModel::Rows);
+    selectionModel()->select(
+        first, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) | QItemSelectionModel::Rows);
     if (selected)
         selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
     return true;

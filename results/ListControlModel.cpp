@@ -4,8 +4,7 @@
 
 #include "widgets/ImageList.h"
 
-CListControlModel::CListControlModel(QObject* parent)
-    : QAbstractTableModel(parent)
+CListControlModel::CListControlModel(QObject* parent) : QAbstractTableModel(parent)
 {
 }
 

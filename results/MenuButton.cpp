@@ -81,7 +81,7 @@ void DrawFocusRect(QPainter& painter, const QRect& rect, const QColor& color)
 
 constexpr int kTextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
 
-} // namespace
+}  // namespace
 
 CMenuButton::CMenuButton(QWidget* parent) : QPushButton(parent)
 {
@@ -268,8 +268,8 @@ void CMenuButton::DrawCaption(QPainter& painter, const QRect& rect, uint32_t sta
     QRect textRect(area.topLeft(), measured.size());
     textRect.translate((area.width() - measured.width()) / 2, (area.height() - measured.height()) / 2);
     if (themed) {
-        style()->drawItemText(&painter, textRect, Qt::AlignCenter | Qt::TextSingleLine, palette(),
-                              !(state & ODS_DISABLED), caption, QPalette::ButtonText);
+        style()->drawItemText(&painter, textRect, Qt::AlignCenter | Qt::TextSingleLine, palette(), !(state & ODS_DISABLED),
+                              caption, QPalette::ButtonText);
         return;
     }
     // The measured rectangle is as wide as the text: centre within it to keep the wrap points.
@@ -311,8 +311,8 @@ void CMenuButton::DrawItem(QPainter& painter, const QRect& rect, uint32_t state)
         x0 = area.width() / 2 - 2;
         y0 = area.height() / 2 - 4;
     }
-    const QColor arrow = (state & ODS_DISABLED) ? palette().color(QPalette::Disabled, QPalette::Text)
-                                                : palette().color(QPalette::ButtonText);
+    const QColor arrow =
+        (state & ODS_DISABLED) ? palette().color(QPalette::Disabled, QPalette::Text) : palette().color(QPalette::ButtonText);
     for (int k = 0; k < 5; ++k)
         painter.fillRect(x0 + k, y0 + k, 1, 9 - 2 * k, arrow);
 

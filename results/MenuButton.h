@@ -20,7 +20,7 @@ public:
 
     // Item state of one painting, as the owner-draw record gives it.
     enum ItemState : uint32_t {
-        ODS_SELECTED = 0x0001,   // pressed
+        ODS_SELECTED = 0x0001,  // pressed
         ODS_DISABLED = 0x0004,
         ODS_FOCUS = 0x0010,
         ODS_NOFOCUSRECT = 0x0200,
@@ -76,5 +76,5 @@ private:
     std::unique_ptr<QMenu> m_menu;
     QMenu* m_pPopup = nullptr;
     bool m_bHover = false;
-    int m_hoverTimer = 0;   // id of the running hover timer, 0 when none
+    int m_hoverTimer = 0;  // id of the running hover timer, 0 when none
 };

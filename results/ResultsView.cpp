@@ -4,8 +4,7 @@
 #include "results/ListControlMem.h"
 #include "widgets/QtText.h"
 
-CResultsView::CResultsView(CListControlMem& list, const std::vector<CDuplicatePair>& rows)
-    : m_list(list), m_rows(rows)
+CResultsView::CResultsView(CListControlMem& list, const std::vector<CDuplicatePair>& rows) : m_list(list), m_rows(rows)
 {
 }
 

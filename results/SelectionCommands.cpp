@@ -23,8 +23,8 @@ bool CSelectionCommands::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Space && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             const QModelIndex current = m_pList->currentIndex();
-            if (current.isValid() && (current.column() == CResultsView::kOriginalColumn ||
-                                      current.column() == CResultsView::kDuplicateColumn))
+            if (current.isValid() &&
+                (current.column() == CResultsView::kOriginalColumn || current.column() == CResultsView::kDuplicateColumn))
                 ToggleMark(current.row(), current.column());
             return true;
         }

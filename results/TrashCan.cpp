@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -43,7 +43,7 @@ bool RenameNoReplace(const std::string& from, const std::string& to)
 bool SameIdentity(const struct stat& info, const TrashRequest& request)
 {
     return static_cast<uint64_t>(info.st_dev) == request.identity.device &&
-           static_cast<uint64_t>(info.st_ino) == request.identity.inode;
+        static_cast<uint64_t>(info.st_ino) == request.identity.inode;
 }
 
 // The file at `bytes` as the search saw it, or why not.
@@ -64,8 +64,8 @@ bool CheckFile(const std::string& bytes, const TrashRequest& request, TrashOutco
         return false;
     }
     const bool same = S_ISREG(info.st_mode) && SameIdentity(info, request) &&
-                      static_cast<uint64_t>(info.st_size) == request.size &&
-                      FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec) == request.lastWrite;
+        static_cast<uint64_t>(info.st_size) == request.size &&
+        FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec) == request.lastWrite;
     if (!same) {
         outcome = {TrashResult::Changed, QStringLiteral("changed since the search"), {}};
         return false;
@@ -78,8 +78,8 @@ std::string PercentEncoded(const std::string& bytes)
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : bytes) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~' || c == '/';
         if (plain) {
             out += static_cast<char>(c);
         } else {
@@ -220,7 +220,7 @@ std::string RestoreNameInTrash(const std::string& trashed, const std::string& st
     return trashed;
 }
 
-} // namespace
+}  // namespace
 
 bool CTrashCan::Prepare(QString* error)
 {
@@ -277,8 +277,7 @@ namespace {
 
 // After QFile::moveToTrash(given) reported `where`: the outcome, with a file that landed outside
 // a trash folder put back at `back` and the information file written beside it removed.
-TrashOutcome VerifyTrashed(const QString& where, const TrashRequest& request, const std::string& given,
-                           const std::string& back)
+TrashOutcome VerifyTrashed(const QString& where, const TrashRequest& request, const std::string& given, const std::string& back)
 {
     const QString absolute = where.isEmpty() ? QString() : QFileInfo(where).absoluteFilePath();
     const std::string whereBytes = QFile::encodeName(absolute).toStdString();
@@ -296,10 +295,11 @@ TrashOutcome VerifyTrashed(const QString& where, const TrashRequest& request, co
         return {TrashResult::Failed, QStringLiteral("the trash put it outside a trash folder; it was put back"), {}};
     }
     return {TrashResult::Failed,
-            QStringLiteral("the trash put it outside a trash folder, at \"%1\" (%2)").arg(absolute, ErrorText(errno)), {}};
+            QStringLiteral("the trash put it outside a trash folder, at \"%1\" (%2)").arg(absolute, ErrorText(errno)),
+            {}};
 }
 
-} // namespace
+}  // namespace
 
 TrashOutcome CTrashCan::MoveRepresentable(const QString& path, const TrashRequest& request)
 {
@@ -319,8 +319,8 @@ TrashOutcome CTrashCan::MoveByTemporaryName(const std::string& bytes, const Tras
     // stand-in name in the same folder, then takes its own bytes back inside the trash.
     const std::string folder = FolderPart(bytes);
     if (QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(folder))).toStdString() != folder) {
-        return {TrashResult::Failed,
-                QStringLiteral("the name of its folder is not valid UTF-8, which the trash cannot take"), {}};
+        return {
+            TrashResult::Failed, QStringLiteral("the name of its folder is not valid UTF-8, which the trash cannot take"), {}};
     }
     std::string standIn;
     for (int attempt = 0;; ++attempt) {

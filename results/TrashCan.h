@@ -16,23 +16,23 @@
 // A file to trash and what the search saw of it.
 struct TrashRequest {
     CPathString path;
-    bool known = false;          // false: the search has no record of the path
+    bool known = false;  // false: the search has no record of the path
     uint64_t size = 0;
     FileTime lastWrite = 0;
     FileIdentity identity;
 };
 
 enum class TrashResult {
-    Trashed,   // now in a trash folder
-    Gone,      // no longer exists
-    Changed,   // not the file the search saw any more; kept
-    Failed,    // the trash could not take it; kept (or put back)
+    Trashed,  // now in a trash folder
+    Gone,     // no longer exists
+    Changed,  // not the file the search saw any more; kept
+    Failed,   // the trash could not take it; kept (or put back)
 };
 
 struct TrashOutcome {
     TrashResult result = TrashResult::Failed;
-    QString reason;     // why it was not trashed; empty when trashed
-    QString location;   // where it is in the trash, when trashed
+    QString reason;    // why it was not trashed; empty when trashed
+    QString location;  // where it is in the trash, when trashed
 };
 
 class CTrashCan {

@@ -12,8 +12,7 @@
 
 namespace {
 
-constexpr std::array<const char*, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr std::array<const char*, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr std::array<const char*, 7> kWeekdays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
@@ -32,9 +31,11 @@ std::u16string FromLatin1(const std::string& text)
     return std::u16string(text.begin(), text.end());
 }
 
-} // namespace
+}  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(IDD_ABOUTBOX, parent) {}
+CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(IDD_ABOUTBOX, parent)
+{
+}
 
 CAboutDlg::~CAboutDlg() = default;
 
@@ -54,8 +55,8 @@ std::string CAboutDlg::FormatBuildTime(const char* date, const char* time)
     unsigned day = 0;
     long year = 0;
     unsigned hour = 0, minute = 0, second = 0;
-    if (!date || !time || std::sscanf(date, "%3s %u %ld", month, &day, &year) != 3
-        || std::sscanf(time, "%u:%u:%u", &hour, &minute, &second) != 3)
+    if (!date || !time || std::sscanf(date, "%3s %u %ld", month, &day, &year) != 3 ||
+        std::sscanf(time, "%u:%u:%u", &hour, &minute, &second) != 3)
         return {};
     unsigned monthIndex = 0;
     while (monthIndex < kMonths.size() && std::strcmp(kMonths[monthIndex], month) != 0)
@@ -63,10 +64,10 @@ std::string CAboutDlg::FormatBuildTime(const char* date, const char* time)
     if (monthIndex == kMonths.size() || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
         return {};
     const long days = DaysFromCivil(year, monthIndex + 1, day);
-    const long weekday = ((days % 7) + 7 + 4) % 7;   // 1970-01-01 was a Thursday
+    const long weekday = ((days % 7) + 7 + 4) % 7;  // 1970-01-01 was a Thursday
     char text[64];
-    std::snprintf(text, sizeof text, "%s %s %2u %02u:%02u:%02u %ld", kWeekdays[static_cast<size_t>(weekday)],
-                  kMonths[monthIndex], day, hour, minute, second, year);
+    std::snprintf(text, sizeof text, "%s %s %2u %02u:%02u:%02u %ld", kWeekdays[static_cast<size_t>(weekday)], kMonths[monthIndex],
+                  day, hour, minute, second, year);
     return text;
 }
 

@@ -59,7 +59,7 @@ QAccessibleInterface* MenuButtonFactory(const QString&, QObject* object)
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 void MarkAsMenuButton(QAbstractButton& button)
 {

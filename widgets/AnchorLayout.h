@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <map>
 
-constexpr uint32_t ANCHOR_TOP = 0x10;      // top edge keeps its distance to the client top
-constexpr uint32_t ANCHOR_BOTTOM = 0x20;   // bottom edge keeps its distance to the client bottom
+constexpr uint32_t ANCHOR_TOP = 0x10;     // top edge keeps its distance to the client top
+constexpr uint32_t ANCHOR_BOTTOM = 0x20;  // bottom edge keeps its distance to the client bottom
 constexpr uint32_t ANCHOR_LEFT = 0x40;
 constexpr uint32_t ANCHOR_RIGHT = 0x80;
 
@@ -38,13 +38,13 @@ private:
         QPointer<QWidget> widget;
         int id = 0;
         uint32_t flags = 0;
-        double left = 0, top = 0, right = 0, bottom = 0;   // client coordinates
+        double left = 0, top = 0, right = 0, bottom = 0;  // client coordinates
     };
 
     static QRect WholeRect(const ChildRecord& record);
 
     bool m_bCaptured = false;
     QPointer<QWidget> m_owner;
-    QRect m_rcClient;   // client rectangle
+    QRect m_rcClient;  // client rectangle
     std::map<const QWidget*, ChildRecord> m_children;
 };

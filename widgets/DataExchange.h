@@ -10,12 +10,9 @@
 // The direction and the dialog of one exchange.
 class CDataExchange {
 public:
-    CDataExchange(CDialog* dialog, bool saveAndValidate)
-        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog)
-    {
-    }
+    CDataExchange(CDialog* dialog, bool saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
 
-    bool m_bSaveAndValidate;   // true: controls to members; false: members to controls
+    bool m_bSaveAndValidate;  // true: controls to members; false: members to controls
     CDialog* m_pDlgWnd;
 };
 

@@ -18,10 +18,9 @@ namespace {
 // Widget properties a bound member takes over from the template's widget when it has them too.
 constexpr const char* kCopiedProperties[] = {"text", "alignment", "readOnly", "frame"};
 
-} // namespace
+}  // namespace
 
-CDialog::CDialog(int templateId, QWidget* parent)
-    : QDialog(parent), m_nIDTemplate(templateId)
+CDialog::CDialog(int templateId, QWidget* parent) : QDialog(parent), m_nIDTemplate(templateId)
 {
     RouteNotify(IDOK, BN_CLICKED, [this](const CNotify&) { OnOK(); });
     RouteNotify(IDCANCEL, BN_CLICKED, [this](const CNotify&) { OnCancel(); });
@@ -82,8 +81,7 @@ void CDialog::UpdateData(bool saveAndValidate)
 
 QWidget* CDialog::GetDlgItem(int id) const
 {
-    auto found = std::find_if(m_controls.begin(), m_controls.end(),
-                              [id](QWidget* widget) { return GetDlgCtrlID(widget) == id; });
+    auto found = std::find_if(m_controls.begin(), m_controls.end(), [id](QWidget* widget) { return GetDlgCtrlID(widget) == id; });
     return found == m_controls.end() ? nullptr : *found;
 }
 
@@ -140,8 +138,7 @@ bool CDialog::NotifyParent(QWidget* control, int code, const CNotify& info)
 
 bool CDialog::BindControl(int id, QWidget& member)
 {
-    auto slot = std::find_if(m_controls.begin(), m_controls.end(),
-                             [id](QWidget* widget) { return GetDlgCtrlID(widget) == id; });
+    auto slot = std::find_if(m_controls.begin(), m_controls.end(), [id](QWidget* widget) { return GetDlgCtrlID(widget) == id; });
     if (slot == m_controls.end())
         return false;
     QWidget* placeholder = *slot;

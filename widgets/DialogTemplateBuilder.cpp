@@ -56,8 +56,7 @@ QWidget* CreatePicture(const DialogControlTemplate& control, QWidget* parent)
 {
     auto* picture = new QLabel(parent);
     picture->setPixmap(LoadBitmapResource(control.image));
-    picture->setAlignment((control.style & ControlStyle::CenterImage) ? Qt::AlignCenter
-                                                                     : (Qt::AlignLeft | Qt::AlignTop));
+    picture->setAlignment((control.style & ControlStyle::CenterImage) ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop));
     return picture;
 }
 
@@ -80,7 +79,7 @@ Qt::FocusPolicy FocusPolicyOf(const DialogControlTemplate& control)
     }
 }
 
-} // namespace
+}  // namespace
 
 CDialogTemplateBuilder::BaseUnits CDialogTemplateBuilder::DialogBaseUnits(const QFont& font)
 {
@@ -106,8 +105,7 @@ QRect CDialogTemplateBuilder::MapDialogRect(int x, int y, int cx, int cy, const 
     return QRect(MapX(x, units), MapY(y, units), MapX(cx, units), MapY(cy, units));
 }
 
-CDialogTemplateBuilder::BaseUnits CDialogTemplateBuilder::ApplyWindow(const DialogTemplate& dialogTemplate,
-                                                                      QDialog& dialog)
+CDialogTemplateBuilder::BaseUnits CDialogTemplateBuilder::ApplyWindow(const DialogTemplate& dialogTemplate, QDialog& dialog)
 {
     const uint32_t style = dialogTemplate.style;
     Qt::WindowFlags flags = (style & DialogStyle::AppWindow) ? Qt::Window : Qt::Dialog;
@@ -134,12 +132,24 @@ QWidget* CDialogTemplateBuilder::CreateControl(const DialogControlTemplate& cont
 {
     QWidget* widget = nullptr;
     switch (control.kind) {
-    case ControlKind::Edit: widget = CreateEdit(control, parent); break;
-    case ControlKind::PushButton: widget = CreateButton(control, parent); break;
-    case ControlKind::Static: widget = CreateStatic(control, parent); break;
-    case ControlKind::Picture: widget = CreatePicture(control, parent); break;
-    case ControlKind::EtchedLine: widget = CreateEtchedLine(parent); break;
-    case ControlKind::ListView: widget = new QTableView(parent); break;
+    case ControlKind::Edit:
+        widget = CreateEdit(control, parent);
+        break;
+    case ControlKind::PushButton:
+        widget = CreateButton(control, parent);
+        break;
+    case ControlKind::Static:
+        widget = CreateStatic(control, parent);
+        break;
+    case ControlKind::Picture:
+        widget = CreatePicture(control, parent);
+        break;
+    case ControlKind::EtchedLine:
+        widget = CreateEtchedLine(parent);
+        break;
+    case ControlKind::ListView:
+        widget = new QTableView(parent);
+        break;
     }
     SetDlgCtrlID(widget, control.id);
     SetTemplateStyle(widget, control.style);
@@ -147,8 +157,8 @@ QWidget* CDialogTemplateBuilder::CreateControl(const DialogControlTemplate& cont
     return widget;
 }
 
-std::vector<QWidget*> CDialogTemplateBuilder::CreateControls(const DialogTemplate& dialogTemplate,
-                                                             QDialog& dialog, const BaseUnits& units)
+std::vector<QWidget*> CDialogTemplateBuilder::CreateControls(const DialogTemplate& dialogTemplate, QDialog& dialog,
+                                                             const BaseUnits& units)
 {
     std::vector<QWidget*> controls;
     controls.reserve(dialogTemplate.controls.size());

@@ -16,8 +16,8 @@ class QWidget;
 class CDialogTemplateBuilder {
 public:
     struct BaseUnits {
-        double cx = 0;   // average letter width in pixels
-        int cy = 0;      // line height in pixels
+        double cx = 0;  // average letter width in pixels
+        int cy = 0;     // line height in pixels
     };
 
     // The base units of the font.
@@ -35,8 +35,7 @@ public:
     // Creates the template's controls as children of the dialog, in template order, placed in
     // pixels of `units`, each carrying its control id and style bits (ControlId.h). Tab order
     // follows template order.
-    static std::vector<QWidget*> CreateControls(const DialogTemplate& dialogTemplate, QDialog& dialog,
-                                                const BaseUnits& units);
+    static std::vector<QWidget*> CreateControls(const DialogTemplate& dialogTemplate, QDialog& dialog, const BaseUnits& units);
 
     // One control of a template, not yet placed. Never returns nullptr.
     static QWidget* CreateControl(const DialogControlTemplate& control, QWidget* parent);

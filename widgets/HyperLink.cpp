@@ -46,10 +46,7 @@ public:
         return QAccessibleWidget::text(t);
     }
 
-    QStringList actionNames() const override
-    {
-        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
-    }
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
 
     void doAction(const QString& action) override
     {
@@ -67,7 +64,7 @@ QAccessibleInterface* HyperLinkAccessibleFactory(const QString& className, QObje
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 void CHyperLink::SetOpenFunction(OpenFunction open)
 {

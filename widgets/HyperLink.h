@@ -61,9 +61,9 @@ public:
     QColor m_crLink{0, 0, 238};
     QColor m_crVisited{85, 26, 139};
     QColor m_crHover{255, 0, 0};
-    int m_nUnderlineMode = -1;      // -1 underline while hovered, 0 never, 1 always
+    int m_nUnderlineMode = -1;  // -1 underline while hovered, 0 never, 1 always
     bool m_bFitToText = true;
-    QString m_strTarget;            // what a click opens; the text when left empty
+    QString m_strTarget;  // what a click opens; the text when left empty
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -77,6 +77,6 @@ private:
     bool m_bOver = false;
     bool m_bOpened = false;
     QFont m_fontUnderline;
-    std::optional<QFont> m_fontNormal;   // the control's own font, taken when it is bound
+    std::optional<QFont> m_fontNormal;  // the control's own font, taken when it is bound
     QBasicTimer m_hoverTimer;
 };

@@ -16,10 +16,9 @@ QRect ClipBox(const QPainter* target)
     return target->combinedTransform().inverted().mapRect(whole);
 }
 
-} // namespace
+}  // namespace
 
-CMemDC_Exp::CMemDC_Exp(QPainter* target, std::optional<QRect> area)
-    : m_pTargetDC(target), m_bOffscreen(!IsPrinterPainter(target))
+CMemDC_Exp::CMemDC_Exp(QPainter* target, std::optional<QRect> area) : m_pTargetDC(target), m_bOffscreen(!IsPrinterPainter(target))
 {
     m_rcArea = area ? *area : ClipBox(target);
     const QColor background = target->background().color();

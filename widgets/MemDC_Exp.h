@@ -33,9 +33,9 @@ public:
 
 private:
     QImage m_bmpOffscreen;
-    QPainter m_painter;          // draws into m_bmpOffscreen
-    QPainter* m_pTargetDC;       // not owned
-    QRect m_rcArea;              // logical units of the target
-    QRect m_rcDevice;            // the area in the target's device-independent pixels
+    QPainter m_painter;     // draws into m_bmpOffscreen
+    QPainter* m_pTargetDC;  // not owned
+    QRect m_rcArea;         // logical units of the target
+    QRect m_rcDevice;       // the area in the target's device-independent pixels
     bool m_bOffscreen;
 };

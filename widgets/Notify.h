@@ -20,7 +20,7 @@ constexpr uint32_t LVHT_ONITEMICON = 0x0002;
 constexpr uint32_t LVHT_ONITEMLABEL = 0x0004;
 
 struct CNotify {
-    int row = -1;       // the row concerned, -1 for none
-    int column = -1;    // the column concerned (the clicked header's for LVN_COLUMNCLICK), -1 for none
-    QPoint point;       // for NM_CLICK: where the click was, in the rows area's coordinates
+    int row = -1;     // the row concerned, -1 for none
+    int column = -1;  // the column concerned (the clicked header's for LVN_COLUMNCLICK), -1 for none
+    QPoint point;     // for NM_CLICK: where the click was, in the rows area's coordinates
 };

@@ -3,8 +3,7 @@
 #include <QEvent>
 #include <QResizeEvent>
 
-CResizableDialog::CResizableDialog(int templateId, QWidget* parent)
-    : CDialog(templateId, parent)
+CResizableDialog::CResizableDialog(int templateId, QWidget* parent) : CDialog(templateId, parent)
 {
 }
 

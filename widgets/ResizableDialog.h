@@ -11,10 +11,7 @@
 #include "widgets/ResizableMinMax.h"
 #include "widgets/ResizableWndState.h"
 
-class CResizableDialog : public CDialog,
-                         public CResizableGrip,
-                         public CResizableMinMax,
-                         public CResizableWndState {
+class CResizableDialog : public CDialog, public CResizableGrip, public CResizableMinMax, public CResizableWndState {
     Q_OBJECT
 public:
     enum SizeType { SizeRestored = 0, SizeMinimized = 1, SizeMaximized = 2 };

@@ -28,7 +28,7 @@ protected:
     void UpdateSizeGrip();
 
 private:
-    CSizeGrip* m_pSizeGrip = nullptr;   // a child of the window, deleted with it
+    CSizeGrip* m_pSizeGrip = nullptr;  // a child of the window, deleted with it
     int m_nShowCount = 0;
     bool m_bOwnContribution = false;
 };

@@ -2,8 +2,7 @@
 
 #include "platform/Profile.h"
 
-CResizableState::CResizableState()
-    : m_sStateStore(DefaultStateStore())
+CResizableState::CResizableState() : m_sStateStore(DefaultStateStore())
 {
 }
 

@@ -13,7 +13,7 @@ std::u16string PlacementEntry(std::u16string_view name)
     return std::u16string(name) + u"WindowPlacement";
 }
 
-} // namespace
+}  // namespace
 
 CResizableWndState::~CResizableWndState() = default;
 

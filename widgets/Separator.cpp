@@ -21,10 +21,9 @@ void DrawLineToExcluded(QPainter& painter, QPoint from, QPoint to)
     painter.drawLine(from, last);
 }
 
-} // namespace
+}  // namespace
 
-CSeparator::CSeparator(QWidget* parent)
-    : QLabel(parent)
+CSeparator::CSeparator(QWidget* parent) : QLabel(parent)
 {
     // Clicks reach the caption beneath.
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -9,8 +9,7 @@
 #include <climits>
 #include <cstdint>
 
-CSizeGrip::CSizeGrip(QWidget* parent)
-    : QSizeGrip(parent)
+CSizeGrip::CSizeGrip(QWidget* parent) : QSizeGrip(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     int extent = GripExtent(this);

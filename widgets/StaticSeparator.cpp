@@ -10,10 +10,9 @@ namespace {
 
 constexpr int kLineControlId = 0xFFFF;
 
-} // namespace
+}  // namespace
 
-CStaticSeparator::CStaticSeparator(QWidget* parent)
-    : QLabel(parent), m_line(this)
+CStaticSeparator::CStaticSeparator(QWidget* parent) : QLabel(parent), m_line(this)
 {
     SetDlgCtrlID(&m_line, kLineControlId);
     m_line.hide();

@@ -31,8 +31,7 @@ HTHEME OpenThemeData(QWidget* window, std::u16string_view classList)
     return new ThemeData{window, name.toUpper()};
 }
 
-HRESULT DrawThemeBackground(HTHEME theme, QPainter* painter, int partId, int, const QRect& rect,
-                            const QRect* clip)
+HRESULT DrawThemeBackground(HTHEME theme, QPainter* painter, int partId, int, const QRect& rect, const QRect* clip)
 {
     if (!theme || !painter || (partId != TP_SEPARATOR && partId != TP_SEPARATORVERT))
         return E_FAIL;

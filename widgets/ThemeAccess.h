@@ -33,8 +33,7 @@ HTHEME OpenThemeData(QWidget* window, std::u16string_view classList);
 
 // Draws a part of the theme into `rect` (clipped to `clip` when given). E_FAIL for a null theme
 // or an unknown part.
-HRESULT DrawThemeBackground(HTHEME theme, QPainter* painter, int partId, int stateId, const QRect& rect,
-                            const QRect* clip);
+HRESULT DrawThemeBackground(HTHEME theme, QPainter* painter, int partId, int stateId, const QRect& rect, const QRect* clip);
 
 // Releases theme data; E_FAIL for a null theme.
 HRESULT CloseThemeData(HTHEME theme);

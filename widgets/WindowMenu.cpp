@@ -29,7 +29,7 @@ QWidget* DirectChild(const QWidget& window, QWidget* widget)
     return widget;
 }
 
-} // namespace
+}  // namespace
 
 CWindowMenu::CWindowMenu(QWidget& window, std::vector<std::pair<QString, int>> extraItems, CommandHandler handler)
     : QObject(&window), m_window(window), m_extraItems(std::move(extraItems)), m_handler(std::move(handler))

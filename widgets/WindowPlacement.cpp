@@ -35,13 +35,12 @@ int ClampToInt(int64_t value)
     return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
 }
 
-} // namespace
+}  // namespace
 
 CWindowPlacement CWindowPlacement::Get(const QWidget& window)
 {
     Qt::WindowStates state = window.windowState();
-    QRect normal = (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) ? window.normalGeometry()
-                                                                         : window.geometry();
+    QRect normal = (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) ? window.normalGeometry() : window.geometry();
     if (normal.isEmpty())
         normal = window.geometry();
     CWindowPlacement placement;
@@ -82,8 +81,7 @@ void CWindowPlacement::Apply(QWidget& window) const
     for (const QScreen* screen : QGuiApplication::screens())
         screens.push_back(screen->availableGeometry());
     window.setGeometry(KeepOnScreens(clamped, screens));
-    const bool maximized = showCmd == SW_SHOWMAXIMIZED
-                           || (showCmd == SW_SHOWMINIMIZED && (flags & WPF_RESTORETOMAXIMIZED));
+    const bool maximized = showCmd == SW_SHOWMAXIMIZED || (showCmd == SW_SHOWMINIMIZED && (flags & WPF_RESTORETOMAXIMIZED));
     Qt::WindowStates state = window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     window.setWindowState(maximized ? (state | Qt::WindowMaximized) : state);
 }
@@ -91,8 +89,7 @@ void CWindowPlacement::Apply(QWidget& window) const
 std::u16string CWindowPlacement::ToText() const
 {
     char buffer[128];
-    std::snprintf(buffer, sizeof buffer, "%d,%d,%d,%d,%d,%d,%d,%d", left, top, right, bottom, showCmd, flags,
-                  minX, minY);
+    std::snprintf(buffer, sizeof buffer, "%d,%d,%d,%d,%d,%d,%d,%d", left, top, right, bottom, showCmd, flags, minX, minY);
     return Utf16(buffer);
 }
 
@@ -126,10 +123,10 @@ namespace {
 // Squared distance between two rectangles, 0 when they overlap.
 long long DistanceSquared(const QRect& a, const QRect& b)
 {
-    const long long dx = std::max({0LL, static_cast<long long>(b.left()) - a.right(),
-                                   static_cast<long long>(a.left()) - b.right()});
-    const long long dy = std::max({0LL, static_cast<long long>(b.top()) - a.bottom(),
-                                   static_cast<long long>(a.top()) - b.bottom()});
+    const long long dx =
+        std::max({0LL, static_cast<long long>(b.left()) - a.right(), static_cast<long long>(a.left()) - b.right()});
+    const long long dy =
+        std::max({0LL, static_cast<long long>(b.top()) - a.bottom(), static_cast<long long>(a.top()) - b.bottom()});
     return dx * dx + dy * dy;
 }
 
@@ -139,7 +136,7 @@ int ClampInto(int start, int length, int low, int room)
     return std::clamp(start, low, low + std::max(0, room - length));
 }
 
-} // namespace
+}  // namespace
 
 QRect CWindowPlacement::KeepOnScreens(const QRect& normal, std::span<const QRect> screens)
 {

@@ -109,9 +109,8 @@ TEST_F(ACEditTest, SubfoldersAndLinksToThemAreSortedByCodeUnitsAndFilteredInAnyL
     Open();
     TypeFolder();
     const QString base = Text(Path()) + u'/';
-    const std::vector<QString> all = {base,          base + "A2/",    base + "B/",
-                                      base + "a1/",  base + "alink/", base + "b/",
-                                      Text(Path("caf\xE9/"))};
+    const std::vector<QString> all = {base,        base + "A2/",          base + "B/", base + "a1/", base + "alink/",
+                                      base + "b/", Text(Path("caf\xE9/"))};
     EXPECT_EQ(Shown(), all);
     EXPECT_EQ(EncodeNativeName(Shown().back().toStdU16String()), m_dir / "caf\xE9/") << "the name keeps its bytes";
 
@@ -150,10 +149,9 @@ TEST_F(ACEditTest, MovementKeysWrapAroundPageAndPutThePathWithoutItsSeparator)
         Qt::Key key;
         int selected;
     };
-    for (const Step& step : {Step{Qt::Key_Up, 12}, Step{Qt::Key_Down, 0}, Step{Qt::Key_PageDown, 8},
-                             Step{Qt::Key_PageDown, 12}, Step{Qt::Key_Down, 0}, Step{Qt::Key_PageUp, 0},
-                             Step{Qt::Key_End, 12}, Step{Qt::Key_PageUp, 4}, Step{Qt::Key_Home, 0},
-                             Step{Qt::Key_Down, 1}}) {
+    for (const Step& step : {Step{Qt::Key_Up, 12}, Step{Qt::Key_Down, 0}, Step{Qt::Key_PageDown, 8}, Step{Qt::Key_PageDown, 12},
+                             Step{Qt::Key_Down, 0}, Step{Qt::Key_PageUp, 0}, Step{Qt::Key_End, 12}, Step{Qt::Key_PageUp, 4},
+                             Step{Qt::Key_Home, 0}, Step{Qt::Key_Down, 1}}) {
         Key(step.key);
         ASSERT_EQ(List().SelectedIndex(), step.selected) << "after key " << step.key;
         QString expected = Shown()[static_cast<size_t>(step.selected)];
@@ -277,4 +275,4 @@ TEST_F(ACEditTest, AFolderThatCannotBeListedJoinsTheOldCandidatesOnce)
     EXPECT_EQ(Shown(), (std::vector<QString>{Text(Path("s01/"))}));
 }
 
-} // namespace
+}  // namespace

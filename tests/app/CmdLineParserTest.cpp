@@ -13,7 +13,7 @@ std::optional<std::u16string> Folder(std::u16string_view arguments)
     return CCmdLineParser(std::u16string(kProgram) + std::u16string(arguments)).FindKey(u"Folder");
 }
 
-} // namespace
+}  // namespace
 
 TEST(CmdLineParser, AQuotedValueKeepsItsBlanks)
 {

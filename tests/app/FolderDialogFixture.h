@@ -68,4 +68,4 @@ protected:
     std::unique_ptr<CQuillonDlg> m_pDialog;
 };
 
-} // namespace quillon::test
+}  // namespace quillon::test

@@ -99,8 +99,7 @@ TEST_F(FoldersListTest, AddAppendsTheSeparatorKeepsTheRootFollowsLinksAndAllowsT
     AddTyped(Path("data") + u"/");
     AddTyped(u"/");
     AddTyped(Path("link"));
-    const std::vector<QString> expected = {Text(Path("data/")), Text(Path("data/")), QStringLiteral("/"),
-                                           Text(Path("link/"))};
+    const std::vector<QString> expected = {Text(Path("data/")), Text(Path("data/")), QStringLiteral("/"), Text(Path("link/"))};
     EXPECT_EQ(Rows(), expected);
     EXPECT_EQ(Entries(), expected);
     EXPECT_EQ(Dlg().m_strFolder, Path("link")) << "Add reads the edit into the member first";
@@ -189,8 +188,7 @@ TEST_F(FoldersListTest, ADropOfAFileAListedFolderAndANewFolderAddsOnlyTheNewOne)
     WriteFile(m_dir / "file.txt", "x");
     theSettings.m_Folders.emplace_back(Path("listed/"));
     Open();
-    const DropResult result =
-        Drop(OverFolders(), {m_dir / "file.txt", m_dir / "listed", m_dir / "new", m_dir / "vanished"});
+    const DropResult result = Drop(OverFolders(), {m_dir / "file.txt", m_dir / "listed", m_dir / "new", m_dir / "vanished"});
     EXPECT_TRUE(result.enterAccepted);
     EXPECT_TRUE(result.dropAccepted);
     const std::vector<QString> expected = {Text(Path("listed/")), Text(Path("new/"))};
@@ -237,4 +235,4 @@ TEST_F(FoldersListTest, AFolderWhoseNameIsNotUtf8ArrivesWithItsExactBytesAndASea
     EXPECT_EQ(EncodeNativeName(g_duplicates[0].duplicatePath.view()).substr(0, folder.size() + 1), folder + "/");
 }
 
-} // namespace
+}  // namespace

@@ -95,4 +95,4 @@ private:
     bool m_released = false;
 };
 
-} // namespace quillon::test
+}  // namespace quillon::test

@@ -91,7 +91,9 @@ std::set<std::string> TrashedPaths(const std::string& trash)
                 continue;
             const std::string info = ReadFile(trash + "/info/" + name);
             const size_t start = info.find("\nPath=") + 6;
-            paths.insert(QByteArray::fromPercentEncoding(QByteArray::fromStdString(info.substr(start, info.find('\n', start) - start))).toStdString());
+            paths.insert(
+                QByteArray::fromPercentEncoding(QByteArray::fromStdString(info.substr(start, info.find('\n', start) - start)))
+                    .toStdString());
         }
         ::closedir(dir);
     }
@@ -240,7 +242,7 @@ TEST_F(MarkAndTrashTest, BoxesMenusPatternAndDeselectMarkFilesThroughTheDialog)
     EXPECT_FALSE(Marked("a/x.jpg"));
 
     WhenOpen([](QWidget* widget) { QTest::keyClick(widget, Qt::Key_Escape); });
-    Button(IDC_BUTTON_WILDCARDS)->click();   // cancelled: the marks stay as they were
+    Button(IDC_BUTTON_WILDCARDS)->click();  // cancelled: the marks stay as they were
     EXPECT_TRUE(Marked("b/x.jpg"));
 
     PickFromMenu(Dlg().SelectButton(), QStringLiteral("Newer"));
@@ -321,4 +323,4 @@ TEST_F(MarkAndTrashTest, FilesThatVanishedOrChangedAfterTheSearchAreListedAndKep
     EXPECT_EQ(TrashedPaths(m_data + "/Trash"), std::set<std::string>{m_tree / "a/x.jpg"});
 }
 
-} // namespace
+}  // namespace

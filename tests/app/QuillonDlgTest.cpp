@@ -62,8 +62,8 @@ protected:
 TEST_F(QuillonDlgTest, EveryControlHasItsStateAfterInitialisation)
 {
     Show();
-    for (int id : {IDC_BUTTON_SEARCH, IDC_EDIT_FOLDER, IDC_BUTTON_BROWSE, IDC_BUTTON_ADD, IDC_BUTTON_DELETE_ALL,
-                   IDC_LIST_FOLDERS, IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO})
+    for (int id : {IDC_BUTTON_SEARCH, IDC_EDIT_FOLDER, IDC_BUTTON_BROWSE, IDC_BUTTON_ADD, IDC_BUTTON_DELETE_ALL, IDC_LIST_FOLDERS,
+                   IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO})
         EXPECT_TRUE(Item(id)->isEnabled()) << "control " << id;
     for (int id : {IDC_BUTTON_STOP, IDC_LIST_RESULTS, IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS,
                    IDC_BUTTON_FOLDERS, IDC_BUTTON_DELETE, IDC_BUTTON_DELETE_FOLDER})
@@ -73,11 +73,10 @@ TEST_F(QuillonDlgTest, EveryControlHasItsStateAfterInitialisation)
     EXPECT_EQ(Dlg().focusWidget(), Item(IDC_EDIT_FOLDER));
 
     // Tab goes through the controls in template order, the bound lists in their places.
-    const std::vector<int> expected = {IDC_EDIT_FOLDER, IDC_LIST_FOLDERS, IDC_BUTTON_ADD, IDC_BUTTON_BROWSE,
-                                       IDC_BUTTON_DELETE_FOLDER, IDC_LIST_RESULTS, IDC_BUTTON_SEARCH,
-                                       IDC_BUTTON_SELECT, IDC_BUTTON_FOLDERS, IDC_BUTTON_DELETE,
-                                       IDC_BUTTON_DESELECT, IDC_BUTTON_STOP, IDC_BUTTON_WILDCARDS,
-                                       IDC_BUTTON_DELETE_ALL, IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO};
+    const std::vector<int> expected = {IDC_EDIT_FOLDER,          IDC_LIST_FOLDERS,      IDC_BUTTON_ADD,      IDC_BUTTON_BROWSE,
+                                       IDC_BUTTON_DELETE_FOLDER, IDC_LIST_RESULTS,      IDC_BUTTON_SEARCH,   IDC_BUTTON_SELECT,
+                                       IDC_BUTTON_FOLDERS,       IDC_BUTTON_DELETE,     IDC_BUTTON_DESELECT, IDC_BUTTON_STOP,
+                                       IDC_BUTTON_WILDCARDS,     IDC_BUTTON_DELETE_ALL, IDC_EDIT_SIZE_FROM,  IDC_EDIT_SIZE_TO};
     std::vector<int> chain;
     QWidget* widget = Item(IDC_EDIT_FOLDER);
     do {
@@ -95,8 +94,8 @@ TEST_F(QuillonDlgTest, ResultCommandsFollowTheRowsAndFolderDeleteTheSelection)
     g_duplicates.push_back(CDuplicatePair{u"/data/a", u"/data/b", 10, 0, 0});
     Dlg().FoldersList().SetItemSelected(0, true);
     Dlg().EnableResultCommands();
-    for (int id : {IDC_LIST_RESULTS, IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS,
-                   IDC_BUTTON_FOLDERS, IDC_BUTTON_DELETE, IDC_BUTTON_DELETE_FOLDER})
+    for (int id : {IDC_LIST_RESULTS, IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS, IDC_BUTTON_FOLDERS,
+                   IDC_BUTTON_DELETE, IDC_BUTTON_DELETE_FOLDER})
         EXPECT_TRUE(Item(id)->isEnabled()) << "control " << id;
     EXPECT_FALSE(Item(IDC_BUTTON_STOP)->isEnabled());
 
@@ -316,9 +315,9 @@ TEST_F(QuillonDlgTest, PlacementIsWrittenUnderQuillonWhenTheWindowEnds)
     Dlg().close();
     Dlg().DestroyWindow();
     const std::u16string text = GetProfileString(u"ResizableState", u"QuillonWindowPlacement");
-    const QString expected = QString::asprintf("%d,%d,%d,%d,1,0,-1,-1", final.left(), final.top(),
-                                               final.left() + final.width(), final.top() + final.height());
+    const QString expected = QString::asprintf("%d,%d,%d,%d,1,0,-1,-1", final.left(), final.top(), final.left() + final.width(),
+                                               final.top() + final.height());
     EXPECT_EQ(QString::fromStdU16String(text), expected);
 }
 
-} // namespace
+}  // namespace

@@ -70,7 +70,6 @@ protected:
         QCoreApplication::processEvents();
         return texts;
     }
-
 };
 
 TEST_F(QuillonDlgWindowMenuTest, RightClickInTheFreeAreaOffersAboutAndOverAControlNothing)
@@ -92,7 +91,7 @@ TEST_F(QuillonDlgWindowMenuTest, RightClickInTheFreeAreaOffersAboutAndOverAContr
 TEST_F(QuillonDlgWindowMenuTest, AboutCommandOpensTheBoxAndNoOtherWindowCommandDoes)
 {
     EXPECT_TRUE(ShowsAboutBox([&] { Dlg().OnSysCommand(IDM_ABOUTBOX, 0); }));
-    EXPECT_TRUE(ShowsAboutBox([&] { Dlg().OnSysCommand(IDM_ABOUTBOX | 0x000F, 0); }));   // low bits are the system's
+    EXPECT_TRUE(ShowsAboutBox([&] { Dlg().OnSysCommand(IDM_ABOUTBOX | 0x000F, 0); }));  // low bits are the system's
     EXPECT_FALSE(ShowsAboutBox([&] { Dlg().OnSysCommand(SC_MINIMIZE, 0); }));
     EXPECT_TRUE(Dlg().windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(ShowsAboutBox([&] { Dlg().OnSysCommand(SC_RESTORE, 0); }));
@@ -109,8 +108,7 @@ void CollectFocusable(QAccessibleInterface* node, std::vector<std::pair<QString,
     const QAccessible::State state = node->state();
     if (state.focusable && !state.invisible) {
         QString where = node->object() ? QString::fromLatin1(node->object()->metaObject()->className()) : QString();
-        found.emplace_back(where + QStringLiteral(" role ") + QString::number(node->role()),
-                           node->text(QAccessible::Name));
+        found.emplace_back(where + QStringLiteral(" role ") + QString::number(node->role()), node->text(QAccessible::Name));
     }
     for (int i = 0; i < node->childCount(); ++i)
         CollectFocusable(node->child(i), found);
@@ -126,9 +124,7 @@ TEST_F(QuillonDlgWindowMenuTest, EveryFocusableControlHasAnAccessibleName)
     for (const auto& [what, name] : focusable)
         EXPECT_FALSE(name.trimmed().isEmpty()) << what.toStdString();
 
-    auto nameOf = [](QWidget* control) {
-        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
-    };
+    auto nameOf = [](QWidget* control) { return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name); };
     EXPECT_EQ(nameOf(Dlg().GetDlgItem(IDC_EDIT_FOLDER)), QStringLiteral("Add Folder"));
     EXPECT_EQ(nameOf(Dlg().GetDlgItem(IDC_EDIT_SIZE_FROM)), QStringLiteral("from"));
     EXPECT_EQ(nameOf(Dlg().GetDlgItem(IDC_EDIT_SIZE_TO)), QStringLiteral("to"));
@@ -186,7 +182,7 @@ TEST_F(QuillonDlgWindowMenuTest, MarksAreTheCheckedStateOfTheirCells)
     EXPECT_TRUE(cell(1, 1).checked);
     EXPECT_TRUE(cell(0, 0).checkable);
     EXPECT_FALSE(cell(0, 0).checked);
-    EXPECT_FALSE(cell(0, 2).checkable);   // the size column carries no mark
+    EXPECT_FALSE(cell(0, 2).checkable);  // the size column carries no mark
 
     // Space on the current cell sets its mark, as a click on the mark does.
     auto& view = static_cast<CListControlMem&>(*Dlg().GetDlgItem(IDC_LIST_RESULTS));
@@ -197,4 +193,4 @@ TEST_F(QuillonDlgWindowMenuTest, MarksAreTheCheckedStateOfTheirCells)
     EXPECT_TRUE(cell(0, 0).checked);
 }
 
-} // namespace
+}  // namespace

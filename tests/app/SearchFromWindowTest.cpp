@@ -43,10 +43,10 @@ using Row = std::tuple<QString, QString, QString>;  // original, duplicate, size
 
 constexpr int kRunTimeoutMs = 20000;
 
-const int kLockout[] = {IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS, IDC_BUTTON_FOLDERS,
-                        IDC_BUTTON_DELETE, IDC_BUTTON_DELETE_FOLDER, IDC_LIST_FOLDERS, IDC_EDIT_FOLDER,
-                        IDC_BUTTON_BROWSE, IDC_BUTTON_ADD, IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
-                        IDC_LIST_RESULTS, IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO};
+const int kLockout[] = {IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT,      IDC_BUTTON_WILDCARDS,  IDC_BUTTON_FOLDERS,
+                        IDC_BUTTON_DELETE, IDC_BUTTON_DELETE_FOLDER, IDC_LIST_FOLDERS,      IDC_EDIT_FOLDER,
+                        IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,           IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
+                        IDC_LIST_RESULTS,  IDC_EDIT_SIZE_FROM,       IDC_EDIT_SIZE_TO};
 const int kInputs[] = {IDC_EDIT_FOLDER,  IDC_BUTTON_BROWSE, IDC_BUTTON_ADD,     IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,
                        IDC_LIST_RESULTS, IDC_LIST_FOLDERS,  IDC_EDIT_SIZE_FROM, IDC_EDIT_SIZE_TO};
 const int kResultButtons[] = {IDC_BUTTON_SELECT, IDC_BUTTON_DESELECT, IDC_BUTTON_WILDCARDS, IDC_BUTTON_FOLDERS,
@@ -75,10 +75,7 @@ protected:
         g_fileSystem = &m_fs;
     }
 
-    void AddSearchFolder(const std::string& native)
-    {
-        theSettings.m_Folders.emplace_back(DecodeNativeName(native + "/"));
-    }
+    void AddSearchFolder(const std::string& native) { theSettings.m_Folders.emplace_back(DecodeNativeName(native + "/")); }
 
     void Open()
     {
@@ -93,8 +90,14 @@ protected:
     QString Pane(int pane) const { return Dlg().StatusPane(pane)->text(); }
 
     void ClickSearch() { QTest::mouseClick(Item(IDC_BUTTON_SEARCH), Qt::LeftButton); }
-    bool WaitForEnd() { return QTest::qWaitFor([this] { return !Dlg().IsSearching(); }, kRunTimeoutMs); }
-    bool WaitForGate() { return QTest::qWaitFor([this] { return m_fs.Reached(); }, kRunTimeoutMs); }
+    bool WaitForEnd()
+    {
+        return QTest::qWaitFor([this] { return !Dlg().IsSearching(); }, kRunTimeoutMs);
+    }
+    bool WaitForGate()
+    {
+        return QTest::qWaitFor([this] { return m_fs.Reached(); }, kRunTimeoutMs);
+    }
 
     std::vector<Row> ListRows() const
     {
@@ -375,12 +378,16 @@ TEST_F(SearchFromWindowTest, ClosingDuringARunStopsItEndsTheProgramAndKeepsTheSe
                     return;
                 closed = true;
                 switch (how) {
-                case Close::Button: dialog->close(); break;
+                case Close::Button:
+                    dialog->close();
+                    break;
                 case Close::Escape:
                     dialog->GetDlgItem(IDC_BUTTON_STOP)->setFocus();
                     QTest::keyClick(dialog, Qt::Key_Escape);
                     break;
-                case Close::Reject: dialog->reject(); break;
+                case Close::Reject:
+                    dialog->reject();
+                    break;
                 }
                 EXPECT_TRUE(dialog->isVisible()) << "the dialog waits for the end of the run";
                 gate.Release();
@@ -441,8 +448,7 @@ TEST_F(HeaderSortTest, ClicksFlipTheDirectionOfTheSameColumnAndKeepItForAnother)
         {0, {"/c.txt", "/a.txt", "/b.txt"}},  // the first click on "Original" sorts descending...
         {0, {"/b.txt", "/a.txt", "/c.txt"}},  // ...the second ascending; the second key runs against it
         {2, {"/c.txt", "/b.txt", "/a.txt"}},  // "Size" keeps the direction: smallest first
-        {2, {"/b.txt", "/a.txt", "/c.txt"}},
-        {1, {"/c.txt", "/b.txt", "/a.txt"}},  // "Duplicate" next, still descending
+        {2, {"/b.txt", "/a.txt", "/c.txt"}}, {1, {"/c.txt", "/b.txt", "/a.txt"}},  // "Duplicate" next, still descending
     };
     for (const Step& step : steps) {
         ClickHeader(step.column);
@@ -468,16 +474,14 @@ TEST_F(HeaderSortTest, PathsCompareWithAToZFoldedAndTheSeparatorBetweenDigitsAnd
           {u"/\u00c4rger", u"/d8", 1, 0, 0}});
     ClickHeader(0);
     ClickHeader(0);  // ascending
-    const std::vector<QString> expected = {"/_tmp",      "/alpha",      "/Apple",      "/Dir2/a.txt",
-                                           "/Dir/a.txt", "/Dira/a.txt", "/Zeta",       QStringLiteral("/\u00c4rger")};
+    const std::vector<QString> expected = {"/_tmp",      "/alpha",      "/Apple", "/Dir2/a.txt",
+                                           "/Dir/a.txt", "/Dira/a.txt", "/Zeta",  QStringLiteral("/\u00c4rger")};
     EXPECT_EQ(Column(0), expected);
 }
 
 TEST_F(HeaderSortTest, MarksFollowTheirExactPathsAcrossASort)
 {
-    Show({{u"/x/O.txt", u"/x/A.txt", 5, 0, 0},
-          {u"/x/O.txt", u"/x/a.txt", 5, 0, 0},
-          {u"/x/a.txt", u"/y/z.txt", 9, 0, 0}});
+    Show({{u"/x/O.txt", u"/x/A.txt", 5, 0, 0}, {u"/x/O.txt", u"/x/a.txt", 5, 0, 0}, {u"/x/a.txt", u"/y/z.txt", 9, 0, 0}});
     CResultsView& results = Dlg().Results();
     results.SetMark(0, 1, 1);  // /x/A.txt
     results.SetMark(2, 0, 1);  // /x/a.txt, also shown unmarked in row 1
@@ -510,4 +514,4 @@ TEST_F(HeaderSortTest, AClickOnAnEmptyListStillTurnsTheSortState)
     EXPECT_EQ(Dlg().ResultsList().GetItemCount(), 0);
 }
 
-} // namespace
+}  // namespace

@@ -90,8 +90,7 @@ struct SettingsTest : testing::Test {
     void PutCount(uint32_t count)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyEx(store.Root(), std::u16string(kSettingsKey) + u"\\m_Folders", KEY_WRITE, &key),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyEx(store.Root(), std::u16string(kSettingsKey) + u"\\m_Folders", KEY_WRITE, &key), ERROR_SUCCESS);
         RegSetValueEx(key, u"Count", REG_DWORD, &count, sizeof count);
         RegCloseKey(key);
     }
@@ -105,7 +104,7 @@ std::vector<std::u16string> Numbered(int count)
     return folders;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(SettingsTest, FirstRunStartsEmptyAndExitCreatesTheKeysWithTheFolderCount)
 {
@@ -140,8 +139,7 @@ TEST_F(SettingsTest, TwelveFoldersAreSavedUnderSubkeys0To11AndLoadInTheSameOrder
     std::vector<std::u16string> names;
     for (const auto& subkey : folders->Subkeys())
         names.push_back(subkey->Name());
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9",
-                                                  u"10", u"11"}));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"10", u"11"}));
     const CSettings loaded = Loaded();
     EXPECT_EQ(Paths(loaded), Numbered(12));
     EXPECT_EQ(loaded.m_Folder, u"/last");
@@ -149,7 +147,7 @@ TEST_F(SettingsTest, TwelveFoldersAreSavedUnderSubkeys0To11AndLoadInTheSameOrder
 
 namespace {
 int g_rewrites = 0;
-} // namespace
+}  // namespace
 
 TEST_F(SettingsTest, ASaveOfTwelveFoldersRewritesTheFileOnce)
 {
@@ -186,10 +184,13 @@ TEST_F(SettingsTest, CommentsAndALineOfAnotherProgramStayInPlaceThroughTenSaves)
                       .find("\n; Quillon, set up by hand\n"
                             "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings]\n"
                             "; the last path I typed\n"
-                            "\"m_Folder\"=\"" + Utf8(last) + "\"\n"
+                            "\"m_Folder\"=\"" +
+                            Utf8(last) +
+                            "\"\n"
                             "Theme=dark\n"),
                   std::string::npos)
-            << "after save " << save << ":\n" << ReadFile(store.FilePath());
+            << "after save " << save << ":\n"
+            << ReadFile(store.FilePath());
         EXPECT_EQ(Paths(Loaded()), Numbered(save));
     }
     // The line the reader does not understand made the file count as damaged once: one copy.
@@ -319,8 +320,7 @@ TEST_F(SettingsTest, TheProgramsSettingsLiveUnderTheCurrentUsersStore)
 
 TEST(RegSettingsPattern, KeyPathsAreFormattedFromThePatternAndItsArguments)
 {
-    EXPECT_EQ(CRegSettings::FormatPattern(u"Software\\%s\\%i-%d%%", {u"Quillon", 12LL, -3LL}),
-              u"Software\\Quillon\\12--3%");
+    EXPECT_EQ(CRegSettings::FormatPattern(u"Software\\%s\\%i-%d%%", {u"Quillon", 12LL, -3LL}), u"Software\\Quillon\\12--3%");
     EXPECT_EQ(CRegSettings::FormatPattern(u"left %i %s", {7LL}), u"left 7 %s");
     EXPECT_EQ(CRegSettings::FormatPattern(u"100%", {}), u"100%");
 }

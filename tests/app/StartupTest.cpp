@@ -152,41 +152,39 @@ TEST_F(StartupTest, SettingsWrittenAtExitAreReadBackByTheNextStart)
 
     Seen second = Start(u"/usr/bin/quillon");
     EXPECT_EQ(second.pathText, QStringLiteral("/srv/a b"));
-    EXPECT_EQ(second.folders,
-              (std::vector<QString>{QStringLiteral("/home/ann/Pictures/"), QStringLiteral("/media/backup/")}));
+    EXPECT_EQ(second.folders, (std::vector<QString>{QStringLiteral("/home/ann/Pictures/"), QStringLiteral("/media/backup/")}));
 
     // The window's placement went to the profile too.
     SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"Quillon");
     EXPECT_FALSE(GetProfileString(u"ResizableState", u"QuillonWindowPlacement").empty());
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
-const std::string kIntactStore =
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings]\n"
-    "\"m_Folder\"=\"/last/\"\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders]\n"
-    "\"Count\"=dword:00000004\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\0]\n"
-    "\"m_Folder\"=\"/zero/\"\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\1]\n"
-    "\"m_Folder\"=\"/one/\"\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Other Program]\n"
-    "\"kept\"=\"yes\"\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\2]\n"
-    "\"m_Folder\"=\"/two/\"\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\3]\n"
-    "\"m_Folder\"=\"/three/\"\n";
+const std::string kIntactStore = "Windows Registry Editor Version 5.00\n"
+                                 "\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings]\n"
+                                 "\"m_Folder\"=\"/last/\"\n"
+                                 "\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders]\n"
+                                 "\"Count\"=dword:00000004\n"
+                                 "\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\0]\n"
+                                 "\"m_Folder\"=\"/zero/\"\n"
+                                 "\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\1]\n"
+                                 "\"m_Folder\"=\"/one/\"\n"
+                                 "\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Other Program]\n"
+                                 "\"kept\"=\"yes\"\n"
+                                 "\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\2]\n"
+                                 "\"m_Folder\"=\"/two/\"\n"
+                                 "\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Velvane\\Quillon 1.0\\Settings\\m_Folders\\3]\n"
+                                 "\"m_Folder\"=\"/three/\"\n";
 
 std::string Utf16LeWithBom(const std::string& text)
 {
@@ -207,7 +205,7 @@ std::string Replaced(std::string text, std::string_view what, std::string_view w
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(StartupTest, EachDamagedStoreOpensWithWhatParsedAndItsBytesAreKeptBeforeTheFirstRewrite)
 {
@@ -221,13 +219,17 @@ TEST_F(StartupTest, EachDamagedStoreOpensWithWhatParsedAndItsBytesAreKeptBeforeT
         bool holdsOtherKey;
     } cases[] = {
         {"random bytes", quillon::test::RandomBytes(3000, 7), {}, "", false},
-        {"NULs over the end", kIntactStore.substr(0, kIntactStore.find("[HKEY_CURRENT_USER\\Software\\Other"))
-                                  + std::string(4096, '\0'),
-         {"/zero/", "/one/"}, "/last/", false},
+        {"NULs over the end",
+         kIntactStore.substr(0, kIntactStore.find("[HKEY_CURRENT_USER\\Software\\Other")) + std::string(4096, '\0'),
+         {"/zero/", "/one/"},
+         "/last/",
+         false},
         {"UTF-16LE with a byte-order mark", Utf16LeWithBom(kIntactStore), all, "/last/", true},
         {"spliced entry 0",
          Replaced(kIntactStore, "Quillon 1.0\\Settings\\m_Folders\\0]", "Quil\x13\x88\xff\0lon 1.0\\Settings\\m_Folders\\0]"s),
-         {"/one/", "/two/", "/three/"}, "/last/", true},
+         {"/one/", "/two/", "/three/"},
+         "/last/",
+         true},
         {"truncated", kIntactStore.substr(0, kIntactStore.find("/two/") + 3), {"/zero/", "/one/"}, "/last/", true},
     };
     for (const auto& c : cases) {

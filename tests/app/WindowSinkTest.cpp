@@ -73,4 +73,4 @@ TEST(WindowSink, ScanProgressIsThinnedOutWhileEveryOtherMessageGetsThrough)
     }
 }
 
-} // namespace
+}  // namespace

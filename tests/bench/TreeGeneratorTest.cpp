@@ -25,8 +25,8 @@ struct SFileSeen {
     std::string path;
     uint64_t size = 0;
     int64_t mtime = 0;
-    size_t content = 0; // hash of all bytes
-    size_t prefix = 0;  // hash of the first KiB
+    size_t content = 0;  // hash of all bytes
+    size_t prefix = 0;   // hash of the first KiB
 };
 
 // Every file below the root, sorted by path, with hashes of its bytes.
@@ -40,8 +40,7 @@ std::vector<SFileSeen> ReadTree(const std::string& root)
         SFileSeen f;
         f.path = fs::relative(entry.path(), root).string();
         f.size = bytes.size();
-        f.mtime = std::chrono::duration_cast<std::chrono::seconds>(
-                      fs::last_write_time(entry.path()).time_since_epoch()).count();
+        f.mtime = std::chrono::duration_cast<std::chrono::seconds>(fs::last_write_time(entry.path()).time_since_epoch()).count();
         f.content = std::hash<std::string>{}(bytes);
         f.prefix = std::hash<std::string>{}(bytes.substr(0, 1024));
         seen.push_back(f);
@@ -50,14 +49,14 @@ std::vector<SFileSeen> ReadTree(const std::string& root)
     return seen;
 }
 
-using ContentKey = std::pair<uint64_t, size_t>; // size, hash
+using ContentKey = std::pair<uint64_t, size_t>;  // size, hash
 
 // The figures a finder should report, counted from the files themselves.
 struct SCounted {
     CTreePlan::SSummary summary;
     std::map<ContentKey, int> copies;
-    uint64_t tailDistractorSets = 0;  // prefixes shared by several contents of one size
-    uint64_t sameSizeOtherContent = 0; // sizes held by several contents
+    uint64_t tailDistractorSets = 0;    // prefixes shared by several contents of one size
+    uint64_t sameSizeOtherContent = 0;  // sizes held by several contents
     bool duplicateSharesPrefix = false;
 };
 
@@ -128,7 +127,7 @@ std::string WriteAndCheck(const CTreePlan& plan, const TempDir& dir)
     return dir / "tree";
 }
 
-} // namespace
+}  // namespace
 
 TEST(TreeGenerator, ManifestAgreesWithTheFilesWrittenForEveryPreset)
 {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <grp.h>
 #include <pty.h>
-#include <algorithm>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -132,8 +132,8 @@ public:
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, std::chrono::seconds(30),
-                                  [&] { return m_text.find(text) != std::string::npos || m_closed; })
-            && m_text.find(text) != std::string::npos;
+                                  [&] { return m_text.find(text) != std::string::npos || m_closed; }) &&
+            m_text.find(text) != std::string::npos;
     }
     // Everything read, once the terminal side has closed.
     std::string All()
@@ -214,7 +214,10 @@ std::u16string JsonStringAt(const std::string& json, size_t& at)
 {
     std::string utf8;
     std::u16string text;
-    const auto flush = [&] { text += DecodeNativeName(utf8); utf8.clear(); };
+    const auto flush = [&] {
+        text += DecodeNativeName(utf8);
+        utf8.clear();
+    };
     while (at < json.size() && json[at] != '"') {
         if (json[at] != '\\') {
             utf8 += json[at++];
@@ -237,7 +240,7 @@ std::u16string JsonStringAt(const std::string& json, size_t& at)
 
 class FindCommandTest : public EngineTest {};
 
-} // namespace
+}  // namespace
 
 TEST_F(FindCommandTest, JsonLinesCarryBytesThatAreNotUtf8AsEscapes)
 {
@@ -245,8 +248,9 @@ TEST_F(FindCommandTest, JsonLinesCarryBytesThatAreNotUtf8AsEscapes)
     WriteFile(dir / "2/b", "same");
     const Outcome outcome = RunProcess({"--format", "jsonl", dir / "1", dir / "2"});
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out, "{\"original\": \"" + dir.Path() + "/2/b\", \"duplicate\": \"" + dir.Path()
-                               + "/1/caf\\udce9 \\\"x\\\".txt\", \"size\": 4}\n");
+    EXPECT_EQ(outcome.out,
+              "{\"original\": \"" + dir.Path() + "/2/b\", \"duplicate\": \"" + dir.Path() +
+                  "/1/caf\\udce9 \\\"x\\\".txt\", \"size\": 4}\n");
     EXPECT_NE(outcome.err.find("Files: 2  Dups: 1  Size of duplicates: 4 bytes  Elapsed Time: 00:00:0"), std::string::npos)
         << outcome.err;
 
@@ -294,7 +298,8 @@ TEST_F(FindCommandTest, ExitStatusTellsUsageErrorsMissingFoldersAndSuccess)
     EXPECT_NE(missing.err.find("not a folder"), std::string::npos);
     EXPECT_NE(missing.err.find("Files: 1"), std::string::npos) << "the other folder was still searched";
 
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{}, {"--format", "xml", "."}, {"--bogus", "."}, {"--from"}}) {
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{}, {"--format", "xml", "."}, {"--bogus", "."}, {"--from"}}) {
         const Outcome usage = RunProcess(bad);
         EXPECT_EQ(usage.status, 2);
         EXPECT_NE(usage.err.find("Usage: quillon-find"), std::string::npos);
@@ -333,8 +338,8 @@ TEST_F(FindCommandTest, InterruptDuringPairingPrintsTheRowsMadeAndExits130)
     };
     const Outcome outcome = RunInProcess({"--format", "jsonl", dir / "1", dir / "2"});
     EXPECT_EQ(outcome.status, 130);
-    EXPECT_EQ(outcome.out, "{\"original\": \"" + dir.Path() + "/2/small\", \"duplicate\": \"" + dir.Path()
-                               + "/1/small\", \"size\": 5}\n");
+    EXPECT_EQ(outcome.out,
+              "{\"original\": \"" + dir.Path() + "/2/small\", \"duplicate\": \"" + dir.Path() + "/1/small\", \"size\": 5}\n");
     EXPECT_NE(outcome.err.find("Stopped."), std::string::npos);
 }
 
@@ -387,8 +392,8 @@ TEST_F(FindCommandTest, SizeBoundsOtherThanAPlainCountOfKilobytesAreUsageErrors)
         {{"--from=+1"}, "'--from'"},
         {{"--to", " 3"}, "'--to'"},
         {{"--to="}, "'--to'"},
-        {{"--from", "18014398509481984"}, "'--from'"},   // 2^54 KB would be 0 bytes
-        {{"--to", "18014398509481985"}, "'--to'"},       // would be 1 KB
+        {{"--from", "18014398509481984"}, "'--from'"},  // 2^54 KB would be 0 bytes
+        {{"--to", "18014398509481985"}, "'--to'"},      // would be 1 KB
         {{"--from", "99999999999999999999999"}, "'--from'"},
         {{"--from", "5", "--to", "1"}, "--from 5 is not below --to 1"},
         {{"--from", "5", "--to", "5"}, "--from 5 is not below --to 5"},
@@ -402,8 +407,8 @@ TEST_F(FindCommandTest, SizeBoundsOtherThanAPlainCountOfKilobytesAreUsageErrors)
         EXPECT_TRUE(outcome.out.empty());
         EXPECT_EQ(outcome.err.find("Files:"), std::string::npos) << "no search after a usage error";
     }
-    for (const std::vector<std::string>& good : {std::vector<std::string>{"--to", "18014398509481983"},
-                                                  {"--from", "007", "--to", "8"}, {"--from", "5", "--to", "0"}}) {
+    for (const std::vector<std::string>& good :
+         {std::vector<std::string>{"--to", "18014398509481983"}, {"--from", "007", "--to", "8"}, {"--from", "5", "--to", "0"}}) {
         std::vector<std::string> args = good;
         args.push_back(dir.Path());
         EXPECT_EQ(RunProcess(args).status, 0) << good[1];
@@ -503,10 +508,15 @@ TEST_F(FindCommandTest, UnlistableFoldersAndUnreadableFilesAreCountedAndNamed)
 
     const Outcome verbose = RunInProcess({"--verbose", dir / "1"});
     EXPECT_EQ(verbose.status, 0) << "what cannot be read below a FOLDER is counted, not fatal";
-    const std::string named = "quillon-find: cannot list \"" + dir.Path() + "/1/sub\"\n"
-                              "quillon-find: cannot read \"" + dir.Path() + "/1/failing\"\n"
-                              "quillon-find: cannot read \"" + dir.Path() + "/1/unopened\"\n"
-                              "quillon-find: could not read 1 folder and 2 files\n";
+    const std::string named = "quillon-find: cannot list \"" + dir.Path() +
+        "/1/sub\"\n"
+        "quillon-find: cannot read \"" +
+        dir.Path() +
+        "/1/failing\"\n"
+        "quillon-find: cannot read \"" +
+        dir.Path() +
+        "/1/unopened\"\n"
+        "quillon-find: could not read 1 folder and 2 files\n";
     EXPECT_NE(verbose.err.find(named), std::string::npos) << verbose.err;
 }
 
@@ -538,8 +548,8 @@ TEST_F(FindCommandTest, ProgressLineOnATerminalShowsEachPhaseWithItsOwnCounts)
     const std::string csi = "\xC2\x9B";
     WriteFile(dir / "1/a", head + std::string(2000, 'a'));
     WriteFile(dir / ("2" + csi + "/b"), head + std::string(2000, 'a'));
-    WriteFile(dir / ("2" + csi + "/c"), head + std::string(2000, 'c'));    // same first bytes, other tail
-    WriteFile(dir / ("2" + csi + "/d"), std::string(3024, 'd'));           // same size only
+    WriteFile(dir / ("2" + csi + "/c"), head + std::string(2000, 'c'));     // same first bytes, other tail
+    WriteFile(dir / ("2" + csi + "/d"), std::string(3024, 'd'));            // same size only
     ASSERT_EQ(link((dir / "1/a").c_str(), (dir / "1/a-link").c_str()), 0);  // never compared with a
     int master = -1, terminal = -1;
     winsize size{};

@@ -82,7 +82,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DeepTreeTest, ATreeDeeperThanPathMaxIsWalkedAndItsDuplicatesFound)
 {

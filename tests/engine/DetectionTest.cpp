@@ -33,7 +33,7 @@ protected:
     using Rowset = std::vector<std::pair<std::u16string, std::u16string>>;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DetectionTest, TwoEqualFilesFoundAThenBMakeBTheOriginal)
 {
@@ -110,12 +110,16 @@ TEST_F(DetectionTest, EverySetOfARunOfEqualQuickDigestsFormsRowsBesideItsFirstRe
          "",
          {{"a2", "a3"}, {"a2", "a1"}}},
         {"two sets of different sizes share their first KiB",
-         {{"x1", head + Bytes(976, 'x')}, {"x2", head + Bytes(976, 'x')}, {"y1", head + Bytes(1976, 'y')},
+         {{"x1", head + Bytes(976, 'x')},
+          {"x2", head + Bytes(976, 'x')},
+          {"y1", head + Bytes(1976, 'y')},
           {"y2", head + Bytes(1976, 'y')}},
          "",
          {{"x2", "x1"}, {"y2", "y1"}}},
         {"two sets of one size share their first KiB",
-         {{"p1", head + Bytes(976, 'p')}, {"q1", head + Bytes(976, 'q')}, {"p2", head + Bytes(976, 'p')},
+         {{"p1", head + Bytes(976, 'p')},
+          {"q1", head + Bytes(976, 'q')},
+          {"p2", head + Bytes(976, 'p')},
           {"q2", head + Bytes(976, 'q')}},
          "",
          {{"q1", "q2"}, {"p2", "p1"}}},

@@ -11,8 +11,8 @@
 
 #include "engine/Digest.h"
 #include "engine/SqliteDigestStore.h"
-#include "tests/support/Unprivileged.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/support/Unprivileged.h"
 
 using namespace quillon::test;
 
@@ -59,7 +59,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOnesDigested)
 {
@@ -80,17 +80,20 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
              WriteFile(d / "c", same);
              SetMtime(d / "c", 1600000000);
          },
-         2, {"c"}},
+         2,
+         {"c"}},
         {"replaced by a copy with the same size and time",
          [&](const TempDir& d) {
              WriteFile(d / "copy", same);
              SetMtime(d / "copy", 1600000000);
              ASSERT_EQ(std::rename((d / "copy").c_str(), (d / "c").c_str()), 0);
          },
-         2, {"c"}},
+         2,
+         {"c"}},
         {"renamed",
          [](const TempDir& d) { ASSERT_EQ(std::rename((d / "b").c_str(), (d / "renamed").c_str()), 0); },
-         1, {"renamed"}},
+         1,
+         {"renamed"}},
         // The listing shifts: the files after the change meet their entries one place away.
         {"joined by a new file", [&](const TempDir& d) { WriteFile(d / "new", same); }, 2, {"new"}},
         {"one of them removed", [](const TempDir& d) { ASSERT_EQ(std::remove((d / "a").c_str()), 0); }, 0, {}},
@@ -99,33 +102,33 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
     // in bulk), or both do (the store is asked for what memory misses).
     enum EKept { kMemory, kDisk, kBoth };
     for (const EKept kept : {kMemory, kDisk, kBoth})
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + (kept == kMemory ? ", in memory" : kept == kDisk ? ", on disk" : ", in both"));
-        const bool fromDisk = kept == kDisk;
-        ResetEngine();
-        g_fileSystem = &fs;
-        TempDir tree;
-        CSqliteDigestStore store(tree / "cache/digests.sqlite");
-        if (kept != kMemory)
-            g_digestStore = &store;
-        for (const auto& [name, content] : {std::pair{"a", same}, {"b", same}, {"c", other}}) {
-            WriteFile(tree / name, content);
-            SetMtime(tree / name, 1600000000);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (kept == kMemory ? ", in memory" : kept == kDisk ? ", on disk" : ", in both"));
+            const bool fromDisk = kept == kDisk;
+            ResetEngine();
+            g_fileSystem = &fs;
+            TempDir tree;
+            CSqliteDigestStore store(tree / "cache/digests.sqlite");
+            if (kept != kMemory)
+                g_digestStore = &store;
+            for (const auto& [name, content] : {std::pair{"a", same}, {"b", same}, {"c", other}}) {
+                WriteFile(tree / name, content);
+                SetMtime(tree / name, 1600000000);
+            }
+            Search({tree.Path()});
+            ASSERT_EQ(g_duplicates.size(), 1u);
+            WaitForChangeTimeToPass(tree / "c", dir / "probe");
+            c.change(tree);
+            fs.opened.clear();
+            if (fromDisk)
+                ForgetDigestsInMemory();
+            Search({tree.Path()});
+            EXPECT_EQ(g_duplicates.size(), c.rows);
+            std::set<std::u16string> read;
+            for (const std::string& name : c.read)
+                read.insert(U(tree / name));
+            EXPECT_EQ(OpenedPaths(), read);
         }
-        Search({tree.Path()});
-        ASSERT_EQ(g_duplicates.size(), 1u);
-        WaitForChangeTimeToPass(tree / "c", dir / "probe");
-        c.change(tree);
-        fs.opened.clear();
-        if (fromDisk)
-            ForgetDigestsInMemory();
-        Search({tree.Path()});
-        EXPECT_EQ(g_duplicates.size(), c.rows);
-        std::set<std::u16string> read;
-        for (const std::string& name : c.read)
-            read.insert(U(tree / name));
-        EXPECT_EQ(OpenedPaths(), read);
-    }
 }
 
 TEST_F(DigestCacheTest, TwoProcessesSearchingAtOnceShareTheStore)
@@ -188,7 +191,8 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
         c.prepare();
         const auto contents = [&] {
             struct stat st;
-            return stat((dir / "cache").c_str(), &st) == 0 && S_ISREG(st.st_mode) ? ReadFile(dir / "cache") : ReadFile(StoreFile());
+            return stat((dir / "cache").c_str(), &st) == 0 && S_ISREG(st.st_mode) ? ReadFile(dir / "cache")
+                                                                                  : ReadFile(StoreFile());
         };
         const std::string before = contents();
         CSqliteDigestStore store(StoreFile());

@@ -33,8 +33,11 @@ protected:
         static const size_t kSizes[] = {1, 63, 64, 1000, 1024, 1025, 4200, 65535, 65536, 65537, 140000, 300000};
         for (size_t i = 0; i < 48; ++i) {
             File file{"f" + std::to_string(i), RandomBytes(kSizes[i % std::size(kSizes)], static_cast<unsigned>(i) + 1)};
-            file.fault = i == 5 ? EFault::Vanishes : i == 11 ? EFault::ReadFails : i == 23 ? EFault::Shrinks
-                       : i == 30 ? EFault::Empty : EFault::None;
+            file.fault = i == 5 ? EFault::Vanishes
+                : i == 11       ? EFault::ReadFails
+                : i == 23       ? EFault::Shrinks
+                : i == 30       ? EFault::Empty
+                                : EFault::None;
             if (file.fault == EFault::Empty)
                 file.content.clear();
             WriteFile(dir / file.name, file.content);
@@ -70,7 +73,7 @@ protected:
     std::atomic<int> slowReads{0};  // the next reads wait as for a disk: the threads then open files ahead
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DigestLanesTest, EveryFileGetsTheDigestOrTheFailureOfTheSequentialDigestOnAWarmOrColdDisk)
 {
@@ -86,8 +89,8 @@ TEST_F(DigestLanesTest, EveryFileGetsTheDigestOrTheFailureOfTheSequentialDigestO
             const File& file = files[i];
             const uint64_t bytes = limit != 0 && limit < file.content.size() ? limit : file.content.size();
             // A file that shrinks fails only when it is read in more than one step.
-            const bool fails = file.fault == EFault::Vanishes || file.fault == EFault::ReadFails ||
-                               file.fault == EFault::Empty || (file.fault == EFault::Shrinks && bytes > kDigestStep);
+            const bool fails = file.fault == EFault::Vanishes || file.fault == EFault::ReadFails || file.fault == EFault::Empty ||
+                (file.fault == EFault::Shrinks && bytes > kDigestStep);
             EXPECT_TRUE(jobs[i].computed) << file.name;
             ASSERT_EQ(jobs[i].succeeded, !fails) << file.name << " limit " << limit << (coldDisk ? " cold" : "");
             if (fails)

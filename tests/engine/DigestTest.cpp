@@ -34,7 +34,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DigestTest, QuickDigestCoversTheFirst1024BytesAndEqualsTheFullDigestOfSmallFiles)
 {

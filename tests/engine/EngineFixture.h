@@ -75,8 +75,8 @@ public:
 
     std::set<std::u16string> failFolders;
     std::set<std::u16string> failFiles;
-    std::set<std::u16string> failReads;                       // Read returns -1
-    std::set<std::u16string> pseudoLinks;                     // links listed as leading to a pseudo file system
+    std::set<std::u16string> failReads;    // Read returns -1
+    std::set<std::u16string> pseudoLinks;  // links listed as leading to a pseudo file system
     std::function<void(const std::u16string&)> beforeOpenFile;
     std::function<void(const std::u16string&, uint64_t)> afterRead;  // path, bytes so far
     std::vector<std::u16string> opened;
@@ -142,7 +142,11 @@ private:
 // Resets every engine global before and after each test and installs a FaultFileSystem.
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetEngine(); g_fileSystem = &fs; }
+    void SetUp() override
+    {
+        ResetEngine();
+        g_fileSystem = &fs;
+    }
     void TearDown() override { ResetEngine(); }
 
     static void ResetEngine()
@@ -177,4 +181,4 @@ protected:
     RecordingSink sink;
 };
 
-} // namespace quillon::test
+}  // namespace quillon::test

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -83,7 +83,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FolderScanTest, SizeBoundsAreStrictOnBothEnds)
 {
@@ -202,10 +202,10 @@ TEST_F(FolderScanTest, SpecialFilesAndLinksToFilesNeverBecomeRecords)
 TEST_F(FolderScanTest, LinkCyclesEndAndAFolderIsWalkedThroughALinkOnlyIfTheRunHasNotWalkedIt)
 {
     WriteFile(dir / "x/file", "1");
-    ASSERT_EQ(symlink("..", (dir / "x/up").c_str()), 0);        // back to the top: a cycle
-    ASSERT_EQ(symlink(".", (dir / "x/self").c_str()), 0);       // to itself: a cycle
+    ASSERT_EQ(symlink("..", (dir / "x/up").c_str()), 0);   // back to the top: a cycle
+    ASSERT_EQ(symlink(".", (dir / "x/self").c_str()), 0);  // to itself: a cycle
     MakeDirs(dir / "y");
-    ASSERT_EQ(symlink("../x", (dir / "y/to-x").c_str()), 0);    // a second way into x
+    ASSERT_EQ(symlink("../x", (dir / "y/to-x").c_str()), 0);  // a second way into x
     // Through the link first, then as a folder of its own: walked both times.
     ScanSearchFolders({U(dir / "y"), U(dir / "x")}, &sink);
     EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "y/to-x/file"), U(dir / "x/file")}));

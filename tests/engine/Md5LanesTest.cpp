@@ -101,7 +101,7 @@ std::vector<Md5Digest> DigestThroughLanes(CMd5Lanes& lanes, const std::vector<st
     }
 }
 
-} // namespace
+}  // namespace
 
 TEST(Md5Lanes, EveryLaneGivesTheScalarDigestWhateverTheLengthsAndTheRefills)
 {
@@ -138,8 +138,7 @@ TEST(Md5Lanes, TheReferenceSuiteComesOutOfEveryLane)
         {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
         {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890", "57edf4a22be3c955ac49da2e2107b67a"},
     };
     constexpr size_t kCases = std::size(cases);
     for (size_t run = 0; run < 3 * CMd5Lanes::kLanes; ++run) {

@@ -21,7 +21,7 @@ std::string Hex(const Md5Digest& digest)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Md5, MatchesTheReferenceTestSuite)
 {
@@ -32,8 +32,7 @@ TEST(Md5, MatchesTheReferenceTestSuite)
         {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
         {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890", "57edf4a22be3c955ac49da2e2107b67a"},
     };
     for (const auto& [input, expected] : cases)
         EXPECT_EQ(Hex(CMd5::Of(input, std::char_traits<char>::length(input))), expected) << input;

@@ -19,8 +19,11 @@ TEST(ResultOrder, DefaultOrderIsSizeAscending)
 
 TEST(ResultOrder, PathColumnsSortTheSecondKeyAgainstTheFirst)
 {
-    g_duplicates = {{u"/o.txt", u"/a.txt", 1, 0, 0}, {u"/o.txt", u"/b.txt", 1, 0, 0}, {u"/Zeta", u"/x", 1, 0, 0},
-                    {u"/alpha", u"/x", 1, 0, 0}, {u"/_tmp", u"/x", 1, 0, 0}};
+    g_duplicates = {{u"/o.txt", u"/a.txt", 1, 0, 0},
+                    {u"/o.txt", u"/b.txt", 1, 0, 0},
+                    {u"/Zeta", u"/x", 1, 0, 0},
+                    {u"/alpha", u"/x", 1, 0, 0},
+                    {u"/_tmp", u"/x", 1, 0, 0}};
     SortDuplicates(0, true);
     std::vector<std::u16string> order;
     for (const CDuplicatePair& row : g_duplicates)

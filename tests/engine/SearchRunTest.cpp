@@ -26,7 +26,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(SearchRunTest, StopDuringTheScanDiscardsTheRunButKeepsTheTally)
 {

@@ -40,9 +40,18 @@ TEST(NativeName, InvalidSequencesBecomeOneSurrogatePerByteAndMixWithValidText)
 {
     // Latin-1 e-acute, a truncated euro sign, an overlong slash, an encoded surrogate, a byte above
     // U+10FFFF, then valid text again.
-    const std::string bytes = "a\xE9" "b\xE2\x82" "c\xC0\xAF" "d\xED\xA0\x80" "e\xF4\x90\x80\x80" "\xC3\xA9";
-    const std::u16string expected = u"a\xDCE9" u"b\xDCE2\xDC82" u"c\xDCC0\xDCAF" u"d\xDCED\xDCA0\xDC80"
-                                    u"e\xDCF4\xDC90\xDC80\xDC80" u"\u00E9";
+    const std::string bytes = "a\xE9"
+                              "b\xE2\x82"
+                              "c\xC0\xAF"
+                              "d\xED\xA0\x80"
+                              "e\xF4\x90\x80\x80"
+                              "\xC3\xA9";
+    const std::u16string expected = u"a\xDCE9"
+                                    u"b\xDCE2\xDC82"
+                                    u"c\xDCC0\xDCAF"
+                                    u"d\xDCED\xDCA0\xDC80"
+                                    u"e\xDCF4\xDC90\xDC80\xDC80"
+                                    u"\u00E9";
     EXPECT_EQ(DecodeNativeName(bytes), expected);
     EXPECT_EQ(EncodeNativeName(expected), bytes);
 }

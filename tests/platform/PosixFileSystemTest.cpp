@@ -43,7 +43,7 @@ void MakeSocket(const std::string& path)
     close(fd);
 }
 
-} // namespace
+}  // namespace
 
 TEST(PosixFileSystem, ListsFilesWithSizeTimeAndIdentityAndFoldersButNoSpecialFiles)
 {
@@ -75,7 +75,7 @@ TEST(PosixFileSystem, ListsFilesWithSizeTimeAndIdentityAndFoldersButNoSpecialFil
     EXPECT_TRUE(entries.at(u"link-to-folder").isFolder);
     for (const char16_t* special : {u"fifo", u"sock", u"link-to-file", u"dangling"}) {
         const DirEntry& entry = entries.at(special);
-        EXPECT_FALSE(entry.isFile) ;
+        EXPECT_FALSE(entry.isFile);
         EXPECT_FALSE(entry.isFolder);
     }
 }
@@ -148,7 +148,8 @@ TEST(PosixFileSystem, UnreadableFolderCannotBeListed)
     ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
     const int status = quillon::test::RunUnprivileged([&] {
         auto& fs = CPosixFileSystem::Instance();
-        return (fs.OpenFolder(DecodeNativeName(dir / "locked")) ? 1 : 0) + (fs.OpenFolder(DecodeNativeName(dir / "open")) ? 0 : 2);
+        return (fs.OpenFolder(DecodeNativeName(dir / "locked")) ? 1 : 0) +
+            (fs.OpenFolder(DecodeNativeName(dir / "open")) ? 0 : 2);
     });
     EXPECT_EQ(status, 0) << "1: the locked folder was listed; 2: the open one was not";
 }

@@ -23,7 +23,7 @@ struct FreshConfigHome {
     std::string File() const { return dir / "velvane/quillon.reg"; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(Profile, StringsAreKeptUnderTheApplicationsKeyAndReadBack)
 {
@@ -47,8 +47,7 @@ TEST(Profile, AValueOfAnotherTypeReadsAsTheDefault)
     FreshConfigHome home;
     SetProfileRegistryKey(u"Velvane\\Quillon 1.0", u"Quillon");
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, u"Software\\Velvane\\Quillon 1.0\\Quillon\\S", KEY_WRITE, &key),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, u"Software\\Velvane\\Quillon 1.0\\Quillon\\S", KEY_WRITE, &key), ERROR_SUCCESS);
     const uint32_t number = 0x00410041;
     RegSetValueEx(key, u"E", REG_DWORD, &number, sizeof number);
     RegCloseKey(key);

@@ -8,8 +8,8 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/NativeName.h"
@@ -58,7 +58,7 @@ struct StoreFixture : testing::Test {
     std::string path = dir / "velvane/quillon.reg";
 };
 
-} // namespace
+}  // namespace
 
 using RegStore = StoreFixture;
 
@@ -77,8 +77,7 @@ TEST_F(RegStore, ValuesAndSubkeysRoundTripThroughTheFile)
     }
     CRegStore again(path);
     HKEY settings = nullptr;
-    ASSERT_EQ(RegOpenKeyEx(again.Root(), u"software\\VELVANE\\Quillon 1.0\\Settings", KEY_READ, &settings),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyEx(again.Root(), u"software\\VELVANE\\Quillon 1.0\\Settings", KEY_READ, &settings), ERROR_SUCCESS);
     EXPECT_EQ(GetText(settings, u"M_FOLDER"), u"/home/ann/");
     uint32_t count = 0, size = sizeof count, type = 0;
     EXPECT_EQ(RegQueryValueEx(settings, u"Count", &type, &count, &size), ERROR_SUCCESS);
@@ -180,10 +179,17 @@ TEST_F(RegStore, ValueNamesAndTextsOfEveryKindRoundTripExactlyThroughTheFile)
 {
     // Names taken from file names that are not UTF-8 hold U+DC80..U+DCFF.
     const std::u16string native = DecodeNativeName("Fotos \xe9t\xe9 \xff");
-    const std::vector<std::u16string> texts = {
-        u"C:\\Users\\ann\\", u"say \"hi\"", u"\u00e9\u00df\u65e5\u672c\U0001F600", native,
-        u"\xD800 high alone", u"trailing backslash\\", u"\\\\server\\share", std::u16string(300, u'\u00e9'),
-        u"tab\tnewline\ncr\r", std::u16string(u"nul\0inside", 10), u""};
+    const std::vector<std::u16string> texts = {u"C:\\Users\\ann\\",
+                                               u"say \"hi\"",
+                                               u"\u00e9\u00df\u65e5\u672c\U0001F600",
+                                               native,
+                                               u"\xD800 high alone",
+                                               u"trailing backslash\\",
+                                               u"\\\\server\\share",
+                                               std::u16string(300, u'\u00e9'),
+                                               u"tab\tnewline\ncr\r",
+                                               std::u16string(u"nul\0inside", 10),
+                                               u""};
     {
         CRegStore store(path);
         HKEY key = Create(store.Root(), u"Software\\Velvane\\Quillon 1.0\\Settings");
@@ -200,8 +206,7 @@ TEST_F(RegStore, ValueNamesAndTextsOfEveryKindRoundTripExactlyThroughTheFile)
 
     CRegStore again(path);
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyEx(again.Root(), u"Software\\Velvane\\Quillon 1.0\\Settings", KEY_READ, &key),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyEx(again.Root(), u"Software\\Velvane\\Quillon 1.0\\Settings", KEY_READ, &key), ERROR_SUCCESS);
     for (const auto& text : texts) {
         uint32_t size = 0;
         ASSERT_EQ(RegQueryValueEx(key, u"name " + text, nullptr, nullptr, &size), ERROR_SUCCESS);
@@ -224,8 +229,7 @@ TEST_F(RegStore, AFileWithDamagedLinesLoadsWhatIsIntactAndTheNextWriteKeepsIt)
               "\"Count\"=dword:00000003\n");
     CRegStore store(path);
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyEx(store.Root(), u"Software\\Velvane\\Quillon 1.0\\Settings", KEY_WRITE | KEY_READ, &key),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyEx(store.Root(), u"Software\\Velvane\\Quillon 1.0\\Settings", KEY_WRITE | KEY_READ, &key), ERROR_SUCCESS);
     EXPECT_EQ(GetText(key, u"m_Folder"), u"/kept/");
     EXPECT_EQ(SetText(key, u"added", u"new"), ERROR_SUCCESS);
     RegCloseKey(key);
@@ -309,16 +313,14 @@ TEST_F(RegStore, TwoProcessesWritingOrSavingBatchesAtTheSameTimeBothKeepEveryKey
             if (child == 0) {
                 close(start[1]);
                 char go;
-                while (read(start[0], &go, 1) < 0) {
-                }  // returns 0 when the parent lets every writer go at once
+                while (read(start[0], &go, 1) < 0) {}  // returns 0 when the parent lets every writer go at once
                 CRegStore store(path);
                 int failures = 0;
                 for (uint32_t i = 0; i < kWrites; ++i) {
                     // A save: a new key and two values, in one change of the file or in three.
                     auto save = [&] {
                         HKEY key = nullptr;
-                        const std::u16string name =
-                            u"Writer" + Utf16(std::to_string(writer)) + u"\\" + Utf16(std::to_string(i));
+                        const std::u16string name = u"Writer" + Utf16(std::to_string(writer)) + u"\\" + Utf16(std::to_string(i));
                         long result = RegCreateKeyEx(store.Root(), name, KEY_WRITE, &key);
                         if (result == ERROR_SUCCESS)
                             result = RegSetValueEx(key, u"n", REG_DWORD, &i, sizeof i);
@@ -343,8 +345,7 @@ TEST_F(RegStore, TwoProcessesWritingOrSavingBatchesAtTheSameTimeBothKeepEveryKey
         const CRegTree tree = CRegText::Parse(ReadFile(path));
         for (int writer = 0; writer < 2; ++writer) {
             for (uint32_t i = 0; i < kWrites; ++i) {
-                const CRegTree::Key* key =
-                    tree.Find({u"Writer" + Utf16(std::to_string(writer)), Utf16(std::to_string(i))});
+                const CRegTree::Key* key = tree.Find({u"Writer" + Utf16(std::to_string(writer)), Utf16(std::to_string(i))});
                 ASSERT_NE(key, nullptr) << "writer " << writer << " lost key " << i;
                 const CRegTree::Value* value = key->FindValue(u"n");
                 ASSERT_NE(value, nullptr) << "writer " << writer << " lost value " << i;
@@ -399,8 +400,7 @@ TEST(RegStoreLocation, TheCurrentUsersStoreFollowsXdgConfigHomeThenHome)
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, u"Software\\Velvane", KEY_WRITE, &key), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_NE(ReadFile(dir / "velvane/quillon.reg").find("[HKEY_CURRENT_USER\\Software\\Velvane]"),
-              std::string::npos);
+    EXPECT_NE(ReadFile(dir / "velvane/quillon.reg").find("[HKEY_CURRENT_USER\\Software\\Velvane]"), std::string::npos);
 
     setenv("XDG_CONFIG_HOME", "relative/config", 1);  // not absolute: ignored
     setenv("HOME", dir.Path().c_str(), 1);

@@ -36,8 +36,8 @@ std::u16string TextAt(const CRegTree& tree, std::initializer_list<std::u16string
         return u"<missing>";
     std::u16string text;
     for (size_t i = 0; i + 1 < value->data.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(value->data[i])
-                                             | (static_cast<unsigned char>(value->data[i + 1]) << 8)));
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(value->data[i]) |
+                                             (static_cast<unsigned char>(value->data[i + 1]) << 8)));
     if (!text.empty() && text.back() == u'\0')
         text.pop_back();
     return text;
@@ -48,14 +48,13 @@ bool IsValidUtf8(const std::string& bytes)
 {
     const std::u16string decoded = DecodeNativeName(bytes);
     for (size_t i = 0; i < decoded.size(); ++i) {
-        if (decoded[i] >= 0xDC80 && decoded[i] <= 0xDCFF
-            && (i == 0 || decoded[i - 1] < 0xD800 || decoded[i - 1] > 0xDBFF))
+        if (decoded[i] >= 0xDC80 && decoded[i] <= 0xDCFF && (i == 0 || decoded[i - 1] < 0xD800 || decoded[i - 1] > 0xDBFF))
             return false;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
 TEST(RegText, WritesTheRegistryExportLayoutAPersonCanRead)
 {
@@ -136,32 +135,31 @@ TEST(RegText, EmptyKeysSurviveAndKeysWithOnlySubkeysAreImplied)
 
 TEST(RegText, DamagedLinesAreSkippedAndEverythingIntactIsKept)
 {
-    const std::string file =
-        "\xEF\xBB\xBF"
-        "Windows Registry Editor Version 5.00\r\n"
-        "\"orphan\"=\"before any key\"\r\n"
-        "[HKEY_CURRENT_USER\\Good]\r\n"
-        "\"first\"=\"1\"\r\n"
-        "\"unclosed=\"x\"\r\n"
-        "\"bad dword\"=dword:xyz\r\n"
-        "\"too long\"=dword:123456789\r\n"
-        "\"bad hex\"=hex:1,22,333\r\n"
-        "\"junk after\"=\"a\" junk\r\n"
-        "garbage line without quotes\r\n"
-        "\"delete me\"=-\r\n"
-        "; a comment\r\n"
-        "  \"indented\" = \"2\"  \r\n"
-        "[HKEY_CURRENT_USER\\Bad\\\\Empty component]\r\n"
-        "\"lost\"=\"under a damaged key\"\r\n"
-        "[HKEY_LOCAL_MACHINE\\Other]\r\n"
-        "\"lost too\"=\"another root\"\r\n"
-        "[HKEY_CURRENT_USER\\Good\\Sub\r\n"
-        "\"lost three\"=\"unclosed key line\"\r\n"
-        "[hkey_current_user\\GOOD]\r\n"
-        "\"third\"=dword:7\r\n"
-        "\"multi\"=hex(7):41,00,\\\r\n"
-        "    42,00,00,00\r\n"
-        "\"last\"=\"\xff\xfe not UTF-8\"";
+    const std::string file = "\xEF\xBB\xBF"
+                             "Windows Registry Editor Version 5.00\r\n"
+                             "\"orphan\"=\"before any key\"\r\n"
+                             "[HKEY_CURRENT_USER\\Good]\r\n"
+                             "\"first\"=\"1\"\r\n"
+                             "\"unclosed=\"x\"\r\n"
+                             "\"bad dword\"=dword:xyz\r\n"
+                             "\"too long\"=dword:123456789\r\n"
+                             "\"bad hex\"=hex:1,22,333\r\n"
+                             "\"junk after\"=\"a\" junk\r\n"
+                             "garbage line without quotes\r\n"
+                             "\"delete me\"=-\r\n"
+                             "; a comment\r\n"
+                             "  \"indented\" = \"2\"  \r\n"
+                             "[HKEY_CURRENT_USER\\Bad\\\\Empty component]\r\n"
+                             "\"lost\"=\"under a damaged key\"\r\n"
+                             "[HKEY_LOCAL_MACHINE\\Other]\r\n"
+                             "\"lost too\"=\"another root\"\r\n"
+                             "[HKEY_CURRENT_USER\\Good\\Sub\r\n"
+                             "\"lost three\"=\"unclosed key line\"\r\n"
+                             "[hkey_current_user\\GOOD]\r\n"
+                             "\"third\"=dword:7\r\n"
+                             "\"multi\"=hex(7):41,00,\\\r\n"
+                             "    42,00,00,00\r\n"
+                             "\"last\"=\"\xff\xfe not UTF-8\"";
     const CRegTree tree = CRegText::Parse(file);
     const CRegTree::Key* good = KeyAt(tree, {u"Good"});
     ASSERT_NE(good, nullptr);
@@ -289,7 +287,10 @@ TEST(RegText, TheDamageReportTellsWhatARewriteWouldChangeOrKeep)
         {"NULs", header + std::string(100, '\0'), false, true, {}},
         {"bytes that are not UTF-8 in a comment", header + "; caf\xe9\n", false, true, {}},
         {"a line not understood", header + "[HKEY_CURRENT_USER\\K]\n\"v\"=\"open\n", false, false, {u"\"v\"=\"open"}},
-        {"a failed multi-line value", header + "[HKEY_CURRENT_USER\\K]\n\"h\"=hex:00,\\\n  zz\n", false, false,
+        {"a failed multi-line value",
+         header + "[HKEY_CURRENT_USER\\K]\n\"h\"=hex:00,\\\n  zz\n",
+         false,
+         false,
          {u"\"h\"=hex:00,\\", u"  zz"}},
     };
     for (const auto& c : cases) {

@@ -53,4 +53,4 @@ TEST(SizeText, ZeroShowsAsEmptyAndOtherValuesInPlainDecimal)
     EXPECT_EQ(FormatSizeText(kAllOnes), u"18446744073709551615");
 }
 
-} // namespace
+}  // namespace

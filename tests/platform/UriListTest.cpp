@@ -32,19 +32,18 @@ TEST_P(UriListTest, KeepsLocalFilePathsWithTheirExactBytes)
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, UriListTest,
-    testing::Values(
-        UriListCase{"CrLfLinesInOrder", "file:///home/ann/a\r\nfile:///srv/b\r\n", {"/home/ann/a", "/srv/b"}},
-        UriListCase{"BareLfAndNoFinalNewline", "file:///a\nfile:///b", {"/a", "/b"}},
-        UriListCase{"CommentsAndBlankLinesSkipped", "# from a file manager\r\n\r\nfile:///a\r\n", {"/a"}},
-        UriListCase{"PercentEscapesBecomeBytes", "file:///My%20Photos/caf%C3%A9", {"/My Photos/caf\xC3\xA9"}},
-        UriListCase{"NotUtf8BytesSurvive", "file:///tmp/caf%E9/%FF%fe", {"/tmp/caf\xE9/\xFF\xFE"}},
-        UriListCase{"LocalhostAndSchemeInAnyCase", "FILE://LocalHost/x", {"/x"}},
-        UriListCase{"SingleSlashForm", "file:/x/y", {"/x/y"}},
-        UriListCase{"QueryAndFragmentAreNotPath", "file:///a%3Fb?q=1#frag", {"/a?b"}},
-        UriListCase{"StrayPercentStandsForItself", "file:///100%/x%2", {"/100%/x%2"}},
-        UriListCase{"OtherSchemesAndHostsLeftOut", "http://example.com/a\r\nfile://elsewhere.invalid/b\r\nfile:///c",
-                    {"/c"}},
-        UriListCase{"RelativeAndNulPathsLeftOut", "file:relative\r\nfile:///a%00b\r\nfile://", {}}),
+    testing::Values(UriListCase{"CrLfLinesInOrder", "file:///home/ann/a\r\nfile:///srv/b\r\n", {"/home/ann/a", "/srv/b"}},
+                    UriListCase{"BareLfAndNoFinalNewline", "file:///a\nfile:///b", {"/a", "/b"}},
+                    UriListCase{"CommentsAndBlankLinesSkipped", "# from a file manager\r\n\r\nfile:///a\r\n", {"/a"}},
+                    UriListCase{"PercentEscapesBecomeBytes", "file:///My%20Photos/caf%C3%A9", {"/My Photos/caf\xC3\xA9"}},
+                    UriListCase{"NotUtf8BytesSurvive", "file:///tmp/caf%E9/%FF%fe", {"/tmp/caf\xE9/\xFF\xFE"}},
+                    UriListCase{"LocalhostAndSchemeInAnyCase", "FILE://LocalHost/x", {"/x"}},
+                    UriListCase{"SingleSlashForm", "file:/x/y", {"/x/y"}},
+                    UriListCase{"QueryAndFragmentAreNotPath", "file:///a%3Fb?q=1#frag", {"/a?b"}},
+                    UriListCase{"StrayPercentStandsForItself", "file:///100%/x%2", {"/100%/x%2"}},
+                    UriListCase{
+                        "OtherSchemesAndHostsLeftOut", "http://example.com/a\r\nfile://elsewhere.invalid/b\r\nfile:///c", {"/c"}},
+                    UriListCase{"RelativeAndNulPathsLeftOut", "file:relative\r\nfile:///a%00b\r\nfile://", {}}),
     [](const testing::TestParamInfo<UriListCase>& info) { return info.param.name; });
 
 TEST(UriList, ThisMachinesNameCountsAsLocal)
@@ -56,4 +55,4 @@ TEST(UriList, ThisMachinesNameCountsAsLocal)
     EXPECT_EQ(paths[0], u"/srv/x");
 }
 
-} // namespace
+}  // namespace

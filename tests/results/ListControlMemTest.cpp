@@ -140,11 +140,10 @@ TEST(ListControlMem, PaintingOnScreenShowsTheRowsWithoutARecursiveRepaint)
 {
     ResultsListFixture fixture;
     g_recursiveRepaints = 0;
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-            if (text.contains(QLatin1String("Recursive repaint")))
-                ++g_recursiveRepaints;
-        });
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (text.contains(QLatin1String("Recursive repaint")))
+            ++g_recursiveRepaints;
+    });
     fixture.list.viewport()->repaint();
     qInstallMessageHandler(previous);
     EXPECT_EQ(g_recursiveRepaints, 0);
@@ -174,9 +173,9 @@ TEST(ListControlMem, TemplateStylesChooseSelectionModeHeaderAndBorder)
 {
     QWidget parent;
     CListControlMem folders(&parent);
-    SetTemplateStyle(&folders, ControlStyle::ReportView | ControlStyle::SingleSelection
-                                   | ControlStyle::ShowSelectionAlways | ControlStyle::NoColumnHeader
-                                   | ControlStyle::Border);
+    SetTemplateStyle(&folders,
+                     ControlStyle::ReportView | ControlStyle::SingleSelection | ControlStyle::ShowSelectionAlways |
+                         ControlStyle::NoColumnHeader | ControlStyle::Border);
     folders.PreSubclassWindow();
     EXPECT_EQ(folders.selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_TRUE(folders.horizontalHeader()->isHidden());
@@ -194,4 +193,4 @@ TEST(ListControlMem, TemplateStylesChooseSelectionModeHeaderAndBorder)
               results.palette().color(QPalette::Inactive, QPalette::Base));
 }
 
-} // namespace
+}  // namespace

@@ -61,7 +61,7 @@ TEST(MenuButton, APickADismissalAndAButtonWithoutMenuAllReachTheDialog)
 {
     ButtonFixture f;
     f.button.m_nPicked = 7;
-    f.button.click();   // no menu yet: the previous pick stays
+    f.button.click();  // no menu yet: the previous pick stays
     EXPECT_EQ(f.pickedIds, std::vector<uint32_t>{7});
 
     f.button.LoadMenuResource(IDR_MENU_SELECT);
@@ -162,7 +162,7 @@ TEST(MenuButton, ClassicLookDrawsTheArrowTheEmbossedDisabledCaptionAndTheFocus)
     };
     const QImage enabled = DrawClassic(button, 0);
     EXPECT_TRUE(arrowAt(enabled, 89, 9, text));
-    EXPECT_EQ(enabled.pixel(0, 0), light);           // the raised frame
+    EXPECT_EQ(enabled.pixel(0, 0), light);  // the raised frame
     EXPECT_EQ(enabled.pixel(98, 24), dark);
 
     const QImage disabled = DrawClassic(button, CMenuButton::ODS_DISABLED);
@@ -185,15 +185,15 @@ TEST(MenuButton, ClassicLookDrawsTheArrowTheEmbossedDisabledCaptionAndTheFocus)
     EXPECT_GT(lightPixels, 5);
 
     const QImage focused = DrawClassic(button, CMenuButton::ODS_FOCUS);
-    EXPECT_EQ(focused.pixel(0, 0), qRgb(0, 0, 0));   // the black frame of the focused button
+    EXPECT_EQ(focused.pixel(0, 0), qRgb(0, 0, 0));  // the black frame of the focused button
     EXPECT_EQ(focused.pixel(99, 25), qRgb(0, 0, 0));
-    EXPECT_EQ(focused.pixel(3, 3), text);           // the dotted focus rectangle
+    EXPECT_EQ(focused.pixel(3, 3), text);  // the dotted focus rectangle
     EXPECT_EQ(focused.pixel(4, 3), face);
-    EXPECT_TRUE(arrowAt(focused, 88, 9, text));     // measured inside the black frame
+    EXPECT_TRUE(arrowAt(focused, 88, 9, text));  // measured inside the black frame
 
     button.setText(QString());
     const QImage empty = DrawClassic(button, 0);
-    EXPECT_TRUE(arrowAt(empty, 48, 9, text));       // centred without a caption
+    EXPECT_TRUE(arrowAt(empty, 48, 9, text));  // centred without a caption
     g_themeActive = themed;
 }
 
@@ -204,11 +204,12 @@ TEST(MenuButton, ThemedDisabledLookWinsOverHotAndFocused)
     ButtonFixture f;
     f.button.setEnabled(false);
     const QImage plain = DrawClassic(f.button, CMenuButton::ODS_DISABLED);
-    const QImage focused = DrawClassic(f.button, CMenuButton::ODS_DISABLED | CMenuButton::ODS_NOFOCUSRECT | CMenuButton::ODS_FOCUS);
+    const QImage focused =
+        DrawClassic(f.button, CMenuButton::ODS_DISABLED | CMenuButton::ODS_NOFOCUSRECT | CMenuButton::ODS_FOCUS);
     EXPECT_EQ(plain, focused);
     const QImage pressed = DrawClassic(f.button, CMenuButton::ODS_SELECTED);
     EXPECT_NE(plain, pressed);
     g_themeActive = themed;
 }
 
-} // namespace
+}  // namespace

@@ -21,8 +21,7 @@ namespace {
 using Cell = std::pair<int, int>;
 using Cells = std::set<Cell>;
 
-CDuplicatePair Pair(const char16_t* original, const char16_t* duplicate, FileTime originalTime = 0,
-                    FileTime duplicateTime = 0)
+CDuplicatePair Pair(const char16_t* original, const char16_t* duplicate, FileTime originalTime = 0, FileTime duplicateTime = 0)
 {
     CDuplicatePair pair;
     pair.originalPath = original;
@@ -38,12 +37,8 @@ CDuplicatePair Pair(const char16_t* original, const char16_t* duplicate, FileTim
 std::vector<CDuplicatePair> SharedRows()
 {
     return {
-        Pair(u"/p/A.jpg", u"/q/b.jpg"),
-        Pair(u"/p/old.tmp", u"/q/old.dat"),
-        Pair(u"/p/x.bak", u"/q/x.bak"),
-        Pair(u"/g/keep.png", u"/h/1.dat"),
-        Pair(u"/g/keep.png", u"/h/sub/2.dat"),
-        Pair(u"/same dir/a.txt", u"/same dir/b.txt"),
+        Pair(u"/p/A.jpg", u"/q/b.jpg"),    Pair(u"/p/old.tmp", u"/q/old.dat"),    Pair(u"/p/x.bak", u"/q/x.bak"),
+        Pair(u"/g/keep.png", u"/h/1.dat"), Pair(u"/g/keep.png", u"/h/sub/2.dat"), Pair(u"/same dir/a.txt", u"/same dir/b.txt"),
     };
 }
 
@@ -83,19 +78,17 @@ struct SelectionFixture {
 
 TEST(SelectionCommands, NewerAndOlderFollowTheLastWriteTimesOnlyAddMarksAndIgnoreOtherIds)
 {
-    SelectionFixture f({Pair(u"/a/1", u"/b/1", 100, 200), Pair(u"/a/2", u"/b/2", 300, 200),
-                        Pair(u"/a/3", u"/b/3", 500, 500)});
-    EXPECT_FALSE(f.commands.SelectByTime(0));   // a dismissed menu
+    SelectionFixture f({Pair(u"/a/1", u"/b/1", 100, 200), Pair(u"/a/2", u"/b/2", 300, 200), Pair(u"/a/3", u"/b/3", 500, 500)});
+    EXPECT_FALSE(f.commands.SelectByTime(0));  // a dismissed menu
     EXPECT_FALSE(f.commands.SelectByTime(5));
     EXPECT_EQ(f.Marked(), Cells{});
 
-    f.view.SetMark(0, 0, CResultsView::kMarked);   // by hand, on the older file
+    f.view.SetMark(0, 0, CResultsView::kMarked);  // by hand, on the older file
     EXPECT_TRUE(f.commands.SelectByTime(ID_SELECT_NEWER));
     // Equal times: "newer" is the original.
     EXPECT_EQ(f.Marked(), (Cells{{0, 0}, {0, 1}, {1, 0}, {2, 0}}));
 
-    SelectionFixture g({Pair(u"/a/1", u"/b/1", 100, 200), Pair(u"/a/2", u"/b/2", 300, 200),
-                        Pair(u"/a/3", u"/b/3", 500, 500)});
+    SelectionFixture g({Pair(u"/a/1", u"/b/1", 100, 200), Pair(u"/a/2", u"/b/2", 300, 200), Pair(u"/a/3", u"/b/3", 500, 500)});
     g.commands.SelectByTime(ID_SELECT_OLDER);
     // Equal times: "older" is the duplicate.
     EXPECT_EQ(g.Marked(), (Cells{{0, 0}, {1, 1}, {2, 1}}));
@@ -111,10 +104,10 @@ TEST(SelectionCommands, FolderMarksTheFilesDirectlyInItPreferringTheDuplicate)
     } cases[] = {
         {u"/q", {{0, 1}, {1, 1}, {2, 1}}},
         {u"/p", {{0, 0}, {1, 0}, {2, 0}}},
-        {u"/g", {{3, 0}, {4, 0}}},              // the original of a group of three, in each row
-        {u"/h", {{3, 1}}},                      // not the file in its subfolder
-        {u"/same dir", {{5, 1}}},               // both files of the pair there: only the duplicate
-        {u"/Q", {}},                            // exact: this file system tells case apart
+        {u"/g", {{3, 0}, {4, 0}}},  // the original of a group of three, in each row
+        {u"/h", {{3, 1}}},          // not the file in its subfolder
+        {u"/same dir", {{5, 1}}},   // both files of the pair there: only the duplicate
+        {u"/Q", {}},                // exact: this file system tells case apart
         {u"/", {}},
     };
     for (const auto& c : cases) {
@@ -131,7 +124,7 @@ TEST(SelectionCommands, PatternMatchesTheWholePathWithoutRegardToCaseAndOnlyAdds
         Cells marked;
     } cases[] = {
         {u"*.JPG", {{0, 1}}},
-        {u"b.jpg", {}},                          // must match the whole path
+        {u"b.jpg", {}},  // must match the whole path
         {u"*/b.jpg", {{0, 1}}},
         {u"*.tmp;*.bak", {{1, 0}, {2, 1}}},
         {u"  *.tmp; *.bak", {{1, 0}, {2, 1}}},
@@ -199,4 +192,4 @@ TEST(SelectionCommands, FolderMenuListsLargestCountsFirstAndItsTextsGiveTheFolde
     EXPECT_EQ(CSelectionCommands::FolderOfMenuText(u"/no-blank"), u"/no-blank");
 }
 
-} // namespace
+}  // namespace

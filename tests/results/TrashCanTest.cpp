@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "platform/NativeName.h"
 #include "results/TrashCan.h"
@@ -85,10 +85,7 @@ protected:
         EXPECT_TRUE(QDir(QString::fromStdString(m_root / "cwd")).isEmpty()) << "something landed in the current folder";
     }
 
-    std::string TrashInfo(const std::string& name) const
-    {
-        return ReadFile(m_data + "/Trash/info/" + name + ".trashinfo");
-    }
+    std::string TrashInfo(const std::string& name) const { return ReadFile(m_data + "/Trash/info/" + name + ".trashinfo"); }
 
     TempDir m_root{"quillon-trash"};
     TempDir m_tree{"quillon-tree"};
@@ -247,7 +244,7 @@ TEST(TrashCan, OnlyTheFilesFolderOfATrashCountsAsInsideIt)
         {"/mnt/usb/.Trash-1000/files/a.txt", true},
         {"/mnt/usb/.Trash/1000/files/a.txt", true},
         {"/mnt/usb/.Trash/files/a.txt", false},
-        {"files/a.txt", false},                        // relative: the current folder
+        {"files/a.txt", false},  // relative: the current folder
         {"Trash/files/a.txt", false},
         {"/home/u/.local/share/Trash/info/a.txt", false},
         {"/home/u/.local/share/Trash/files/", false},
@@ -258,4 +255,4 @@ TEST(TrashCan, OnlyTheFilesFolderOfATrashCountsAsInsideIt)
         EXPECT_EQ(CTrashCan::IsInsideTrash(QString::fromUtf8(c.path)), c.inside) << c.path;
 }
 
-} // namespace
+}  // namespace

@@ -70,18 +70,24 @@ void RemoveTree(const std::string& path)
 {
     // Make every folder writable and searchable again first, so that tests of unreadable
     // folders do not leave them behind.
-    nftw(path.c_str(), [](const char* p, const struct stat* st, int type, FTW*) {
-        if (type == FTW_D || type == FTW_DNR)
-            chmod(p, (st->st_mode & 07777) | 0700);
-        return 0;
-    }, 16, FTW_PHYS);
-    nftw(path.c_str(), [](const char* p, const struct stat*, int type, FTW*) {
-        if (type == FTW_DP || type == FTW_DNR)
-            rmdir(p);
-        else
-            unlink(p);
-        return 0;
-    }, 16, FTW_DEPTH | FTW_PHYS);
+    nftw(
+        path.c_str(),
+        [](const char* p, const struct stat* st, int type, FTW*) {
+            if (type == FTW_D || type == FTW_DNR)
+                chmod(p, (st->st_mode & 07777) | 0700);
+            return 0;
+        },
+        16, FTW_PHYS);
+    nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int type, FTW*) {
+            if (type == FTW_DP || type == FTW_DNR)
+                rmdir(p);
+            else
+                unlink(p);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
 }
 
 std::string ReadFile(const std::string& path)
@@ -103,4 +109,4 @@ std::string RandomBytes(size_t length, unsigned seed)
     return bytes;
 }
 
-} // namespace quillon::test
+}  // namespace quillon::test

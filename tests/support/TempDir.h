@@ -36,9 +36,18 @@ std::string ReadFile(const std::string& path);
 // `length` pseudo-random bytes, the same for the same seed.
 std::string RandomBytes(size_t length, unsigned seed);
 // One part of Joined.
-inline void AppendPart(std::string& text, std::string_view part) { text.append(part); }
-inline void AppendPart(std::string& text, const char* part) { text.append(part); }
-inline void AppendPart(std::string& text, const std::string& part) { text.append(part); }
+inline void AppendPart(std::string& text, std::string_view part)
+{
+    text.append(part);
+}
+inline void AppendPart(std::string& text, const char* part)
+{
+    text.append(part);
+}
+inline void AppendPart(std::string& text, const std::string& part)
+{
+    text.append(part);
+}
 template <typename Number, typename = std::enable_if_t<std::is_integral_v<Number>>>
 void AppendPart(std::string& text, Number part)
 {
@@ -54,4 +63,4 @@ std::string Joined(const Parts&... parts)
     return text;
 }
 
-} // namespace quillon::test
+}  // namespace quillon::test

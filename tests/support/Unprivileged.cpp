@@ -22,4 +22,4 @@ int RunUnprivileged(const std::function<int()>& body)
     return WEXITSTATUS(status);
 }
 
-} // namespace quillon::test
+}  // namespace quillon::test

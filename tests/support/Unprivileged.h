@@ -10,4 +10,4 @@ namespace quillon::test {
 // could not drop root: then it exits 125).
 int RunUnprivileged(const std::function<int()>& body);
 
-} // namespace quillon::test
+}  // namespace quillon::test

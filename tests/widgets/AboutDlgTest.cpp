@@ -38,7 +38,7 @@ TEST(AboutDlg, ControlsSitAtTheTemplatePositionsWithTheirTexts)
         EXPECT_EQ(GetDlgCtrlID(controls[i]), row.id);
         const QRect placed = CDialogTemplateBuilder::MapDialogRect(row.x, row.y, row.cx, row.cy, about.GetBaseUnits());
         if (row.id == IDC_HYPERLINK) {
-            EXPECT_EQ(controls[i]->geometry().topLeft(), placed.topLeft());   // fitted to its text
+            EXPECT_EQ(controls[i]->geometry().topLeft(), placed.topLeft());  // fitted to its text
         } else {
             EXPECT_EQ(controls[i]->geometry(), placed);
         }
@@ -100,4 +100,4 @@ TEST(AboutDlg, OkAndEscCloseTheBox)
     }
 }
 
-} // namespace
+}  // namespace

@@ -31,4 +31,4 @@ TEST(AnchorLayout, AnchorsAreIgnoredBeforeCaptureAndForUnknownControls)
     EXPECT_EQ(layout.AnchorOf(dialog.Grip()), 0u) << "the grip is captured with the default flags";
 }
 
-} // namespace
+}  // namespace

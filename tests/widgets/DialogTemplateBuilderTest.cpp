@@ -145,4 +145,4 @@ TEST(DialogTemplateBuilder, ReadOnlyEditsWithoutBorderAndAFixedSizeForModalFrame
     }
 }
 
-} // namespace
+}  // namespace

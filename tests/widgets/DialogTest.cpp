@@ -198,4 +198,4 @@ TEST(Dialog, MissingTemplateFailsWithoutAWindow)
     EXPECT_EQ(dialog.DoModal(), -1);
 }
 
-} // namespace
+}  // namespace

@@ -43,10 +43,7 @@ protected:
         QCursor::setPos(link.mapToGlobal(link.rect().center()));
         QTest::mouseMove(&link, link.rect().center());
     }
-    void Leave()
-    {
-        QCursor::setPos(window.mapToGlobal(QPoint(window.width() - 5, window.height() - 5)));
-    }
+    void Leave() { QCursor::setPos(window.mapToGlobal(QPoint(window.width() - 5, window.height() - 5))); }
     // The hover timer, not the move itself, notices that the cursor has gone (a busy machine
     // may fire it late; the wait is generous, not a measure).
     bool LeftAtTheNextTimerTick()
@@ -139,7 +136,8 @@ TEST_F(HyperLinkTest, FitToTextKeepsTheAnchorOfTheAlignment)
         const int width = metrics.horizontalAdvance(QStringLiteral("Home"));
         const int height = metrics.height();
         EXPECT_EQ(after.width(), (c.alignment & Qt::AlignHCenter) ? before.width() - 2 * ((before.width() - width) / 2) : width);
-        EXPECT_EQ(after.height(), (c.alignment & Qt::AlignVCenter) ? before.height() - 2 * ((before.height() - height) / 2) : height);
+        EXPECT_EQ(after.height(),
+                  (c.alignment & Qt::AlignVCenter) ? before.height() - 2 * ((before.height() - height) / 2) : height);
         if (c.alignment & Qt::AlignRight)
             EXPECT_EQ(after.right(), before.right());
         else if (c.alignment & Qt::AlignHCenter)
@@ -153,4 +151,4 @@ TEST_F(HyperLinkTest, FitToTextKeepsTheAnchorOfTheAlignment)
     }
 }
 
-} // namespace
+}  // namespace

@@ -2,9 +2,9 @@
 // single copy at the end, and drawing straight through on a PDF device.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QFileInfo>
 #include <QPdfWriter>
 
 #include "tests/support/TempDir.h"
@@ -28,7 +28,7 @@ TEST(MemDC, AreaStartingAt0And40IsDrawnAtTheTargetsCoordinatesAndNothingOutsideR
         EXPECT_TRUE(surface.IsOffscreen());
         surface->setPen(Qt::black);
         surface->drawPoint(5, 45);
-        surface->drawPoint(5, 10);    // outside the area
+        surface->drawPoint(5, 10);  // outside the area
         // Nothing reaches the target before the surface ends.
         EXPECT_EQ(target.pixel(5, 45), kOld);
     }
@@ -88,4 +88,4 @@ TEST(MemDC, OnAPdfDeviceDrawsStraightOntoTheTarget)
     EXPECT_GT(QFileInfo(path).size(), 0);
 }
 
-} // namespace
+}  // namespace

@@ -45,8 +45,7 @@ private:
     std::unique_ptr<QApplication> m_app;
 };
 
-inline testing::Environment* const g_qtTestEnvironment =
-    testing::AddGlobalTestEnvironment(new QtTestEnvironment);
+inline testing::Environment* const g_qtTestEnvironment = testing::AddGlobalTestEnvironment(new QtTestEnvironment);
 
 // Switches the application to the plain "windows" style (the classic look) for one scope.
 class ClassicStyleScope {
@@ -55,4 +54,4 @@ public:
     ~ClassicStyleScope() { QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); }
 };
 
-} // namespace quillon::test
+}  // namespace quillon::test

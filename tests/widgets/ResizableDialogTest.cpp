@@ -221,4 +221,4 @@ TEST(ResizableDialog, ExtremeStoredPlacementsAreClampedToTheScreensWithoutOverfl
     }
 }
 
-} // namespace
+}  // namespace

@@ -74,4 +74,4 @@ TEST(Resources, SelectMenuOffersNewerAndOlder)
     EXPECT_EQ(FindMenuTemplate(4242), nullptr);
 }
 
-} // namespace
+}  // namespace

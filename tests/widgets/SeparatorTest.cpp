@@ -178,4 +178,4 @@ TEST(ThemeAccess, WrappersFailWithoutThemeData)
     EXPECT_EQ(g_themeActive, 1);
 }
 
-} // namespace
+}  // namespace

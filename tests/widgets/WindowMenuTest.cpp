@@ -31,16 +31,14 @@ protected:
         edit->setGeometry(10, 50, 150, 24);
         caption = new QLabel(QStringLiteral("Caption"), &window);
         caption->setGeometry(10, 100, 150, 20);
-        menu = new CWindowMenu(window, {{QStringLiteral("&About Quillon..."), kAbout}},
-                               [this](int id) { picked.push_back(id); });
+        menu = new CWindowMenu(window, {{QStringLiteral("&About Quillon..."), kAbout}}, [this](int id) { picked.push_back(id); });
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
     // Sends a context-menu request to `target`; returns the texts of the menu that opened (and
     // closes it by picking `pickText`), or nothing when no menu opened.
-    std::vector<QString> RequestMenu(QWidget* target, QContextMenuEvent::Reason reason, QPoint pos,
-                                     const QString& pickText = {})
+    std::vector<QString> RequestMenu(QWidget* target, QContextMenuEvent::Reason reason, QPoint pos, const QString& pickText = {})
     {
         std::vector<QString> texts;
         QTimer::singleShot(0, [&] {
@@ -93,18 +91,18 @@ TEST_F(WindowMenuTest, CommandsAreEnabledAsTheWindowStateAllows)
     window.setWindowState(Qt::WindowMinimized);
     EXPECT_EQ(EnabledCommands(*menu),
               (Map{{SC_RESTORE, true}, {SC_MINIMIZE, false}, {SC_MAXIMIZE, false}, {SC_CLOSE, true}, {kAbout, true}}));
-    ASSERT_TRUE(CWindowMenu::ExecuteWindowCommand(window, SC_RESTORE | 0x2));   // low bits are ignored
+    ASSERT_TRUE(CWindowMenu::ExecuteWindowCommand(window, SC_RESTORE | 0x2));  // low bits are ignored
     EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(CWindowMenu::ExecuteWindowCommand(window, kAbout));
 }
 
 TEST_F(WindowMenuTest, RightClickInTheFreeAreaShowsTheMenuAndNoneOverAControl)
 {
-    const std::vector<QString> free = RequestMenu(&window, QContextMenuEvent::Mouse, QPoint(250, 150),
-                                                  QStringLiteral("&About Quillon..."));
-    EXPECT_EQ(free, (std::vector<QString>{QStringLiteral("&Restore"), QStringLiteral("Mi&nimize"),
-                                          QStringLiteral("Ma&ximize"), QStringLiteral("&Close"), QStringLiteral("-"),
-                                          QStringLiteral("&About Quillon...")}));
+    const std::vector<QString> free =
+        RequestMenu(&window, QContextMenuEvent::Mouse, QPoint(250, 150), QStringLiteral("&About Quillon..."));
+    EXPECT_EQ(free,
+              (std::vector<QString>{QStringLiteral("&Restore"), QStringLiteral("Mi&nimize"), QStringLiteral("Ma&ximize"),
+                                    QStringLiteral("&Close"), QStringLiteral("-"), QStringLiteral("&About Quillon...")}));
     EXPECT_EQ(picked, std::vector<int>{kAbout});
 
     // A caption is part of the free area; a button is a control (its request bubbles up to the window).
@@ -145,10 +143,10 @@ TEST_F(WindowMenuTest, ShiftF10InAnEditOpensTheEditsOwnMenu)
         }
     });
     QTest::keyClick(edit, Qt::Key_F10, Qt::ShiftModifier);
-    QCoreApplication::processEvents();   // the edit's menu pops up without a loop of its own
+    QCoreApplication::processEvents();  // the edit's menu pops up without a loop of its own
     EXPECT_FALSE(firstText.isEmpty());
     EXPECT_NE(firstText, QStringLiteral("&Restore"));
     EXPECT_TRUE(picked.empty());
 }
 
-} // namespace
+}  // namespace

@@ -69,10 +69,10 @@ TEST(WindowPlacement, TheStoredRectangleIsClampedToTheDesktopAndAWindowOffItStay
         int left, top, right, bottom;
         QRect expected;
     } cases[] = {
-        {100, 80, 900, 680, QRect(100, 80, 800, 600)},                    // fits: as stored
+        {100, 80, 900, 680, QRect(100, 80, 800, 600)},  // fits: as stored
         {INT_MIN, INT_MIN, INT_MAX, INT_MAX, QRect(-1920, -1080, 1920, 1080)},
-        {INT_MAX, INT_MAX, INT_MIN, INT_MIN, QRect(1920, 1080, 1, 1)},     // reversed: smallest
-        {5000, -3000, 5400, -2700, QRect(1920, -300, 400, 300)},          // off the desktop, still off
+        {INT_MAX, INT_MAX, INT_MIN, INT_MIN, QRect(1920, 1080, 1, 1)},  // reversed: smallest
+        {5000, -3000, 5400, -2700, QRect(1920, -300, 400, 300)},        // off the desktop, still off
     };
     for (const Case& c : cases) {
         CWindowPlacement placement;
@@ -84,4 +84,4 @@ TEST(WindowPlacement, TheStoredRectangleIsClampedToTheDesktopAndAWindowOffItStay
     }
 }
 
-} // namespace
+}  // namespace
