@@ -6,22 +6,13 @@
 #include <vector>
 
 #include "engine/Md5Lanes.h"
+#include "tests/support/DigestHex.h"
 #include "tests/support/TempDir.h"
 
+using quillon::test::Hex;
 using quillon::test::RandomBytes;
 
 namespace {
-
-std::string Hex(const Md5Digest& digest)
-{
-    static const char* const kDigits = "0123456789abcdef";
-    std::string text;
-    for (uint8_t byte : digest) {
-        text.push_back(kDigits[byte >> 4]);
-        text.push_back(kDigits[byte & 15]);
-    }
-    return text;
-}
 
 // Runs the lanes on the code path QUILLON_MD5 selects ("scalar" stands for a processor without
 // AVX2), restoring the variable afterwards.

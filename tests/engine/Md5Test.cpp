@@ -4,24 +4,11 @@
 #include <string>
 
 #include "engine/Md5.h"
+#include "tests/support/DigestHex.h"
 #include "tests/support/TempDir.h"
 
+using quillon::test::Hex;
 using quillon::test::RandomBytes;
-
-namespace {
-
-std::string Hex(const Md5Digest& digest)
-{
-    static const char* const kDigits = "0123456789abcdef";
-    std::string text;
-    for (uint8_t byte : digest) {
-        text.push_back(kDigits[byte >> 4]);
-        text.push_back(kDigits[byte & 15]);
-    }
-    return text;
-}
-
-}  // namespace
 
 TEST(Md5, MatchesTheReferenceTestSuite)
 {
