@@ -47,9 +47,9 @@ void CDigestCache::MatchNext(CFileRecord& record)
     }
     if (match)
         record.path = match->path;
-    const CFileRecord* entry = match ? EntryOf(*match) : nullptr;
+    const CFileRecord* entry = match ? match->entry : nullptr;
     if (entry && CachedDigestFits(*entry, record))
-        m_listed.push_back(Slot{record.path, entry, m_erasures});
+        m_listed.push_back(Slot{record.path, entry});
     else
         m_listed.push_back(Slot{record.path});
 }
@@ -70,7 +70,7 @@ const CDigestCache::Slot* CDigestCache::SlotOf(const CFileRecord& record) const
 const CFileRecord* CDigestCache::Listed(const CFileRecord& record) const
 {
     const Slot* slot = SlotOf(record);
-    const CFileRecord* entry = slot ? EntryOf(*slot) : nullptr;
+    const CFileRecord* entry = slot ? slot->entry : nullptr;
     return entry && CachedDigestFits(*entry, record) ? entry : nullptr;
 }
 
@@ -79,6 +79,13 @@ void CDigestCache::NoteListed(const CFileRecord& record, const CFileRecord& entr
     if (SlotOf(record) && CachedDigestFits(entry, record)) {
         Slot& slot = m_listed[record.listPosition];
         slot.entry = &entry;
-        slot.noted = m_erasures;
     }
+}
+
+void CDigestCache::ForgetEntries()
+{
+    for (Slot& slot : m_listed)
+        slot.entry = nullptr;
+    for (Slot& slot : m_previous)
+        slot.entry = nullptr;
 }

@@ -25,13 +25,12 @@ public:
         Map::clear();
         m_listed.clear();
         m_previous.clear();
-        ++m_erasures;
     }
     // Removes an entry. The listing order keeps no entry that is gone: every place it knew before
     // an entry was removed is forgotten (the hashed entries still answer for them).
     iterator erase(const_iterator entry)
     {
-        ++m_erasures;
+        ForgetEntries();
         return Map::erase(entry);
     }
     iterator erase(iterator entry) { return erase(const_iterator(entry)); }
@@ -72,18 +71,17 @@ public:
 
 private:
     // A listed record's place: its path, and the entry that answers for it, which is only looked
-    // at while no entry has been removed since it was noted (the entries themselves never move).
+    // at while it is there: removing any entry forgets them all (the entries themselves never move,
+    // and removals are rare: an entry that no longer fits a file whose digest then fails).
     struct Slot {
         CPathString path;
         const CFileRecord* entry = nullptr;
-        uint64_t noted = 0;  // m_erasures when the entry was noted
     };
     const Slot* SlotOf(const CFileRecord& record) const;
-    const CFileRecord* EntryOf(const Slot& slot) const { return slot.entry && slot.noted == m_erasures ? slot.entry : nullptr; }
+    void ForgetEntries();
 
     std::vector<Slot> m_listed;
     std::vector<Slot> m_previous;  // while a listing is matched
     size_t m_next = 0;             // the first slot of m_previous not matched yet
     size_t m_walked = 0;           // the first slot of m_listed the scan has not met yet
-    uint64_t m_erasures = 0;       // entries removed so far
 };

@@ -97,6 +97,14 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
         // The listing shifts: the files after the change meet their entries one place away.
         {"joined by a new file", [&](const TempDir& d) { WriteFile(d / "new", same); }, 2, {"new"}},
         {"one of them removed", [](const TempDir& d) { ASSERT_EQ(std::remove((d / "a").c_str()), 0); }, 0, {}},
+        // Its entry no longer fits and is dropped while the others' stay known.
+        {"rewritten, then unreadable",
+         [&](const TempDir& d) {
+             WriteFile(d / "c", same);
+             fs.failFiles.insert(U(d / "c"));
+         },
+         1,
+         {"c"}},
     };
     // Between the searches the digests stay in memory, or only the store on disk keeps them (read
     // in bulk), or both do (the store is asked for what memory misses).
