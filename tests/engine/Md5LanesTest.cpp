@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "engine/Md5Lanes.h"
-#include "tests/support/DigestHex.h"
+#include "tests/support/Md5Reference.h"
 #include "tests/support/TempDir.h"
 
 using quillon::test::Hex;
+using quillon::test::kMd5ReferenceSuite;
 using quillon::test::RandomBytes;
 
 namespace {
@@ -122,22 +123,18 @@ TEST(Md5Lanes, EveryLaneGivesTheScalarDigestWhateverTheLengthsAndTheRefills)
 
 TEST(Md5Lanes, TheReferenceSuiteComesOutOfEveryLane)
 {
-    const std::pair<std::string, const char*> cases[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"a", "0cc175b9c0f1b6a831c399e269772661"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890", "57edf4a22be3c955ac49da2e2107b67a"},
-    };
+    const auto& cases = kMd5ReferenceSuite;
     constexpr size_t kCases = std::size(cases);
+    // The lanes read their input while they run: it lives as long as the test.
+    std::vector<std::string> inputs;
+    for (const auto& [message, digest] : cases)
+        inputs.emplace_back(message);
     for (size_t run = 0; run < 3 * CMd5Lanes::kLanes; ++run) {
         const size_t shift = run % CMd5Lanes::kLanes;
         ScopedMd5Choice scope(run < CMd5Lanes::kLanes ? nullptr : run < 2 * CMd5Lanes::kLanes ? "avx2" : "scalar");
         CMd5Lanes lanes;
         for (size_t lane = 0; lane < CMd5Lanes::kLanes; ++lane) {
-            const std::string& input = cases[(lane + shift) % kCases].first;
+            const std::string& input = inputs[(lane + shift) % kCases];
             lanes.Start(lane);
             lanes.Update(lane, input.data(), input.size());
             lanes.Finish(lane);

@@ -4,24 +4,16 @@
 #include <string>
 
 #include "engine/Md5.h"
-#include "tests/support/DigestHex.h"
+#include "tests/support/Md5Reference.h"
 #include "tests/support/TempDir.h"
 
 using quillon::test::Hex;
+using quillon::test::kMd5ReferenceSuite;
 using quillon::test::RandomBytes;
 
 TEST(Md5, MatchesTheReferenceTestSuite)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"a", "0cc175b9c0f1b6a831c399e269772661"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890", "57edf4a22be3c955ac49da2e2107b67a"},
-    };
-    for (const auto& [input, expected] : cases)
+    for (const auto& [input, expected] : kMd5ReferenceSuite)
         EXPECT_EQ(Hex(CMd5::Of(input, std::char_traits<char>::length(input))), expected) << input;
 }
 
