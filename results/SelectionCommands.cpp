@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/MatchSpec.h"
 #include "platform/PathRules.h"
+#include "platform/WildcardMatch.h"
 #include "res/ResourceIds.h"
 #include "results/ListControlMem.h"
 #include "results/ResultsView.h"

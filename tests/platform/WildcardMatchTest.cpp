@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/MatchSpec.h"
+#include "platform/WildcardMatch.h"
 
 TEST(MatchSpec, StarsQuestionMarksAndFoldedLetters)
 {

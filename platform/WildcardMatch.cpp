@@ -1,4 +1,4 @@
-#include "platform/MatchSpec.h"
+#include "platform/WildcardMatch.h"
 
 #include "platform/Utf16Text.h"
 
