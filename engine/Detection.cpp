@@ -1,6 +1,7 @@
 #include "engine/Detection.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <unordered_map>
@@ -50,10 +51,52 @@ std::pair<uint64_t, uint64_t> DigestKey(const CFileRecord& record)
 template <typename Key>
 using KeyedRecords = std::vector<std::pair<Key, RecordIterator>>;
 
-template <typename Key>
-void StableSortByKey(KeyedRecords<Key>& records)
+// Sorts records by a 64-bit number drawn from their key, stably: a least-significant-digit radix
+// sort in 16-bit digits, over the digits where the numbers differ (sizes below 4 GiB take two
+// passes). Two passes over the records per digit instead of a merge sort's log n.
+template <typename Key, typename Bits>
+void StableRadixSort(KeyedRecords<Key>& records, Bits bits)
 {
-    std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    constexpr unsigned kDigitBits = 16;
+    constexpr size_t kDigits = size_t{1} << kDigitBits;
+    uint64_t differing = 0;
+    if (!records.empty())
+        for (const auto& keyed : records)
+            differing |= bits(keyed.first) ^ bits(records.front().first);
+    KeyedRecords<Key> sorted(records.size());
+    std::vector<size_t> starts(kDigits);
+    for (unsigned shift = 0; shift < 64; shift += kDigitBits) {
+        if (((differing >> shift) & (kDigits - 1)) == 0)
+            continue;  // every record has the same digit here
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const auto& keyed : records)
+            ++starts[(bits(keyed.first) >> shift) & (kDigits - 1)];
+        size_t sum = 0;
+        for (size_t& start : starts)
+            sum += std::exchange(start, sum);
+        for (auto& keyed : records)
+            sorted[starts[(bits(keyed.first) >> shift) & (kDigits - 1)]++] = std::move(keyed);
+        records.swap(sorted);
+    }
+}
+
+void StableSortByKey(KeyedRecords<uint64_t>& records)
+{
+    StableRadixSort(records, [](uint64_t size) { return size; });
+}
+
+// By the first half of the digest, then, where first halves are equal (very rarely), by the whole.
+void StableSortByKey(KeyedRecords<std::pair<uint64_t, uint64_t>>& records)
+{
+    StableRadixSort(records, [](const std::pair<uint64_t, uint64_t>& key) { return key.first; });
+    for (auto first = records.begin(); first != records.end();) {
+        auto next = std::next(first);
+        while (next != records.end() && next->first.first == first->first.first)
+            ++next;
+        if (std::distance(first, next) > 1)
+            std::stable_sort(first, next, [](const auto& a, const auto& b) { return a.first < b.first; });
+        first = next;
+    }
 }
 
 // g_fileList in size order (a stable merge sort: equal sizes keep their scan order). On the way the
@@ -116,7 +159,8 @@ bool SameFile(const CFileRecord& a, const CFileRecord& b)
 }
 
 // Prepares the quick digests of the size runs from bySize[first] on: every record of each run of
-// at least two records, until the window is full. Returns the first run the window does not cover.
+// at least two records, until the window is full, and starts them. Returns the first run the
+// window does not cover.
 size_t PrepareSizeRuns(CDigestAhead& ahead, const KeyedRecords<uint64_t>& bySize, size_t first)
 {
     ahead.Clear();
@@ -128,7 +172,7 @@ size_t PrepareSizeRuns(CDigestAhead& ahead, const KeyedRecords<uint64_t>& bySize
             ahead.Add(*bySize[first].second, kQuickDigestBytes);
         first = next;
     }
-    ahead.Compute();
+    ahead.Start();
     return first;
 }
 
@@ -195,8 +239,8 @@ size_t GroupSizeRun(const KeyedRecords<uint64_t>& bySize, size_t first, KeyedRec
 
 // Prepares the full digests of the runs of equal quick digest from `first` on: every record of
 // each run of at least two records but those that name the run's first file again (they are never
-// digested while that file can be read), until the window is full. Returns the first run the
-// window does not cover.
+// digested while that file can be read), until the window is full, and starts them. Returns the
+// first run the window does not cover.
 RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
 {
     ahead.Clear();
@@ -213,7 +257,7 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
         }
         first = record;
     }
-    ahead.Compute();
+    ahead.Start();
     return first;
 }
 
@@ -223,13 +267,31 @@ RecordIterator PrepareDigestRuns(CDigestAhead& ahead, RecordIterator first)
 // views into the paths of g_fileList, which outlive the pairing.
 class CFolderCounts {
 public:
+    // For rows made of `records`: the listings of one run have consecutive numbers, so their counts
+    // lie in an array over the numbers the records carry.
+    explicit CFolderCounts(const FileList& records)
+    {
+        uint32_t low = UINT32_MAX;
+        uint32_t high = 0;
+        for (const CFileRecord& record : records) {
+            if (record.folder != 0) {
+                low = std::min(low, record.folder);
+                high = std::max(high, record.folder);
+            }
+        }
+        if (low <= high && high - low <= 4 * records.size() + 1024) {
+            m_base = low;
+            m_byListing.resize(high - low + 1);
+        }
+    }
     void Add(const CFileRecord& record)
     {
-        if (record.folder == 0) {
+        const uint32_t place = record.folder - m_base;
+        if (record.folder == 0 || place >= m_byListing.size()) {
             ++m_byText[FolderViewOfPath(record.path)];
             return;
         }
-        Count& count = m_byListing[record.folder];
+        Count& count = m_byListing[place];
         if (count.appearances++ == 0)
             count.folder = FolderViewOfPath(record.path);
     }
@@ -237,8 +299,9 @@ public:
     {
         // A folder walked twice has two listings: equal texts are merged after sorting.
         std::vector<std::pair<std::u16string_view, uint32_t>> counts(m_byText.begin(), m_byText.end());
-        for (const auto& [number, count] : m_byListing)
-            counts.emplace_back(count.folder, count.appearances);
+        for (const Count& count : m_byListing)
+            if (count.appearances != 0)
+                counts.emplace_back(count.folder, count.appearances);
         std::sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return CodeUnitLess()(a.first, b.first); });
         for (auto count = counts.begin(); count != counts.end();) {
             uint32_t appearances = 0;
@@ -259,7 +322,8 @@ private:
         std::u16string_view folder;
         uint32_t appearances = 0;
     };
-    std::unordered_map<uint32_t, Count> m_byListing;
+    uint32_t m_base = 0;
+    std::vector<Count> m_byListing;  // by folder number - m_base
     std::unordered_map<std::u16string_view, uint32_t> m_byText;
 };
 
@@ -354,11 +418,17 @@ void GroupCandidates(IEngineSink* sink)
             ahead.SkipStore();
         }
     }
+    // Each window's files are read while the window before it is taken.
     size_t first = 0;
     size_t windowEnd = 0;
+    size_t startedEnd = PrepareSizeRuns(ahead, bySize, 0);
     while (first + 1 < bySize.size()) {
-        if (first == windowEnd)
-            windowEnd = PrepareSizeRuns(ahead, bySize, first);
+        if (first == windowEnd) {
+            ahead.Advance();
+            windowEnd = startedEnd;
+            if (windowEnd < bySize.size())
+                startedEnd = PrepareSizeRuns(ahead, bySize, windowEnd);
+        }
         first = GroupSizeRun(bySize, first, candidates, sink, ahead, stopped);
         if (stopped)
             return;
@@ -392,14 +462,20 @@ void PairDuplicates()
             ahead.SkipStore();
         }
     }
-    CFolderCounts tally;
+    CFolderCounts tally(g_fileList);
     CRunDuplicates madeInRun;
     CRunSets sets;
+    // Each window's files are read while the window before it is taken.
     RecordIterator first = g_fileList.begin();
     RecordIterator windowEnd = first;
+    RecordIterator startedEnd = PrepareDigestRuns(ahead, first);
     while (first != g_fileList.end()) {
-        if (first == windowEnd)
-            windowEnd = PrepareDigestRuns(ahead, first);
+        if (first == windowEnd) {
+            ahead.Advance();
+            windowEnd = startedEnd;
+            if (windowEnd != g_fileList.end())
+                startedEnd = PrepareDigestRuns(ahead, windowEnd);
+        }
         RecordIterator end = std::next(first);
         while (end != g_fileList.end() && end->digest == first->digest)
             ++end;

@@ -1,6 +1,7 @@
 #include "engine/DigestAhead.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "engine/Digest.h"
 #include "engine/DigestLanes.h"
@@ -23,30 +24,54 @@ CDigestAhead::CDigestAhead(EDigestKind kind, EAfterStop afterStop)
 
 void CDigestAhead::Clear()
 {
-    m_entries.clear();
-    m_index.clear();
-    m_bytes = 0;
+    Window& window = *m_preparing;
+    window.batch.reset();
+    window.entries.clear();
+    window.index.clear();
+    window.jobs.clear();
+    window.jobEntries.clear();
+    window.bytes = 0;
+    m_started = false;
 }
 
 void CDigestAhead::Add(const CFileRecord& record, uint64_t bytes)
 {
-    m_entries.emplace_back().record = &record;
+    m_preparing->entries.emplace_back().record = &record;
     m_cache.Prefetch(record);
-    m_bytes += bytes;
+    m_preparing->bytes += bytes;
 }
 
-void CDigestAhead::Compute()
+void CDigestAhead::Start()
 {
-    m_index.clear();
-    for (size_t i = 0; i < m_entries.size(); ++i)
-        m_index.emplace_back(m_entries[i].record, i);
-    std::sort(m_index.begin(), m_index.end());
+    Window& window = *m_preparing;
+    window.index.clear();
+    for (size_t i = 0; i < window.entries.size(); ++i)
+        window.index.emplace_back(window.entries[i].record, i);
+    std::sort(window.index.begin(), window.index.end());
+    std::vector<size_t> missed;
+    LookUp(window, missed);
+    // The digests themselves, up to eight files at once on each thread, while the phase takes the
+    // window before this one.
+    window.jobs.resize(missed.size());
+    for (size_t k = 0; k < missed.size(); ++k) {
+        const CFileRecord& record = *window.entries[missed[k]].record;
+        window.jobs[k].path = record.path;
+        window.jobs[k].expected = m_limit != 0 && m_limit < record.size ? m_limit : record.size;
+    }
+    window.jobEntries = std::move(missed);
+    window.batch = std::make_unique<CDigestBatch>(window.jobs, m_limit, m_skipAfterStop);
+    m_started = true;
+}
 
-    // The cache is only read while the threads work. The listing order answers most records of a
-    // repeated search at once, on this thread; the hashed entries are looked up for the others, on
-    // the digest threads when there are enough of them to share. The records the cache cannot
-    // answer are looked up in the store on disk (on this thread), and only those it cannot answer
-    // either are digested.
+// The records the cache answers take their digest from it; `missed` receives the others.
+void CDigestAhead::LookUp(Window& window, std::vector<size_t>& missed)
+{
+    // Nothing else runs on the pool now, and the cache is only read while the pool looks it up.
+    // The listing order answers most records of a repeated search at once, on this thread; the
+    // hashed entries are looked up for the others, on the digest threads when there are enough of
+    // them to share. The records the cache cannot answer are looked up in the store on disk (on
+    // this thread), and only those it cannot answer either are digested.
+    std::vector<Entry>& entries = window.entries;
     const DigestCache& cache = m_cache;
     const auto answer = [](Entry& entry, const CFileRecord& hit) {
         entry.cached = true;
@@ -70,62 +95,69 @@ void CDigestAhead::Compute()
         if (entry.hashed)
             m_cache.NoteListed(*entry.record, *entry.hashed);
     };
+    for (const Entry& entry : entries)
+        m_cache.PrefetchEntry(*entry.record);
     std::vector<size_t> unanswered;
-    for (size_t i = 0; i < m_entries.size(); ++i) {
-        if (const CFileRecord* hit = cache.Listed(*m_entries[i].record))
-            answer(m_entries[i], *hit);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (const CFileRecord* hit = cache.Listed(*entries[i].record))
+            answer(entries[i], *hit);
         else
             unanswered.push_back(i);
     }
-    if (unanswered.size() >= kSharedLookups) {
-        CDigestPool::Instance().Run(unanswered.size(), [&](size_t k) { lookUpHashed(m_entries[unanswered[k]]); });
-    } else {
-        for (const size_t i : unanswered)
-            lookUpHashed(m_entries[i]);
-    }
-    for (const size_t i : unanswered)
-        noteHashed(m_entries[i]);
-    std::vector<size_t> missed;
-    for (const size_t i : unanswered)
-        if (!m_entries[i].cached)
-            missed.push_back(i);
-    if (missed.empty())
+    if (unanswered.empty())
         return;
-    if (g_digestStore && m_askStore) {
-        std::vector<const CFileRecord*> wanted;
-        for (const size_t i : missed)
-            wanted.push_back(m_entries[i].record);
-        LoadStoredDigests(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, wanted);
-        size_t kept = 0;
-        for (const size_t i : missed) {
-            lookUp(m_entries[i]);
-            noteHashed(m_entries[i]);
-            if (!m_entries[i].cached)
-                missed[kept++] = i;
+    if (!cache.empty()) {
+        if (unanswered.size() >= kSharedLookups) {
+            CDigestPool::Instance().Run(unanswered.size(), [&](size_t k) { lookUpHashed(entries[unanswered[k]]); });
+        } else {
+            for (const size_t i : unanswered)
+                lookUpHashed(entries[i]);
         }
-        missed.resize(kept);
+        for (const size_t i : unanswered)
+            noteHashed(entries[i]);
     }
-    // The digests themselves, up to eight files at once on each thread.
-    std::vector<DigestJob> jobs(missed.size());
-    for (size_t k = 0; k < missed.size(); ++k) {
-        const CFileRecord& record = *m_entries[missed[k]].record;
-        jobs[k].path = record.path;
-        jobs[k].expected = m_limit != 0 && m_limit < record.size ? m_limit : record.size;
+    for (const size_t i : unanswered)
+        if (!entries[i].cached)
+            missed.push_back(i);
+    if (missed.empty() || !g_digestStore || !m_askStore)
+        return;
+    std::vector<const CFileRecord*> wanted;
+    for (const size_t i : missed)
+        wanted.push_back(entries[i].record);
+    LoadStoredDigests(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, wanted);
+    size_t kept = 0;
+    for (const size_t i : missed) {
+        lookUp(entries[i]);
+        noteHashed(entries[i]);
+        if (!entries[i].cached)
+            missed[kept++] = i;
     }
-    CDigestLanes::ComputeAll(jobs, m_limit, m_skipAfterStop);
-    for (size_t k = 0; k < missed.size(); ++k) {
-        Entry& entry = m_entries[missed[k]];
-        entry.computed = jobs[k].computed;
-        entry.succeeded = jobs[k].succeeded;
-        entry.bytes = jobs[k].bytes;
-        entry.digest = jobs[k].digest;
+    missed.resize(kept);
+}
+
+void CDigestAhead::Advance()
+{
+    if (!m_started)
+        Start();
+    Window& window = *m_preparing;
+    window.batch->Finish();
+    for (size_t k = 0; k < window.jobs.size(); ++k) {
+        const DigestJob& job = window.jobs[k];
+        Entry& entry = window.entries[window.jobEntries[k]];
+        entry.computed = job.computed;
+        entry.succeeded = job.succeeded;
+        entry.bytes = job.bytes;
+        entry.digest = job.digest;
     }
+    std::swap(m_preparing, m_current);
+    Clear();
 }
 
 CDigestAhead::Entry* CDigestAhead::Find(const CFileRecord& record)
 {
-    const auto found = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(&record, size_t{0}));
-    return found != m_index.end() && found->first == &record ? &m_entries[found->second] : nullptr;
+    auto& index = m_current->index;
+    const auto found = std::lower_bound(index.begin(), index.end(), std::make_pair(&record, size_t{0}));
+    return found != index.end() && found->first == &record ? &m_current->entries[found->second] : nullptr;
 }
 
 bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
@@ -158,8 +190,16 @@ bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
 // Caches a digest computed ahead the way GetCachedDigest caches one it computes itself.
 bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into)
 {
-    auto slot = m_cache.find(listed.path);
-    if (slot != m_cache.end() && CachedDigestFits(slot->second, listed)) {
+    if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
+        entry.succeeded = false;  // it would have been computed after the stop request
+    // One hashed probe finds the path's entry or makes it: a failed digest makes none.
+    auto slot = m_cache.end();
+    bool made = false;
+    if (entry.succeeded)
+        std::tie(slot, made) = m_cache.try_emplace(listed.path);
+    else
+        slot = m_cache.find(listed.path);
+    if (slot != m_cache.end() && !made && CachedDigestFits(slot->second, listed)) {
         // Cached meanwhile under the same path (a folder walked twice): the cache answers.
         into.digest = slot->second.digest;
         into.size = slot->second.size;
@@ -168,16 +208,12 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
         m_cache.NoteListed(listed, slot->second);
         return true;
     }
-    if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
-        entry.succeeded = false;  // it would have been computed after the stop request
     if (!entry.succeeded) {
         if (slot != m_cache.end())
             m_cache.erase(slot);  // an entry that no longer fits
         return false;
     }
     into.digest = entry.digest;
-    if (slot == m_cache.end())
-        slot = m_cache.try_emplace(listed.path).first;
     slot->second = into;
     m_cache.NoteListed(listed, slot->second);
     NoteDigestLearned(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);

@@ -32,6 +32,7 @@ void CDigestCache::BeginListing(size_t records)
     m_previous = std::move(m_listed);
     m_listed.clear();
     m_listed.reserve(records);
+    Map::reserve(records);  // a first search inserts about as many entries: no rehashing on the way
     m_next = 0;
 }
 
@@ -47,11 +48,9 @@ void CDigestCache::MatchNext(CFileRecord& record)
     }
     if (match)
         record.path = match->path;
-    const CFileRecord* entry = match ? match->entry : nullptr;
-    if (entry && CachedDigestFits(*entry, record))
-        m_listed.push_back(Slot{record.path, entry});
-    else
-        m_listed.push_back(Slot{record.path});
+    // The entry is kept without a look at it (Listed checks that it fits when it is asked for): most
+    // records are never asked for, and the entries lie scattered in memory.
+    m_listed.push_back(Slot{record.path, match ? match->entry : nullptr});
 }
 
 void CDigestCache::EndListing()

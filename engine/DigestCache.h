@@ -56,12 +56,18 @@ public:
     CPathString ListedPath(std::u16string_view prefix, std::u16string_view name);
     void RewindListing() { m_walked = 0; }
 
-    // Asks the processor to fetch the place of a record of the current listing: a lookup that
-    // follows soon after finds it at hand. Has no other effect.
+    // Asks the processor to fetch the place of a record of the current listing (Prefetch), then,
+    // once that place is at hand, the entry it names (PrefetchEntry): a lookup that follows soon
+    // after finds both at hand. Has no other effect.
     void Prefetch(const CFileRecord& record) const
     {
         if (record.listPosition < m_listed.size())
             __builtin_prefetch(&m_listed[record.listPosition]);
+    }
+    void PrefetchEntry(const CFileRecord& record) const
+    {
+        if (record.listPosition < m_listed.size() && m_listed[record.listPosition].entry)
+            __builtin_prefetch(m_listed[record.listPosition].entry);
     }
 
     // Remembers `entry`, an entry of this cache that fits the record, as the one that answers for
@@ -70,8 +76,8 @@ public:
     void NoteListed(const CFileRecord& record, const CFileRecord& entry);
 
 private:
-    // A listed record's place: its path, and the entry that answers for it, which is only looked
-    // at while it is there: removing any entry forgets them all (the entries themselves never move,
+    // A listed record's place: its path, and the entry that answered for it last (checked against
+    // the record before it answers), which is only looked at while it is there: removing any entry forgets them all (the entries themselves never move,
     // and removals are rare: an entry that no longer fits a file whose digest then fails).
     struct Slot {
         CPathString path;

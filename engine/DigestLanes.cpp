@@ -2,50 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <system_error>
-#include <thread>
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
+#include "engine/DigestBatch.h"
 #include "engine/DigestPool.h"
 
 namespace {
 
-// A first read slower than this waited for the disk: the page cache does not hold the file. The
-// disk counts as cold when one read in sixteen (and at least four) waited; a busy machine makes a
-// few reads slow without any disk.
+// A first read slower than this waited for the disk: the page cache does not hold the file.
 constexpr std::chrono::microseconds kColdRead{500};
-constexpr size_t kColdReadShare = 16;
-constexpr size_t kColdReadsAtLeast = 4;
-// While the disk is cold, threads that only ask the system to read the next files keep this many
-// more reads in flight beside the digest threads' own; of each file they ask for what a plain read
-// would have brought in (the system's usual read-ahead), so that a small file comes from the disk
-// once for both its digests. Asking can wait as long as a read, hence threads rather than hints
-// from the digest threads alone.
-constexpr size_t kReadAheadThreads = 6;
-constexpr uint64_t kReadAheadBytes = 128 << 10;
-
-// Whether the last digests had to wait for the disk: then the next ones read ahead.
-std::atomic<bool> s_coldDisk{false};
-
-// The work of a read-ahead thread: asks the system to read the files the digest threads have not
-// begun yet, in their order, until the digests are done or a stop is requested.
-void ReadAhead(const std::vector<DigestJob*>& order, const std::atomic<size_t>& begun, std::atomic<size_t>& cursor,
-               const std::atomic<bool>& done)
-{
-    while (!done.load() && !StopRequested()) {
-        size_t i = cursor.fetch_add(1);
-        const size_t first = begun.load();
-        if (i < first) {
-            ++i;
-            cursor.compare_exchange_strong(i, first);  // the digest threads are ahead: jump past them
-            continue;
-        }
-        if (i >= order.size())
-            return;
-        g_fileSystem->WillRead(order[i]->path, kReadAheadBytes);
-    }
-}
 
 // The read buffers of each digesting thread, one step per lane, reused for every file.
 uint8_t* LaneBuffers()
@@ -58,36 +24,8 @@ uint8_t* LaneBuffers()
 
 void CDigestLanes::ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop)
 {
-    if (jobs.empty())
-        return;
-    std::vector<DigestJob*> order;
-    order.reserve(jobs.size());
-    for (DigestJob& job : jobs)
-        order.push_back(&job);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const DigestJob* a, const DigestJob* b) { return a->expected > b->expected; });
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> waited{0};
-    std::atomic<size_t> readAheadCursor{0};
-    std::atomic<bool> done{false};
-    std::vector<std::thread> readAhead;
-    if (s_coldDisk.load()) {
-        try {
-            for (size_t k = 0; k < kReadAheadThreads; ++k)
-                readAhead.emplace_back(ReadAhead, std::cref(order), std::cref(next), std::ref(readAheadCursor), std::cref(done));
-        } catch (const std::system_error&) {
-            // No more threads now: the digests go on without reading ahead.
-        }
-    }
-    CDigestPool& pool = CDigestPool::Instance();
-    pool.Run(std::min(pool.Threads(), jobs.size()), [&](size_t) {
-        CDigestLanes lanes(order, next, limit, skipAfterStop, waited);
-        lanes.Work();
-    });
-    done.store(true);
-    for (std::thread& thread : readAhead)
-        thread.join();
-    s_coldDisk.store(waited.load() >= std::max(kColdReadsAtLeast, jobs.size() / kColdReadShare));
+    CDigestBatch batch(jobs, limit, skipAfterStop);
+    batch.Finish();
 }
 
 CDigestLanes::CDigestLanes(std::vector<DigestJob*>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop,

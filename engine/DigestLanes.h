@@ -35,6 +35,7 @@ public:
     static void ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop);
 
 private:
+    friend class CDigestBatch;  // runs a CDigestLanes on every digest thread
     struct Slot {
         DigestJob* job = nullptr;
         std::unique_ptr<IFileReader> reader;

@@ -42,32 +42,45 @@ CDigestPool::~CDigestPool()
         helper.join();
 }
 
-void CDigestPool::Run(size_t count, const std::function<void(size_t)>& task)
+void CDigestPool::Run(size_t count, std::function<void(size_t)> task)
 {
-    if (m_helpers.empty() || count < 2 || getpid() != m_owner) {
-        for (size_t i = 0; i < count; ++i)
-            task(i);
+    Start(count, std::move(task));
+    Finish();
+}
+
+void CDigestPool::Start(size_t count, std::function<void(size_t)> task)
+{
+    m_task = std::move(task);
+    m_count = count;
+    m_next.store(0);
+    m_started = !m_helpers.empty() && count >= 2 && getpid() == m_owner;
+    if (!m_started)
         return;
-    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_task = &task;
-        m_count = count;
-        m_next.store(0);
         m_busyHelpers = m_helpers.size();
         ++m_generation;
     }
     m_wake.notify_all();
+}
+
+void CDigestPool::Finish()
+{
+    if (!m_task)
+        return;
     Work();
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return m_busyHelpers == 0; });
+    if (m_started) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_done.wait(lock, [this] { return m_busyHelpers == 0; });
+    }
+    m_started = false;
     m_task = nullptr;
 }
 
 void CDigestPool::Work()
 {
     for (size_t i = m_next.fetch_add(1); i < m_count; i = m_next.fetch_add(1))
-        (*m_task)(i);
+        m_task(i);
 }
 
 void CDigestPool::HelperLoop()

@@ -19,7 +19,13 @@ public:
 
     // Calls task(i) for every i below count, spread over the calling thread and the helpers.
     // One caller at a time (the search worker). In a forked child the caller does every task.
-    void Run(size_t count, const std::function<void(size_t)>& task);
+    void Run(size_t count, std::function<void(size_t)> task);
+    // Run in two halves: Start hands the tasks to the helpers and returns at once, so that the
+    // caller can do other work meanwhile; Finish takes part in the tasks left and returns when every
+    // task is done. Without helpers (one processor, a forked child) Finish does them all. Between
+    // the two the pool runs nothing else; Finish without a Start does nothing.
+    void Start(size_t count, std::function<void(size_t)> task);
+    void Finish();
 
     // Number of threads that run tasks, the caller included.
     size_t Threads() const { return m_helpers.size() + 1; }
@@ -37,10 +43,11 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
-    const std::function<void(size_t)>* m_task = nullptr;
+    std::function<void(size_t)> m_task;  // set from Start to the end of Finish
     size_t m_count = 0;
     std::atomic<size_t> m_next{0};
     size_t m_busyHelpers = 0;
+    bool m_started = false;  // the helpers were handed the tasks
     unsigned long m_generation = 0;
     bool m_quit = false;
     std::vector<std::thread> m_helpers;

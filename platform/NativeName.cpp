@@ -80,36 +80,39 @@ std::u16string DecodeNativeName(std::string_view bytes)
 
 std::string EncodeNativeName(std::u16string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
-    const auto put = [&](uint32_t byte) { out.push_back(static_cast<char>(byte)); };
+    // At most three bytes per code unit (a surrogate pair's four bytes stand for two units): the
+    // bytes are written in place, then the text is cut to its length.
+    std::string out(text.size() * 3, '\0');
+    char* put = out.data();
+    const auto byte = [&](uint32_t value) { *put++ = static_cast<char>(value); };
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t unit = text[i];
         if (unit < 0x80) {
-            put(unit);
+            byte(unit);
             continue;
         }
         if (IsByteStandIn(unit)) {
-            put(unit - 0xDC00);
+            byte(unit - 0xDC00);
             continue;
         }
         if (IsSurrogatePairAt(text, i)) {
             const char32_t codePoint = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            put(0xF0 | (codePoint >> 18));
-            put(0x80 | ((codePoint >> 12) & 0x3F));
-            put(0x80 | ((codePoint >> 6) & 0x3F));
-            put(0x80 | (codePoint & 0x3F));
+            byte(0xF0 | (codePoint >> 18));
+            byte(0x80 | ((codePoint >> 12) & 0x3F));
+            byte(0x80 | ((codePoint >> 6) & 0x3F));
+            byte(0x80 | (codePoint & 0x3F));
             ++i;
             continue;
         }
         if (unit < 0x800) {
-            put(0xC0 | (unit >> 6));
-            put(0x80 | (unit & 0x3F));
+            byte(0xC0 | (unit >> 6));
+            byte(0x80 | (unit & 0x3F));
         } else {
-            put(0xE0 | (unit >> 12));
-            put(0x80 | ((unit >> 6) & 0x3F));
-            put(0x80 | (unit & 0x3F));
+            byte(0xE0 | (unit >> 12));
+            byte(0x80 | ((unit >> 6) & 0x3F));
+            byte(0x80 | (unit & 0x3F));
         }
     }
+    out.resize(static_cast<size_t>(put - out.data()));
     return out;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -51,4 +52,28 @@ TEST(DigestPool, AForkedChildRunsEveryTaskItselfAndExitsCleanly)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(DigestPool, StartedTasksRunWhileTheCallerWorksAndFinishLeavesNoneUndone)
+{
+    for (size_t helpers : {0u, 1u, 3u}) {
+        CDigestPool pool(helpers);
+        pool.Finish();  // nothing started: nothing to do
+        std::vector<std::atomic<int>> runs(64);
+        std::atomic<bool> callerWorking{true};
+        std::atomic<int> whileCallerWorked{0};
+        pool.Start(runs.size(), [&](size_t i) {
+            runs[i].fetch_add(1);
+            if (callerWorking.load())
+                whileCallerWorked.fetch_add(1);
+        });
+        // The caller's own work; with helpers, at least one task runs meanwhile.
+        for (int spins = 0; helpers != 0 && whileCallerWorked.load() == 0 && spins < 5000; ++spins)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        callerWorking.store(false);
+        pool.Finish();
+        for (size_t i = 0; i < runs.size(); ++i)
+            ASSERT_EQ(runs[i].load(), 1) << "task " << i << " with " << helpers << " helpers";
+        EXPECT_EQ(whileCallerWorked.load() > 0, helpers != 0) << helpers << " helpers";
+    }
 }

@@ -1,0 +1,35 @@
+#pragma once
+// The digests of a batch of jobs (CDigestLanes on every digest thread), begun in the background:
+// the search worker starts a batch, does other work while the pool's helpers digest, and joins
+// them when it finishes the batch. Every job's outcome is the one CDigestLanes::ComputeAll gives.
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "engine/DigestLanes.h"
+
+class CDigestBatch {
+public:
+    // Begins the digests of every job on the digest pool's helpers, the files in the order of their
+    // expected bytes, largest first (see CDigestLanes::ComputeAll). The jobs and their paths must
+    // stay as they are until Finish, and the pool runs nothing else meanwhile. Search worker only.
+    CDigestBatch(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop);
+    // Takes part in the digests until every job is done; the jobs' outcome fields are then written.
+    // Called again, does nothing.
+    void Finish();
+    ~CDigestBatch() { Finish(); }
+    CDigestBatch(const CDigestBatch&) = delete;
+    CDigestBatch& operator=(const CDigestBatch&) = delete;
+
+private:
+    std::vector<DigestJob*> m_order;  // the jobs in the order they begin
+    const uint64_t m_limit;
+    const bool m_skipAfterStop;
+    std::atomic<size_t> m_next{0};    // the first job no thread has taken
+    std::atomic<size_t> m_waited{0};  // first reads that waited for the disk
+    std::atomic<size_t> m_readAheadCursor{0};
+    std::atomic<bool> m_done{false};
+    std::vector<std::thread> m_readAhead;
+    bool m_finished = false;
+};
