@@ -29,18 +29,25 @@ void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& 
         return;
     DigestCache& cache = CacheOf(kind);
     std::vector<const CFileRecord*> wanted;
-    for (const CFileRecord* record : records) {
-        const auto found = cache.find(record->path);
-        if (found == cache.end() || !CachedDigestFits(found->second, *record))
-            wanted.push_back(record);
+    if (cache.empty()) {
+        wanted = records;
+    } else {
+        for (const CFileRecord* record : records) {
+            const auto found = cache.find(record->path);
+            if (found == cache.end() || !CachedDigestFits(found->second, *record))
+                wanted.push_back(record);
+        }
     }
     if (wanted.empty())
         return;
-    std::vector<CFileRecord> stored;
+    std::vector<IDigestStore::Found> stored;
+    stored.reserve(wanted.size());
     g_digestStore->Load(kind, wanted, stored);
-    for (CFileRecord& entry : stored) {
-        CPathString path = entry.path;
-        cache.insert_or_assign(std::move(path), std::move(entry));
+    for (IDigestStore::Found& found : stored) {
+        CPathString path = found.entry.path;
+        const auto entry = cache.insert_or_assign(std::move(path), std::move(found.entry)).first;
+        // The listing order answers for the record from now on, without a hashed lookup.
+        cache.NoteListed(*found.wanted, entry->second);
     }
 }
 

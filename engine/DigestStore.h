@@ -13,10 +13,15 @@ enum class EDigestKind : int { Quick = 0, Full = 1 };
 class IDigestStore {
 public:
     virtual ~IDigestStore() = default;
-    // Appends to `found` the stored entry (digest, path, size, times, identity) of every wanted
-    // path that has one of this kind; `found` may come in any order. Entries found count as used
-    // (recorded by the next Save). Nothing on failure (the store is then unusable; see Problem).
-    virtual void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<CFileRecord>& found) = 0;
+    // An entry found for a wanted record.
+    struct Found {
+        const CFileRecord* wanted;  // the record it was looked up for
+        CFileRecord entry;          // digest, size, times and identity as stored; the record's path
+    };
+    // Appends to `found` the stored entry of every wanted record whose path has one of this kind;
+    // `found` may come in any order. Entries found count as used (recorded by the next Save).
+    // Nothing on failure (the store is then unusable; see Problem).
+    virtual void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<Found>& found) = 0;
     // In one transaction: stores the entries of both kinds (each replacing the stored one of its path and kind)
     // as used now, records the use of the entries loaded since the last Save, and drops entries
     // unused for 90 days. Nothing on failure.

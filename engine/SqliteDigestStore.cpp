@@ -7,6 +7,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/NativeName.h"
@@ -14,20 +18,234 @@
 namespace {
 
 constexpr int32_t kApplicationId = 0x51446967;  // "QDig": a file of ours
-constexpr int32_t kSchemaVersion = 1;
+constexpr int32_t kSchemaVersion = 2;
 constexpr int kBusyMilliseconds = 3000;
-// Rows of the table passed in a row without a wanted path before the walk seeks the next one.
+// Rows of the table passed in a row without a wanted folder before the walk seeks the next one.
 constexpr int kUnwantedRowsBeforeSeek = 32;
 
-const std::string kCreate = "CREATE TABLE IF NOT EXISTS digest("
-                            " path BLOB NOT NULL, kind INTEGER NOT NULL, device INTEGER NOT NULL, inode INTEGER NOT NULL,"
-                            " size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, md5 BLOB NOT NULL,"
-                            " used INTEGER NOT NULL, PRIMARY KEY(path, kind)) WITHOUT ROWID;"
+// One row per folder: its path, the last day any of its entries was used, and its entries (see
+// AppendEntry), so that a search reads and writes about as many rows as it has folders. Version 1
+// kept one row per path and kind; its table is replaced when this version first opens the file.
+const std::string kCreate = "CREATE TABLE IF NOT EXISTS folder("
+                            " path BLOB NOT NULL UNIQUE, used INTEGER NOT NULL, entries BLOB NOT NULL);"
+                            "CREATE INDEX IF NOT EXISTS folder_used ON folder(used);"
                             "PRAGMA application_id=" +
     std::to_string(kApplicationId) +
     ";"
     "PRAGMA user_version=" +
     std::to_string(kSchemaVersion) + ";";
+constexpr int32_t kReplacedSchemaVersion = 1;
+
+// A stored entry: what is known of one file of a folder in one state (device, inode, size and
+// times), its quick digest, its full digest or both. A file may have two entries when its two
+// digests were taken of different states.
+struct StoredEntry {
+    std::string_view name;  // native bytes
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    uint64_t lastWrite = 0;
+    uint64_t changeTime = 0;
+    int64_t used = 0;              // the day either digest was last used
+    bool has[2] = {false, false};  // by EDigestKind
+    Md5Digest digest[2]{};
+
+    // The state the entry was taken of, to tell whether two digests describe the same one.
+    auto State() const { return std::tie(device, inode, size, lastWrite, changeTime); }
+};
+
+// An entry in a folder's blob: which digests it holds (1 byte: bit 0 quick, bit 1 full), name
+// length (2 bytes) and name, device, inode, size, last-write time and change time (8 bytes each),
+// day of last use (4 bytes), then the digests it holds (16 bytes each); numbers little-endian.
+constexpr size_t kEntryFixedBytes = 1 + 2 + 5 * 8 + 4;
+
+template <size_t Bytes>
+char* PutNumber(char* at, uint64_t value)
+{
+    for (size_t i = 0; i < Bytes; ++i)
+        at[i] = static_cast<char>((value >> (8 * i)) & 0xff);
+    return at + Bytes;
+}
+
+uint64_t GetNumber(const char* at, size_t bytes)
+{
+    uint64_t value = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        value |= static_cast<uint64_t>(static_cast<unsigned char>(at[i])) << (8 * i);
+    return value;
+}
+
+void AppendEntry(std::string& blob, const StoredEntry& entry)
+{
+    const size_t start = blob.size();
+    blob.resize(start + kEntryFixedBytes + entry.name.size() + sizeof(Md5Digest) * (entry.has[0] + entry.has[1]));
+    char* at = blob.data() + start;
+    at = PutNumber<1>(at, (entry.has[0] ? 1u : 0u) | (entry.has[1] ? 2u : 0u));
+    at = PutNumber<2>(at, entry.name.size());
+    at = std::copy(entry.name.begin(), entry.name.end(), at);
+    for (const uint64_t number : {entry.device, entry.inode, entry.size, entry.lastWrite, entry.changeTime})
+        at = PutNumber<8>(at, number);
+    at = PutNumber<4>(at, static_cast<uint64_t>(entry.used));
+    for (int kind = 0; kind < 2; ++kind)
+        if (entry.has[kind])
+            at = std::copy(entry.digest[kind].begin(), entry.digest[kind].end(), at);
+}
+
+// The entries of a folder's blob, as views into it; false when the blob is not made of whole
+// entries (a damaged file).
+bool ParseEntries(std::string_view blob, std::vector<StoredEntry>& entries)
+{
+    entries.clear();
+    size_t at = 0;
+    while (at < blob.size()) {
+        if (blob.size() - at < kEntryFixedBytes)
+            return false;
+        StoredEntry& entry = entries.emplace_back();
+        const uint64_t kinds = GetNumber(blob.data() + at, 1);
+        const size_t nameBytes = GetNumber(blob.data() + at + 1, 2);
+        entry.has[0] = (kinds & 1) != 0;
+        entry.has[1] = (kinds & 2) != 0;
+        const size_t bytes = kEntryFixedBytes + nameBytes + sizeof(Md5Digest) * (entry.has[0] + entry.has[1]);
+        if (kinds == 0 || kinds > 3 || nameBytes == 0 || blob.size() - at < bytes)
+            return false;
+        entry.name = blob.substr(at + 3, nameBytes);
+        const char* number = blob.data() + at + 3 + nameBytes;
+        for (uint64_t* field : {&entry.device, &entry.inode, &entry.size, &entry.lastWrite, &entry.changeTime}) {
+            *field = GetNumber(number, 8);
+            number += 8;
+        }
+        entry.used = static_cast<int64_t>(GetNumber(number, 4));
+        number += 4;
+        for (int kind = 0; kind < 2; ++kind) {
+            if (entry.has[kind]) {
+                std::memcpy(entry.digest[kind].data(), number, sizeof(Md5Digest));
+                number += sizeof(Md5Digest);
+            }
+        }
+        at += bytes;
+    }
+    return true;
+}
+
+// Records grouped by folder: a folder (native bytes) is a row of the table, the name of each of its
+// records an entry in it. Each folder is encoded once; the groups come in the byte order of their
+// folders, each group's members in the byte order of their names. The records of one folder
+// listing (the same folder number) are put together by their numbers; the others, and listings of
+// one folder made twice, by their folder's text.
+class FolderGroups {
+public:
+    struct Member {
+        std::string_view name;  // native bytes
+        size_t index;           // of the record given
+    };
+    struct Group {
+        std::string folder;
+        std::vector<Member> members;
+    };
+
+    explicit FolderGroups(const std::vector<const CFileRecord*>& records)
+    {
+        // One look at each record (they lie scattered in memory): its folder number, and its name
+        // encoded into one buffer, viewed once the buffer is complete.
+        struct Item {
+            uint32_t folder;
+            size_t offset;  // of the name in m_names
+            size_t length;
+        };
+        std::vector<Item> items;
+        items.reserve(records.size());
+        std::unordered_map<std::u16string_view, size_t> byText;
+        std::vector<std::pair<size_t, size_t>> unnumbered;  // group and record
+        uint32_t low = UINT32_MAX;
+        uint32_t high = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+            const CFileRecord& record = *records[i];
+            const size_t offset = m_names.size();
+            AppendEncodedNativeName(m_names, NameOf(record.path));
+            items.push_back(Item{record.folder, offset, m_names.size() - offset});
+            if (record.folder != 0) {
+                low = std::min(low, record.folder);
+                high = std::max(high, record.folder);
+                continue;
+            }
+            const auto [place, added] = byText.try_emplace(FolderOf(record.path), m_groups.size());
+            if (added)
+                m_groups.push_back(Group{EncodeNativeName(place->first), {}});
+            unnumbered.emplace_back(place->second, i);
+        }
+        const auto add = [&](Group& group, size_t index) {
+            group.members.push_back(Member{std::string_view(m_names).substr(items[index].offset, items[index].length), index});
+        };
+        for (const auto& [group, index] : unnumbered)
+            add(m_groups[group], index);
+        // The numbered records, by number: the numbers of one search lie close together.
+        std::vector<size_t> byNumber;
+        if (low <= high && high - low <= 4 * records.size() + 1024) {
+            std::vector<size_t> starts(high - low + 2);
+            for (const Item& item : items)
+                if (item.folder != 0)
+                    ++starts[item.folder - low + 1];
+            for (size_t n = 1; n < starts.size(); ++n)
+                starts[n] += starts[n - 1];
+            byNumber.resize(starts.back());
+            for (size_t i = 0; i < items.size(); ++i)
+                if (items[i].folder != 0)
+                    byNumber[starts[items[i].folder - low]++] = i;
+        } else {
+            for (size_t i = 0; i < items.size(); ++i)
+                if (items[i].folder != 0)
+                    byNumber.push_back(i);
+            std::stable_sort(byNumber.begin(), byNumber.end(),
+                             [&](size_t a, size_t b) { return items[a].folder < items[b].folder; });
+        }
+        for (size_t k = 0; k < byNumber.size(); ++k) {
+            if (k == 0 || items[byNumber[k]].folder != items[byNumber[k - 1]].folder)
+                m_groups.push_back(Group{EncodeNativeName(FolderOf(records[byNumber[k]]->path)), {}});
+            add(m_groups.back(), byNumber[k]);
+        }
+        std::sort(m_groups.begin(), m_groups.end(), [](const Group& a, const Group& b) { return a.folder < b.folder; });
+        size_t kept = 0;
+        for (size_t i = 0; i < m_groups.size(); ++i) {
+            if (kept != 0 && m_groups[kept - 1].folder == m_groups[i].folder) {
+                auto& members = m_groups[kept - 1].members;
+                members.insert(members.end(), m_groups[i].members.begin(), m_groups[i].members.end());
+            } else if (kept++ != i) {
+                m_groups[kept - 1] = std::move(m_groups[i]);
+            }
+        }
+        m_groups.resize(kept);
+        for (Group& group : m_groups)
+            std::sort(group.members.begin(), group.members.end(),
+                      [](const Member& a, const Member& b) { return std::tie(a.name, a.index) < std::tie(b.name, b.index); });
+    }
+
+    std::vector<Group>& Groups() { return m_groups; }
+    const std::vector<Group>& Groups() const { return m_groups; }
+
+    // The members of a group with this name.
+    static std::pair<std::vector<Member>::const_iterator, std::vector<Member>::const_iterator> Named(const Group& group,
+                                                                                                     std::string_view name)
+    {
+        const auto first = std::lower_bound(group.members.begin(), group.members.end(), name,
+                                            [](const Member& member, std::string_view key) { return member.name < key; });
+        auto last = first;
+        while (last != group.members.end() && last->name == name)
+            ++last;
+        return {first, last};
+    }
+
+private:
+    // A path's folder (before its last separator) and name (after it).
+    static std::u16string_view FolderOf(std::u16string_view path)
+    {
+        const size_t slash = path.rfind(u'/');
+        return slash == std::u16string_view::npos ? std::u16string_view() : path.substr(0, slash);
+    }
+    static std::u16string_view NameOf(std::u16string_view path) { return path.substr(path.rfind(u'/') + 1); }
+
+    std::string m_names;
+    std::vector<Group> m_groups;
+};
 
 // A prepared statement, finalized when it goes.
 class Statement {
@@ -78,11 +296,6 @@ int ExecWaiting(sqlite3* db, const std::string& sql, std::string& error)
             return rc;
         sqlite3_sleep(10);
     }
-}
-
-int64_t Signed(uint64_t value)
-{
-    return static_cast<int64_t>(value);
 }
 
 }  // namespace
@@ -163,15 +376,13 @@ bool CSqliteDigestStore::Open()
     sqlite3_busy_timeout(m_db, kBusyMilliseconds);
     if (!Validate())
         return false;
-    if (sqlite3_prepare_v2(m_db,
-                           "SELECT path, device, inode, size, mtime, ctime, md5, used FROM digest"
-                           " WHERE path>=?1 AND kind=?2 ORDER BY path",
-                           -1, &m_select, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_db, "SELECT path, entries FROM folder WHERE path>=?1 ORDER BY path", -1, &m_select, nullptr) !=
+        SQLITE_OK) {
         Fail(sqlite3_errmsg(m_db));
         return false;
     }
     // A store without entries answers no lookup: the first search of a new store asks none.
-    Statement any(m_db, "SELECT 1 FROM digest LIMIT 1");
+    Statement any(m_db, "SELECT 1 FROM folder LIMIT 1");
     const int rc = any.Ok() ? sqlite3_step(*any) : SQLITE_ERROR;
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
         Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
@@ -204,7 +415,9 @@ bool CSqliteDigestStore::Validate()
         version = sqlite3_column_int(*read, 1);
         tables = sqlite3_column_int(*read, 2);
     }
-    if (application == kApplicationId && version != kSchemaVersion) {
+    // A file of the version before is ours to take over: its entries only cost a search's reads.
+    const bool replace = application == kApplicationId && version == kReplacedSchemaVersion;
+    if (application == kApplicationId && version != kSchemaVersion && !replace) {
         Fail("made by another version of the program, left as it is");
         return false;
     }
@@ -218,77 +431,106 @@ bool CSqliteDigestStore::Validate()
     // the default page cache: lookups in path order need few pages at a time.
     std::string error;
     if (ExecWaiting(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) != SQLITE_OK ||
-        (application == 0 && ExecWaiting(m_db, "BEGIN IMMEDIATE;" + kCreate + "COMMIT;", error) != SQLITE_OK)) {
+        (application == 0 && ExecWaiting(m_db, "BEGIN IMMEDIATE;" + kCreate + "COMMIT;", error) != SQLITE_OK) ||
+        (replace &&
+         ExecWaiting(m_db, "BEGIN IMMEDIATE; DROP TABLE IF EXISTS digest;" + kCreate + "COMMIT;", error) != SQLITE_OK)) {
         Fail(error);
         return false;
     }
     return true;
 }
 
-void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<CFileRecord>& found)
+bool CSqliteDigestStore::WalkFolders(const std::vector<std::string_view>& folders,
+                                     const std::function<bool(size_t, std::string_view)>& visit)
 {
-    if (wanted.empty() || !Open() || m_empty)
-        return;
-    const int64_t today = Today();
-    // In path order: neighbouring lookups read neighbouring pages.
-    std::vector<std::pair<std::string, const CFileRecord*>> paths;
-    paths.reserve(wanted.size());
-    for (const CFileRecord* record : wanted)
-        paths.emplace_back(EncodeNativeName(record->path.view()), record);
-    std::sort(paths.begin(), paths.end());
-    // The table is walked in path order beside the sorted paths, from the first one on: a search's
-    // paths lie together in that order, and a row follows another in far less time than a lookup
-    // takes. A stretch of rows that nobody wants is left by seeking to the next wanted path.
-    const auto seek = [&](const std::string& from) {
+    if (folders.empty())
+        return true;
+    // The table is walked in path order beside the sorted folders, from the first one on: a search's
+    // folders lie together in that order, and a row follows another in far less time than a lookup
+    // takes. A stretch of rows that nobody wants is left by seeking to the next wanted folder.
+    const auto seek = [&](std::string_view from) {
         sqlite3_reset(m_select);
         sqlite3_bind_blob(m_select, 1, from.data(), static_cast<int>(from.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int(m_select, 2, static_cast<int>(kind));
     };
-    bool failed = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK;
-    if (!failed)
-        seek(paths.front().first);
-    size_t next = 0;   // the first path not met yet
+    seek(folders.front());
+    size_t next = 0;   // the first folder not met yet
     int unwanted = 0;  // rows passed since the last wanted one
-    while (!failed && next < paths.size()) {
+    bool ok = true;
+    while (ok && next < folders.size()) {
         const int rc = sqlite3_step(m_select);
         if (rc == SQLITE_DONE)
             break;
-        if (rc != SQLITE_ROW || sqlite3_column_bytes(m_select, 6) != static_cast<int>(sizeof(Md5Digest))) {
-            failed = true;
+        if (rc != SQLITE_ROW) {
+            ok = false;
             break;
         }
         const std::string_view row(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
                                    static_cast<size_t>(sqlite3_column_bytes(m_select, 0)));
-        while (next < paths.size() && std::string_view(paths[next].first) < row)
+        while (next < folders.size() && folders[next] < row)
             ++next;  // not stored
-        if (next == paths.size())
+        if (next == folders.size())
             break;
-        if (std::string_view(paths[next].first) != row) {
+        if (folders[next] != row) {
             if (++unwanted >= kUnwantedRowsBeforeSeek) {
-                seek(paths[next].first);
+                seek(folders[next]);
                 unwanted = 0;
             }
             continue;
         }
         unwanted = 0;
-        const bool old = sqlite3_column_int64(m_select, 7) < today;
-        if (old)
-            m_used.push_back(Use{paths[next].first, static_cast<int>(kind)});
-        for (; next < paths.size() && std::string_view(paths[next].first) == row; ++next) {
-            // A path wanted twice (a folder walked twice) gets the entry twice.
-            CFileRecord& entry = found.emplace_back();
-            entry.path = paths[next].second->path;
-            entry.identity.device = static_cast<uint64_t>(sqlite3_column_int64(m_select, 1));
-            entry.identity.inode = static_cast<uint64_t>(sqlite3_column_int64(m_select, 2));
-            entry.size = static_cast<uint64_t>(sqlite3_column_int64(m_select, 3));
-            entry.lastWrite = static_cast<uint64_t>(sqlite3_column_int64(m_select, 4));
-            entry.changeTime = static_cast<uint64_t>(sqlite3_column_int64(m_select, 5));
-            std::memcpy(entry.digest.data(), sqlite3_column_blob(m_select, 6), sizeof(Md5Digest));
-        }
+        const std::string_view blob(static_cast<const char*>(sqlite3_column_blob(m_select, 1)),
+                                    static_cast<size_t>(sqlite3_column_bytes(m_select, 1)));
+        ok = visit(next++, blob);
     }
     sqlite3_reset(m_select);
-    if (failed) {
-        Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
+    return ok;
+}
+
+void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<Found>& found)
+{
+    if (wanted.empty() || !Open() || m_empty)
+        return;
+    const int64_t today = Today();
+    const FolderGroups groups(wanted);
+    std::vector<std::string_view> folders;
+    for (const auto& group : groups.Groups())
+        folders.push_back(group.folder);
+    std::vector<StoredEntry> entries;
+    const auto visit = [&](size_t index, std::string_view blob) {
+        if (!ParseEntries(blob, entries))
+            return false;
+        std::vector<std::pair<int, std::string>>* used = nullptr;
+        for (const StoredEntry& entry : entries) {
+            if (!entry.has[static_cast<int>(kind)])
+                continue;
+            const auto [first, last] = FolderGroups::Named(groups.Groups()[index], entry.name);
+            if (first == last)
+                continue;
+            if (entry.used < today) {
+                if (!used)
+                    used = &m_used[std::string(folders[index])];
+                used->emplace_back(static_cast<int>(kind), std::string(entry.name));
+            }
+            // A path wanted twice (a folder walked twice) gets the entry twice.
+            for (auto member = first; member != last; ++member) {
+                const CFileRecord* const record = wanted[member->index];
+                CFileRecord& out = found.emplace_back(Found{record, {}}).entry;
+                out.path = record->path;
+                out.identity.device = entry.device;
+                out.identity.inode = entry.inode;
+                out.size = entry.size;
+                out.lastWrite = entry.lastWrite;
+                out.changeTime = entry.changeTime;
+                out.digest = entry.digest[static_cast<int>(kind)];
+            }
+        }
+        return true;
+    };
+    const bool ok = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK && WalkFolders(folders, visit);
+    if (!ok) {
+        const std::string what = sqlite3_errmsg(m_db);
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        Fail("unreadable, left as it is (" + what + ")");
         return;
     }
     sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
@@ -301,47 +543,122 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     if (!Open())
         return;
     const int64_t today = Today();
-    // In path order, so that the writes go to neighbouring pages.
-    std::vector<std::pair<std::string, const CFileRecord*>> rows[2];
-    for (int kind = 0; kind < 2; ++kind) {
-        for (const CFileRecord* entry : kind == 0 ? quick : full)
-            rows[kind].emplace_back(EncodeNativeName(entry->path.view()), entry);
-        std::sort(rows[kind].begin(), rows[kind].end());
+    // The folders written: those of the entries learned, and those of entries loaded to be marked
+    // used today.
+    std::vector<const CFileRecord*> learned(quick);
+    learned.insert(learned.end(), full.begin(), full.end());
+    const auto kindOf = [&](size_t index) { return index < quick.size() ? 0 : 1; };
+    const FolderGroups groups(learned);
+    std::vector<std::string_view> folders;
+    for (const auto& group : groups.Groups())
+        folders.push_back(group.folder);
+    for (auto& [folder, uses] : m_used) {
+        folders.push_back(folder);
+        std::sort(uses.begin(), uses.end());
     }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
 
-    Statement insert(m_db, "INSERT OR REPLACE INTO digest VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-    Statement touch(m_db, "UPDATE digest SET used=?3 WHERE path=?1 AND kind=?2 AND used<?3");
-    Statement expire(m_db, "DELETE FROM digest WHERE used<?1");
+    Statement write(m_db, "INSERT OR REPLACE INTO folder VALUES(?1, ?2, ?3)");
+    Statement remove(m_db, "DELETE FROM folder WHERE path=?1");
+    Statement expire(m_db, "DELETE FROM folder WHERE used<?1");
     bool ok =
-        insert.Ok() && touch.Ok() && expire.Ok() && sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    if (!ok) {
-        Fail(std::string("cannot be written (") + sqlite3_errmsg(m_db) + ")");
-        return;
-    }
-    for (int kind = 0; kind < 2 && ok; ++kind) {
-        for (const auto& [path, entry] : rows[kind]) {
-            sqlite3_reset(*insert);
-            sqlite3_bind_blob(*insert, 1, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
-            sqlite3_bind_int(*insert, 2, kind);
-            sqlite3_bind_int64(*insert, 3, Signed(entry->identity.device));
-            sqlite3_bind_int64(*insert, 4, Signed(entry->identity.inode));
-            sqlite3_bind_int64(*insert, 5, Signed(entry->size));
-            sqlite3_bind_int64(*insert, 6, Signed(entry->lastWrite));
-            sqlite3_bind_int64(*insert, 7, Signed(entry->changeTime));
-            sqlite3_bind_blob(*insert, 8, entry->digest.data(), static_cast<int>(entry->digest.size()), SQLITE_STATIC);
-            sqlite3_bind_int64(*insert, 9, today);
-            if (sqlite3_step(*insert) != SQLITE_DONE) {
-                ok = false;
-                break;
-            }
+        write.Ok() && remove.Ok() && expire.Ok() && sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    // The rows as they are now, inside the transaction: what another program wrote meanwhile stays.
+    std::vector<std::string> stored(folders.size());
+    ok = ok && WalkFolders(folders, [&](size_t index, std::string_view blob) {
+             stored[index].assign(blob);
+             return true;
+         });
+    std::vector<StoredEntry> entries;
+    std::vector<StoredEntry> merged;
+    std::string blob;
+    auto group = groups.Groups().begin();
+    for (size_t index = 0; ok && index < folders.size(); ++index) {
+        const std::string_view folder = folders[index];
+        if (!ParseEntries(stored[index], entries)) {
+            ok = false;
+            break;
         }
-    }
-    for (size_t i = 0; ok && i < m_used.size(); ++i) {
-        sqlite3_reset(*touch);
-        sqlite3_bind_blob(*touch, 1, m_used[i].path.data(), static_cast<int>(m_used[i].path.size()), SQLITE_STATIC);
-        sqlite3_bind_int(*touch, 2, m_used[i].kind);
-        sqlite3_bind_int64(*touch, 3, today);
-        ok = sqlite3_step(*touch) == SQLITE_DONE;
+        while (group != groups.Groups().end() && group->folder < folder)
+            ++group;
+        const bool learnedHere = group != groups.Groups().end() && group->folder == folder;
+        const auto uses = m_used.find(std::string(folder));
+        const auto usedToday = [&](int kind, std::string_view name) {
+            return uses != m_used.end() &&
+                std::binary_search(uses->second.begin(), uses->second.end(), std::pair<int, std::string>(kind, name));
+        };
+        // Name by name, for each kind: the digest learned, else the one stored (marked used today when
+        // it was loaded, dropped when unused for too long). Two digests of one state share an entry.
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const StoredEntry& a, const StoredEntry& b) { return a.name < b.name; });
+        merged.clear();
+        auto entry = entries.begin();
+        auto member = learnedHere ? group->members.begin() : std::vector<FolderGroups::Member>::const_iterator();
+        const auto membersEnd = learnedHere ? group->members.end() : member;
+        while (entry != entries.end() || member != membersEnd) {
+            std::string_view name = entry != entries.end() ? entry->name : member->name;
+            if (member != membersEnd && member->name < name)
+                name = member->name;
+            StoredEntry byKind[2];
+            for (; entry != entries.end() && entry->name == name; ++entry) {
+                for (int kind = 0; kind < 2; ++kind) {
+                    if (!entry->has[kind])
+                        continue;
+                    StoredEntry& kept = byKind[kind];
+                    kept = *entry;
+                    kept.has[0] = kept.has[1] = false;
+                    kept.has[kind] = true;
+                    if (usedToday(kind, name))
+                        kept.used = today;
+                    if (kept.used < today - kKeepDays)
+                        kept.has[kind] = false;
+                }
+            }
+            for (; member != membersEnd && member->name == name; ++member) {
+                const CFileRecord& record = *learned[member->index];
+                const int kind = kindOf(member->index);
+                StoredEntry& made = byKind[kind];
+                made = StoredEntry{};
+                made.name = name;
+                made.device = record.identity.device;
+                made.inode = record.identity.inode;
+                made.size = record.size;
+                made.lastWrite = record.lastWrite;
+                made.changeTime = record.changeTime;
+                made.used = today;
+                made.has[kind] = true;
+                made.digest[kind] = record.digest;
+            }
+            if (byKind[0].has[0] && byKind[1].has[1] && byKind[0].State() == byKind[1].State()) {
+                byKind[0].has[1] = true;
+                byKind[0].digest[1] = byKind[1].digest[1];
+                byKind[0].used = std::max(byKind[0].used, byKind[1].used);
+                byKind[1].has[1] = false;
+            }
+            if (name.empty())
+                continue;  // not the path of a file
+            for (const StoredEntry& kept : byKind)
+                if (kept.has[0] || kept.has[1])
+                    merged.push_back(kept);
+        }
+        blob.clear();
+        int64_t lastUse = 0;
+        for (const StoredEntry& kept : merged) {
+            AppendEntry(blob, kept);
+            lastUse = std::max(lastUse, kept.used);
+        }
+        if (blob.empty()) {
+            sqlite3_reset(*remove);
+            sqlite3_bind_blob(*remove, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
+            ok = sqlite3_step(*remove) == SQLITE_DONE;
+            continue;
+        }
+        sqlite3_reset(*write);
+        sqlite3_bind_blob(*write, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(*write, 2, lastUse);
+        sqlite3_bind_blob(*write, 3, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
+        ok = sqlite3_step(*write) == SQLITE_DONE;
     }
     if (ok && !m_expired) {
         sqlite3_bind_int64(*expire, 1, today - kKeepDays);

@@ -7,7 +7,11 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/DigestStore.h"
@@ -20,7 +24,7 @@ public:
     CSqliteDigestStore(const CSqliteDigestStore&) = delete;
     CSqliteDigestStore& operator=(const CSqliteDigestStore&) = delete;
 
-    void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<CFileRecord>& found) override;
+    void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<Found>& found) override;
     void Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full) override;
     std::string Problem() const override { return m_problem; }
 
@@ -50,9 +54,11 @@ private:
     bool m_expired = false;  // old entries were dropped by this process already
     bool m_empty = false;    // the store held no entry when opened, and none was saved since
     int64_t m_today = -1;
-    struct Use {
-        std::string path;
-        int kind;
-    };
-    std::vector<Use> m_used;  // entries loaded with an older day of use
+    // Walks the rows of `folders` (native paths, sorted, each once), calling visit(index, entries)
+    // for each folder that has a row, until it returns false; false when the table cannot be read
+    // or visit returned false.
+    bool WalkFolders(const std::vector<std::string_view>& folders, const std::function<bool(size_t, std::string_view)>& visit);
+
+    // Entries loaded with an older day of use, by folder (native path): their kinds and names.
+    std::unordered_map<std::string, std::vector<std::pair<int, std::string>>> m_used;
 };

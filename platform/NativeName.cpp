@@ -78,12 +78,13 @@ std::u16string DecodeNativeName(std::string_view bytes)
     return out;
 }
 
-std::string EncodeNativeName(std::u16string_view text)
+void AppendEncodedNativeName(std::string& out, std::u16string_view text)
 {
     // At most three bytes per code unit (a surrogate pair's four bytes stand for two units): the
     // bytes are written in place, then the text is cut to its length.
-    std::string out(text.size() * 3, '\0');
-    char* put = out.data();
+    const size_t start = out.size();
+    out.resize(start + text.size() * 3);
+    char* put = out.data() + start;
     const auto byte = [&](uint32_t value) { *put++ = static_cast<char>(value); };
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t unit = text[i];
@@ -114,5 +115,11 @@ std::string EncodeNativeName(std::u16string_view text)
         }
     }
     out.resize(static_cast<size_t>(put - out.data()));
+}
+
+std::string EncodeNativeName(std::u16string_view text)
+{
+    std::string out;
+    AppendEncodedNativeName(out, text);
     return out;
 }

@@ -21,3 +21,5 @@ void AppendDecodedNativeName(std::u16string& out, std::string_view bytes);
 // UTF-16 to bytes. U+DC80..U+DCFF become the single byte they stand for; any other lone
 // surrogate (which decoding never produces) is written as its three-byte generalised UTF-8 form.
 std::string EncodeNativeName(std::u16string_view text);
+// Appends the encoded text to `out` (for many names in one buffer).
+void AppendEncodedNativeName(std::string& out, std::u16string_view text);

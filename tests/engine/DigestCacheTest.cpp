@@ -136,6 +136,18 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
             for (const std::string& name : c.read)
                 read.insert(U(tree / name));
             EXPECT_EQ(OpenedPaths(), read);
+            if (kept == kMemory)
+                continue;
+            // What the second search learned joined what the store held: a third process reads
+            // nothing but the files that cannot be read.
+            CSqliteDigestStore again(tree / "cache/digests.sqlite");
+            g_digestStore = &again;
+            ForgetDigestsInMemory();
+            fs.opened.clear();
+            Search({tree.Path()});
+            EXPECT_EQ(g_duplicates.size(), c.rows);
+            for (const std::u16string& path : OpenedPaths())
+                EXPECT_TRUE(fs.failFiles.count(path)) << "read again";
         }
 }
 
@@ -177,12 +189,22 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
 {
     WriteFile(dir / "tree/a", "same");
     WriteFile(dir / "tree/b", "same");
-    const auto makeForeign = [&] {
+    const auto makeWith = [&](const char* sql) {
         MakeDirs(dir / "cache");
         sqlite3* db = nullptr;
         sqlite3_open(StoreFile().c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         sqlite3_close(db);
+    };
+    const auto cutAFolderShort = [&] {
+        ForgetDigestsInMemory();
+        {
+            CSqliteDigestStore store(StoreFile());
+            g_digestStore = &store;
+            Search({dir / "tree"});
+        }
+        ForgetDigestsInMemory();
+        makeWith("UPDATE folder SET entries = substr(entries, 1, 70)");
     };
     struct Case {
         const char* name;
@@ -190,7 +212,9 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
     };
     const std::vector<Case> cases = {
         {"damaged", [&] { WriteFile(StoreFile(), RandomBytes(5000, 1)); }},
-        {"a database of something else", makeForeign},
+        {"a database of something else", [&] { makeWith("CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')"); }},
+        {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=3"); }},
+        {"a folder's entries cut short", cutAFolderShort},
         {"its folder's place taken by a file", [&] { WriteFile(dir / "cache", "a file"); }},
     };
     for (const Case& c : cases) {
@@ -215,6 +239,32 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
     }
 }
 
+TEST_F(DigestCacheTest, AStoreOfTheVersionBeforeIsTakenOverAndThenAnswers)
+{
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    MakeDirs(dir / "cache");
+    sqlite3* db = nullptr;
+    sqlite3_open(StoreFile().c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE digest(path BLOB, kind INTEGER, md5 BLOB); INSERT INTO digest VALUES('x', 0, 'y');"
+                 "PRAGMA application_id=1363437927; PRAGMA user_version=1",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    // Two files of 4 bytes are read twice (quick and full digests), then nothing.
+    for (const uint64_t read : {16u, 0u}) {
+        CSqliteDigestStore store(StoreFile());
+        g_digestStore = &store;
+        ForgetDigestsInMemory();
+        fs.bytesRead = 0;
+        Search({dir / "tree"});
+        EXPECT_TRUE(store.Problem().empty()) << store.Problem();
+        EXPECT_EQ(g_duplicates.size(), 1u);
+        EXPECT_EQ(fs.bytesRead, read);
+    }
+    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM sqlite_schema WHERE name='digest'"), "0");
+}
+
 TEST_F(DigestCacheTest, AReadOnlyCacheFolderLeavesTheSearchWithoutAStore)
 {
     WriteFile(dir / "tree/a", "same");
@@ -237,24 +287,29 @@ TEST_F(DigestCacheTest, AReadOnlyCacheFolderLeavesTheSearchWithoutAStore)
 
 TEST_F(DigestCacheTest, EntriesUnusedForNinetyDaysAreDropped)
 {
-    WriteFile(dir / "kept/a", "kept");
-    WriteFile(dir / "kept/b", "kept");
-    WriteFile(dir / "left/a", "left");
-    WriteFile(dir / "left/b", "left");
+    // Both folders are digested on one day, and one file of "kept" is deleted; "kept" alone is
+    // searched again 60 days later. Ninety days after the first search only the entries of "kept"
+    // still in use are left: "left" is read again, "kept" is not, and the deleted file's entry is gone.
+    for (const char* folder : {"kept", "left"})
+        for (const char* name : {"/a", "/b", "/gone"})
+            WriteFile(dir / (std::string(folder) + name), folder);
     const int64_t day = 20000;
     const auto searchOn = [&](int64_t today, const std::vector<std::string>& folders) {
         CSqliteDigestStore store(StoreFile());
         store.SetToday(today);
         g_digestStore = &store;
         ForgetDigestsInMemory();
+        fs.bytesRead = 0;
         Search(folders);
+        return fs.bytesRead.load();
     };
     searchOn(day, {dir / "kept", dir / "left"});
-    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest"), "8");
-    searchOn(day + 60, {dir / "kept"});  // uses the entries of "kept"
-    searchOn(day + CSqliteDigestStore::kKeepDays + 1, {});
-    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest"), "4");
-    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM digest WHERE instr(path, 'kept') > 0"), "4");
+    ASSERT_EQ(std::remove((dir / "kept/gone").c_str()), 0);
+    searchOn(day + 60, {dir / "kept"});
+    EXPECT_EQ(searchOn(day + CSqliteDigestStore::kKeepDays + 1, {dir / "kept"}), 0u);
+    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM folder"), "1");
+    EXPECT_EQ(Query(StoreFile(), "SELECT instr(entries, CAST('gone' AS BLOB)) FROM folder"), "0");
+    EXPECT_GT(searchOn(day + CSqliteDigestStore::kKeepDays + 2, {dir / "left"}), 0u);
 }
 
 TEST_F(DigestCacheTest, TheStoreAnswersFoldersSearchedApartFromEntriesOfOthersLyingBetweenThem)
