@@ -46,11 +46,15 @@ void CDigestCache::MatchNext(CFileRecord& record)
         match = &m_previous[m_next + 1];  // the file listed at m_next is gone
         m_next += 2;
     }
-    if (match)
-        record.path = match->path;
     // The entry is kept without a look at it (Listed checks that it fits when it is asked for): most
-    // records are never asked for, and the entries lie scattered in memory.
-    m_listed.push_back(Slot{record.path, match ? match->entry : nullptr});
+    // records are never asked for, and the entries lie scattered in memory. A matched place moves
+    // to the new listing with its share of the text.
+    if (match) {
+        record.path = match->path;
+        m_listed.push_back(Slot{std::move(match->path), match->entry});
+    } else {
+        m_listed.push_back(Slot{record.path});
+    }
 }
 
 void CDigestCache::EndListing()

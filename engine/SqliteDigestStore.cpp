@@ -159,6 +159,11 @@ public:
         uint32_t low = UINT32_MAX;
         uint32_t high = 0;
         for (size_t i = 0; i < records.size(); ++i) {
+            // The records and their paths lie scattered: each is asked for a few records ahead.
+            if (i + 16 < records.size())
+                __builtin_prefetch(records[i + 16]);
+            if (i + 8 < records.size())
+                __builtin_prefetch(records[i + 8]->path.view().data());
             const CFileRecord& record = *records[i];
             const size_t offset = m_names.size();
             AppendEncodedNativeName(m_names, NameOf(record.path));

@@ -38,7 +38,9 @@ CPathString::CPathString(const CPathString& other) noexcept : m_buffer(other.m_b
 
 CPathString& CPathString::operator=(const CPathString& other) noexcept
 {
-    Buffer* const incoming = other.m_buffer;  // read first: `other` may be this object
+    if (m_buffer == other.m_buffer)
+        return *this;  // the same text already: no share to take or give back
+    Buffer* const incoming = other.m_buffer;
     if (incoming)
         incoming->shares.fetch_add(1, std::memory_order_relaxed);
     Release();
