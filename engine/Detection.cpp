@@ -23,10 +23,11 @@ using RecordIterator = FileList::iterator;
 // How far ahead digests are computed: enough records to keep every digesting thread busy with
 // eight files in flight. Whole files are taken in wider windows, so that the large files among
 // them begin first and the small ones fill the lanes around them, instead of a large file being
-// digested alone at the end of each window (a stop still ends every digest of a window at its
+// digested alone at the end of each window: a file is digested in one lane, so each window lasts
+// at least as long as its largest file takes (a stop still ends every digest of a window at its
 // next step).
 constexpr size_t kWindowRecords = 256;
-constexpr size_t kFullWindowRecords = 4096;
+constexpr size_t kFullWindowRecords = 16384;
 constexpr uint64_t kWindowBytes = 1ull << 30;
 
 // The first eight or the last eight digest bytes as one number whose order is that of the bytes.
