@@ -1,5 +1,6 @@
 #include "engine/Catalogue.h"
 
+#include "engine/EarlyDigests.h"
 #include "platform/PosixFileSystem.h"
 
 FileList g_fileList;
@@ -21,6 +22,7 @@ IFileSystem* g_fileSystem = &CPosixFileSystem::Instance();
 
 void ResetCatalogue()
 {
+    CEarlyDigests::Instance().Clear();
     g_fileList.clear();
     g_duplicates.clear();
     g_folderTally.clear();

@@ -13,6 +13,7 @@
 #include "engine/Digest.h"
 #include "engine/DigestAhead.h"
 #include "engine/DigestStore.h"
+#include "engine/EarlyDigests.h"
 #include "engine/EngineSink.h"
 #include "platform/PathRules.h"
 
@@ -401,69 +402,9 @@ void MakeRow(const CFileRecord& original, const CFileRecord& duplicate, CFolderC
     tally.Add(duplicate);
 }
 
-}  // namespace
-
-void GroupCandidates(IEngineSink* sink)
+// Pairs the runs of equal quick digest of g_fileList, making the rows.
+void PairRuns(CDigestAhead& ahead, CFolderCounts& tally)
 {
-    const KeyedRecords<uint64_t> bySize = ListRecordsBySize();
-    KeyedRecords<std::pair<uint64_t, uint64_t>> candidates;
-    g_progressCount = 0;
-    bool stopped = false;
-    CDigestAhead ahead(EDigestKind::Quick, EAfterStop::StopsAsking);
-    // Measured against the records the phase asks for, not every record: a repeated search whose
-    // cache holds them all looks none of them up twice.
-    if (StoreWorthLoadingInBulk(EDigestKind::Quick, bySize.size())) {
-        const auto shared = RecordsOfSharedKeys(bySize, [](const auto& keyed) { return keyed.first; });
-        if (StoreWorthLoadingInBulk(EDigestKind::Quick, shared.size())) {
-            LoadStoredDigests(EDigestKind::Quick, shared);
-            ahead.SkipStore();
-        }
-    }
-    // Each window's files are read while the window before it is taken.
-    size_t first = 0;
-    size_t windowEnd = 0;
-    size_t startedEnd = PrepareSizeRuns(ahead, bySize, 0);
-    while (first + 1 < bySize.size()) {
-        if (first == windowEnd) {
-            ahead.Advance();
-            windowEnd = startedEnd;
-            if (windowEnd < bySize.size())
-                startedEnd = PrepareSizeRuns(ahead, bySize, windowEnd);
-        }
-        first = GroupSizeRun(bySize, first, candidates, sink, ahead, stopped);
-        if (stopped)
-            return;
-    }
-    // The candidates in digest order (stable: equal digests keep their order) become the list;
-    // the records move within it, those that are not candidates are dropped.
-    StableSortByKey(candidates);
-    std::vector<size_t> order;
-    order.reserve(g_fileList.size());
-    std::vector<bool> candidate(g_fileList.size());
-    for (const auto& keyed : candidates) {
-        order.push_back(static_cast<size_t>(keyed.second - g_fileList.begin()));
-        candidate[order.back()] = true;
-    }
-    for (size_t i = 0; i < g_fileList.size(); ++i)
-        if (!candidate[i])
-            order.push_back(i);
-    GatherInPlace(g_fileList, order);
-    g_fileList.erase(g_fileList.begin() + static_cast<std::ptrdiff_t>(candidates.size()), g_fileList.end());
-}
-
-void PairDuplicates()
-{
-    g_duplicates.clear();
-    g_folderTally.clear();
-    CDigestAhead ahead(EDigestKind::Full, EAfterStop::GoesOnAsking);
-    if (StoreWorthLoadingInBulk(EDigestKind::Full, g_fileList.size())) {
-        const auto shared = RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; });
-        if (StoreWorthLoadingInBulk(EDigestKind::Full, shared.size())) {
-            LoadStoredDigests(EDigestKind::Full, shared);
-            ahead.SkipStore();
-        }
-    }
-    CFolderCounts tally(g_fileList);
     CRunDuplicates madeInRun;
     CRunSets sets;
     // Each window's files are read while the window before it is taken.
@@ -500,6 +441,78 @@ void PairDuplicates()
         }
         first = end;
     }
+}
+
+}  // namespace
+
+void GroupCandidates(IEngineSink* sink)
+{
+    const KeyedRecords<uint64_t> bySize = ListRecordsBySize();
+    KeyedRecords<std::pair<uint64_t, uint64_t>> candidates;
+    g_progressCount = 0;
+    bool stopped = false;
+    CDigestAhead ahead(EDigestKind::Quick, EAfterStop::StopsAsking);
+    // Measured against the records the phase asks for, not every record: a repeated search whose
+    // cache holds them all looks none of them up twice.
+    if (StoreWorthLoadingInBulk(EDigestKind::Quick, bySize.size())) {
+        const auto shared = RecordsOfSharedKeys(bySize, [](const auto& keyed) { return keyed.first; });
+        if (StoreWorthLoadingInBulk(EDigestKind::Quick, shared.size())) {
+            LoadStoredDigests(EDigestKind::Quick, shared);
+            ahead.SkipStore();
+        }
+    }
+    // Each window's files are read while the window before it is taken.
+    size_t first = 0;
+    size_t windowEnd = 0;
+    size_t startedEnd = PrepareSizeRuns(ahead, bySize, 0);
+    while (first + 1 < bySize.size()) {
+        if (first == windowEnd) {
+            ahead.Advance();
+            windowEnd = startedEnd;
+            if (windowEnd < bySize.size())
+                startedEnd = PrepareSizeRuns(ahead, bySize, windowEnd);
+        }
+        first = GroupSizeRun(bySize, first, candidates, sink, ahead, stopped);
+        if (stopped) {
+            CEarlyDigests::Instance().Clear();
+            return;
+        }
+    }
+    // The records move below: the early digests' places no longer hold.
+    CEarlyDigests::Instance().Clear();
+    // The candidates in digest order (stable: equal digests keep their order) become the list;
+    // the records move within it, those that are not candidates are dropped.
+    StableSortByKey(candidates);
+    std::vector<size_t> order;
+    order.reserve(g_fileList.size());
+    std::vector<bool> candidate(g_fileList.size());
+    for (const auto& keyed : candidates) {
+        order.push_back(static_cast<size_t>(keyed.second - g_fileList.begin()));
+        candidate[order.back()] = true;
+    }
+    for (size_t i = 0; i < g_fileList.size(); ++i)
+        if (!candidate[i])
+            order.push_back(i);
+    GatherInPlace(g_fileList, order);
+    g_fileList.erase(g_fileList.begin() + static_cast<std::ptrdiff_t>(candidates.size()), g_fileList.end());
+}
+
+void PairDuplicates()
+{
+    g_duplicates.clear();
+    g_folderTally.clear();
+    CFolderCounts tally(g_fileList);
+    {
+        CDigestAhead ahead(EDigestKind::Full, EAfterStop::GoesOnAsking);
+        if (StoreWorthLoadingInBulk(EDigestKind::Full, g_fileList.size())) {
+            const auto shared = RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; });
+            if (StoreWorthLoadingInBulk(EDigestKind::Full, shared.size())) {
+                LoadStoredDigests(EDigestKind::Full, shared);
+                ahead.SkipStore();
+            }
+        }
+        PairRuns(ahead, tally);
+    }  // the windows go before the tally grows
     tally.AddToTally();
 }
 

@@ -7,6 +7,7 @@
 #include "engine/DigestLanes.h"
 #include "engine/DigestPool.h"
 #include "engine/DigestStore.h"
+#include "engine/EarlyDigests.h"
 
 namespace {
 
@@ -27,7 +28,6 @@ void CDigestAhead::Clear()
     Window& window = *m_preparing;
     window.batch.reset();
     window.entries.clear();
-    window.index.clear();
     window.jobs.clear();
     window.jobEntries.clear();
     window.bytes = 0;
@@ -44,10 +44,19 @@ void CDigestAhead::Add(const CFileRecord& record, uint64_t bytes)
 void CDigestAhead::Start()
 {
     Window& window = *m_preparing;
-    window.index.clear();
-    for (size_t i = 0; i < window.entries.size(); ++i)
-        window.index.emplace_back(window.entries[i].record, i);
-    std::sort(window.index.begin(), window.index.end());
+    // Quick digests the scan's spare threads took already are computed ones; nothing in memory or
+    // on disk could have answered for them.
+    if (m_limit != 0) {
+        const CEarlyDigests& early = CEarlyDigests::Instance();
+        for (Entry& entry : window.entries) {
+            const CEarlyDigests::EOutcome outcome = early.Outcome(*entry.record);
+            if (outcome == CEarlyDigests::EOutcome::None)
+                continue;
+            entry.computed = true;
+            entry.succeeded = outcome == CEarlyDigests::EOutcome::Digested;
+            entry.digest = entry.record->digest;
+        }
+    }
     std::vector<size_t> missed;
     LookUp(window, missed);
     // The digests themselves, up to eight files at once on each thread, while the phase takes the
@@ -76,29 +85,30 @@ void CDigestAhead::LookUp(Window& window, std::vector<size_t>& missed)
     const auto answer = [](Entry& entry, const CFileRecord& hit) {
         entry.cached = true;
         entry.digest = hit.digest;
-        entry.size = hit.size;
     };
-    const auto lookUpHashed = [&](Entry& entry) {
+    // The hashed entry that answers for a record, or nullptr; the listing order learns it after.
+    const auto lookUpHashed = [&](const Entry& entry) -> const CFileRecord* {
         const auto found = cache.find(entry.record->path);
-        if (found != cache.end() && CachedDigestFits(found->second, *entry.record)) {
-            entry.hashed = &found->second;
-            answer(entry, found->second);
+        return found != cache.end() && CachedDigestFits(found->second, *entry.record) ? &found->second : nullptr;
+    };
+    const auto answerHashed = [&](Entry& entry, const CFileRecord* hit) {
+        if (hit) {
+            answer(entry, *hit);
+            m_cache.NoteListed(*entry.record, *hit);
         }
     };
     const auto lookUp = [&](Entry& entry) {
         if (const CFileRecord* hit = cache.Listed(*entry.record))
             answer(entry, *hit);
         else
-            lookUpHashed(entry);
-    };
-    const auto noteHashed = [&](Entry& entry) {
-        if (entry.hashed)
-            m_cache.NoteListed(*entry.record, *entry.hashed);
+            answerHashed(entry, lookUpHashed(entry));
     };
     for (const Entry& entry : entries)
         m_cache.PrefetchEntry(*entry.record);
     std::vector<size_t> unanswered;
     for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].computed)
+            continue;  // taken early
         if (const CFileRecord* hit = cache.Listed(*entries[i].record))
             answer(entries[i], *hit);
         else
@@ -107,14 +117,16 @@ void CDigestAhead::LookUp(Window& window, std::vector<size_t>& missed)
     if (unanswered.empty())
         return;
     if (!cache.empty()) {
+        std::vector<const CFileRecord*> hits(unanswered.size());
+        const auto find = [&](size_t k) { hits[k] = lookUpHashed(entries[unanswered[k]]); };
         if (unanswered.size() >= kSharedLookups) {
-            CDigestPool::Instance().Run(unanswered.size(), [&](size_t k) { lookUpHashed(entries[unanswered[k]]); });
+            CDigestPool::Instance().Run(unanswered.size(), find);
         } else {
-            for (const size_t i : unanswered)
-                lookUpHashed(entries[i]);
+            for (size_t k = 0; k < unanswered.size(); ++k)
+                find(k);
         }
-        for (const size_t i : unanswered)
-            noteHashed(entries[i]);
+        for (size_t k = 0; k < unanswered.size(); ++k)
+            answerHashed(entries[unanswered[k]], hits[k]);
     }
     for (const size_t i : unanswered)
         if (!entries[i].cached)
@@ -128,7 +140,6 @@ void CDigestAhead::LookUp(Window& window, std::vector<size_t>& missed)
     size_t kept = 0;
     for (const size_t i : missed) {
         lookUp(entries[i]);
-        noteHashed(entries[i]);
         if (!entries[i].cached)
             missed[kept++] = i;
     }
@@ -146,18 +157,26 @@ void CDigestAhead::Advance()
         Entry& entry = window.entries[window.jobEntries[k]];
         entry.computed = job.computed;
         entry.succeeded = job.succeeded;
-        entry.bytes = job.bytes;
+        entry.multiStep = job.bytes > kDigestStep;
         entry.digest = job.digest;
     }
     std::swap(m_preparing, m_current);
+    m_taking = 0;
     Clear();
 }
 
 CDigestAhead::Entry* CDigestAhead::Find(const CFileRecord& record)
 {
-    auto& index = m_current->index;
-    const auto found = std::lower_bound(index.begin(), index.end(), std::make_pair(&record, size_t{0}));
-    return found != index.end() && found->first == &record ? &m_current->entries[found->second] : nullptr;
+    // A phase takes the records of a window in the order it added them, passing over some: the
+    // search goes on from the last record found (which may be asked for again).
+    std::vector<Entry>& entries = m_current->entries;
+    for (size_t i = m_taking; i < entries.size(); ++i) {
+        if (entries[i].record == &record) {
+            m_taking = i;
+            return &entries[i];
+        }
+    }
+    return nullptr;
 }
 
 bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
@@ -167,8 +186,7 @@ bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
         return GetCachedDigest(m_cache, into, m_limit);
     Entry& entry = *found;
     if (entry.cached) {
-        into.digest = entry.digest;
-        into.size = entry.size;
+        into.digest = entry.digest;  // the size is the record's: a cached digest fits only then
         return true;
     }
     if (entry.taken) {
@@ -190,7 +208,7 @@ bool CDigestAhead::Take(const CFileRecord& listed, CFileRecord& into)
 // Caches a digest computed ahead the way GetCachedDigest caches one it computes itself.
 bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRecord& into)
 {
-    if (entry.succeeded && entry.bytes > kDigestStep && StopRequested())
+    if (entry.succeeded && entry.multiStep && StopRequested())
         entry.succeeded = false;  // it would have been computed after the stop request
     // One hashed probe finds the path's entry or makes it: a failed digest makes none.
     auto slot = m_cache.end();

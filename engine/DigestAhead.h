@@ -57,18 +57,15 @@ public:
 private:
     struct Entry {
         const CFileRecord* record = nullptr;
+        Md5Digest digest{};
         bool cached = false;    // the cache held a valid digest when the window was computed
         bool computed = false;  // the window's digests made (or tried) the digest
         bool succeeded = false;
         bool taken = false;
-        uint64_t bytes = 0;  // bytes the computed digest covers
-        uint64_t size = 0;   // the cached size, for a cache hit
-        Md5Digest digest{};
-        const CFileRecord* hashed = nullptr;  // the hashed cache entry that answered
+        bool multiStep = false;  // the computed digest took more than one step
     };
     struct Window {
-        std::vector<Entry> entries;
-        std::vector<std::pair<const CFileRecord*, size_t>> index;  // by record address, for Take
+        std::vector<Entry> entries;  // in the order the phase added them
         uint64_t bytes = 0;
         std::vector<DigestJob> jobs;     // the digests begun in the background
         std::vector<size_t> jobEntries;  // the entry of each job
@@ -85,5 +82,6 @@ private:
     Window* m_preparing = &m_windows[0];  // Clear, Add and Start work on it
     Window* m_current = &m_windows[1];    // Take answers from it
     bool m_started = false;               // the preparing window was started
+    size_t m_taking = 0;                  // the current window\'s entry Take found last
     bool m_askStore = true;
 };

@@ -83,3 +83,8 @@ void CDigestBatch::Finish()
         thread.join();
     s_coldDisk.store(m_waited.load() >= std::max(kColdReadsAtLeast, m_order.size() / kColdReadShare));
 }
+
+bool CDigestBatch::Done() const
+{
+    return m_finished || CDigestPool::Instance().HelpersDone();
+}

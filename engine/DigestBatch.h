@@ -18,6 +18,8 @@ public:
     // Takes part in the digests until every job is done; the jobs' outcome fields are then written.
     // Called again, does nothing.
     void Finish();
+    // Whether Finish would find the digests done (without waiting).
+    bool Done() const;
     ~CDigestBatch() { Finish(); }
     CDigestBatch(const CDigestBatch&) = delete;
     CDigestBatch& operator=(const CDigestBatch&) = delete;

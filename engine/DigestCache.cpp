@@ -59,7 +59,7 @@ void CDigestCache::MatchNext(CFileRecord& record)
 
 void CDigestCache::EndListing()
 {
-    m_previous = {};
+    m_previous = decltype(m_previous)();
 }
 
 const CDigestCache::Slot* CDigestCache::SlotOf(const CFileRecord& record) const

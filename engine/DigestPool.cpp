@@ -77,6 +77,14 @@ void CDigestPool::Finish()
     m_task = nullptr;
 }
 
+bool CDigestPool::HelpersDone()
+{
+    if (!m_started)
+        return true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_busyHelpers == 0;
+}
+
 void CDigestPool::Work()
 {
     for (size_t i = m_next.fetch_add(1); i < m_count; i = m_next.fetch_add(1))

@@ -26,6 +26,9 @@ public:
     // the two the pool runs nothing else; Finish without a Start does nothing.
     void Start(size_t count, std::function<void(size_t)> task);
     void Finish();
+    // Whether the helpers have no task of the last Start left (Finish then only does what no helper
+    // took, if any); true when none was handed to them.
+    bool HelpersDone();
 
     // Number of threads that run tasks, the caller included.
     size_t Threads() const { return m_helpers.size() + 1; }

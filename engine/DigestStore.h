@@ -30,6 +30,8 @@ public:
     // line to the user; empty while it works. Once it has a problem the store stays unused for the
     // rest of the process and its file is left as it is.
     virtual std::string Problem() const = 0;
+    // Whether the store can answer no lookup now: it holds no entry, or cannot be used.
+    virtual bool HoldsNothing() = 0;
 };
 
 // The store the next searches use; nullptr for none. At start-up it is the per-user store

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Catalogue.h"
+#include "engine/EarlyDigests.h"
 #include "engine/EngineSink.h"
 #include "platform/PathRules.h"
 
@@ -94,6 +95,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
             record.changeTime = entry.changeTime;
             record.identity = entry.identity;
             record.folder = folderNumber;
+            CEarlyDigests::Instance().Listed(g_fileList.size() - 1);
         } else if (entry.isFolder) {
             if (entry.isLink && !WalkThroughLink(entry, state))
                 continue;
@@ -131,11 +133,14 @@ void ScanFolder(const std::u16string& folder, IEngineSink* sink)
 void ScanSearchFolders(const std::vector<std::u16string>& folders, IEngineSink* sink)
 {
     g_quickDigestCache.RewindListing();
+    CEarlyDigests& early = CEarlyDigests::Instance();
+    early.BeginScan();
     WalkState state;
     for (const std::u16string& folder : folders) {
         ScanFolderOnPath(folder, sink, state, false);
         g_fileCount = static_cast<uint32_t>(g_fileList.size());
     }
+    early.EndScan();
     g_fileCount = static_cast<uint32_t>(g_fileList.size());
     if (sink)
         sink->SendMessage(WMU_SCANPROGRESS);

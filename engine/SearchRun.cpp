@@ -3,6 +3,7 @@
 #include "engine/Catalogue.h"
 #include "engine/Detection.h"
 #include "engine/DigestStore.h"
+#include "engine/EarlyDigests.h"
 #include "engine/EngineSink.h"
 #include "engine/FolderScan.h"
 
@@ -11,6 +12,7 @@ void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB)
     SetSizeBounds(sizeFromKB, sizeToKB);
     g_stopFlag.store(0);
     g_fileList.clear();
+    CEarlyDigests::Instance().Clear();
     g_duplicateBytes = 0;
     g_fileCount = 0;
     g_currentPath.clear();
@@ -46,6 +48,7 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
         }
     }
     g_fileList.clear();
+    CEarlyDigests::Instance().Clear();
     g_duplicates.clear();
     return EndSearchRun(sink);
 }
