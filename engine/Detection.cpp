@@ -152,6 +152,22 @@ std::vector<const CFileRecord*> RecordsOfSharedKeys(const Records& records, KeyO
     return shared;
 }
 
+// Before a phase: reads the store on disk in bulk for the records the phase will ask for (those
+// whose key another record shares), when the cache in memory holds too few of them; the phase's
+// windows then ask the store no more. Measured against the records asked for, not every record: a
+// repeated search whose cache holds them all looks none of them up twice.
+template <typename Records, typename KeyOf>
+void LoadStoreForPhase(EDigestKind kind, const Records& records, KeyOf keyOf, CDigestAhead& ahead)
+{
+    if (!StoreWorthLoadingInBulk(kind, records.size()))
+        return;
+    const auto shared = RecordsOfSharedKeys(records, keyOf);
+    if (StoreWorthLoadingInBulk(kind, shared.size())) {
+        LoadStoredDigests(kind, shared);
+        ahead.SkipStore();
+    }
+}
+
 // Two records name the same file when their identities are known and equal: a folder walked twice,
 // a folder reached through a link, or a hard link. Such a pair must never become a row, or the
 // only copy of a file would be offered for deletion.
@@ -452,15 +468,8 @@ void GroupCandidates(IEngineSink* sink)
     g_progressCount = 0;
     bool stopped = false;
     CDigestAhead ahead(EDigestKind::Quick, EAfterStop::StopsAsking);
-    // Measured against the records the phase asks for, not every record: a repeated search whose
-    // cache holds them all looks none of them up twice.
-    if (StoreWorthLoadingInBulk(EDigestKind::Quick, bySize.size())) {
-        const auto shared = RecordsOfSharedKeys(bySize, [](const auto& keyed) { return keyed.first; });
-        if (StoreWorthLoadingInBulk(EDigestKind::Quick, shared.size())) {
-            LoadStoredDigests(EDigestKind::Quick, shared);
-            ahead.SkipStore();
-        }
-    }
+    LoadStoreForPhase(
+        EDigestKind::Quick, bySize, [](const auto& keyed) { return keyed.first; }, ahead);
     // Each window's files are read while the window before it is taken.
     size_t first = 0;
     size_t windowEnd = 0;
@@ -504,13 +513,8 @@ void PairDuplicates()
     CFolderCounts tally(g_fileList);
     {
         CDigestAhead ahead(EDigestKind::Full, EAfterStop::GoesOnAsking);
-        if (StoreWorthLoadingInBulk(EDigestKind::Full, g_fileList.size())) {
-            const auto shared = RecordsOfSharedKeys(g_fileList, [](const CFileRecord& record) { return record.digest; });
-            if (StoreWorthLoadingInBulk(EDigestKind::Full, shared.size())) {
-                LoadStoredDigests(EDigestKind::Full, shared);
-                ahead.SkipStore();
-            }
-        }
+        LoadStoreForPhase(
+            EDigestKind::Full, g_fileList, [](const CFileRecord& record) { return record.digest; }, ahead);
         PairRuns(ahead, tally);
     }  // the windows go before the tally grows
     tally.AddToTally();
