@@ -178,6 +178,7 @@ public:
                 m_groups.push_back(Group{EncodeNativeName(place->first), {}});
             unnumbered.emplace_back(place->second, i);
         }
+        m_names.shrink_to_fit();  // it grew by doubling; the views below are taken from here on
         const auto add = [&](Group& group, size_t index) {
             group.members.push_back(Member{std::string_view(m_names).substr(items[index].offset, items[index].length), index});
         };

@@ -80,10 +80,21 @@ std::u16string DecodeNativeName(std::string_view bytes)
 
 void AppendEncodedNativeName(std::string& out, std::u16string_view text)
 {
-    // At most three bytes per code unit (a surrogate pair's four bytes stand for two units): the
-    // bytes are written in place, then the text is cut to its length.
+    // The bytes are counted first, then written in place: the text takes exactly its length.
+    size_t bytes = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char32_t unit = text[i];
+        if (unit < 0x80 || IsByteStandIn(unit)) {
+            bytes += 1;
+        } else if (IsSurrogatePairAt(text, i)) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += unit < 0x800 ? 2 : 3;
+        }
+    }
     const size_t start = out.size();
-    out.resize(start + text.size() * 3);
+    out.resize(start + bytes);
     char* put = out.data() + start;
     const auto byte = [&](uint32_t value) { *put++ = static_cast<char>(value); };
     for (size_t i = 0; i < text.size(); ++i) {
@@ -114,7 +125,6 @@ void AppendEncodedNativeName(std::string& out, std::u16string_view text)
             byte(0x80 | (unit & 0x3F));
         }
     }
-    out.resize(static_cast<size_t>(put - out.data()));
 }
 
 std::string EncodeNativeName(std::u16string_view text)
