@@ -80,9 +80,21 @@ std::u16string DecodeNativeName(std::string_view bytes)
 
 void AppendEncodedNativeName(std::string& out, std::u16string_view text)
 {
-    // The bytes are counted first, then written in place: the text takes exactly its length.
-    size_t bytes = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    const size_t start = out.size();
+    // Paths are mostly ASCII: such a text is copied unit by unit.
+    size_t ascii = 0;
+    while (ascii < text.size() && text[ascii] < 0x80)
+        ++ascii;
+    if (ascii == text.size()) {
+        out.resize(start + ascii);
+        char* const put = out.data() + start;
+        for (size_t i = 0; i < ascii; ++i)
+            put[i] = static_cast<char>(text[i]);
+        return;
+    }
+    // Otherwise the bytes are counted first, then written in place: the text takes exactly its length.
+    size_t bytes = ascii;
+    for (size_t i = ascii; i < text.size(); ++i) {
         const char32_t unit = text[i];
         if (unit < 0x80 || IsByteStandIn(unit)) {
             bytes += 1;
@@ -93,7 +105,6 @@ void AppendEncodedNativeName(std::string& out, std::u16string_view text)
             bytes += unit < 0x800 ? 2 : 3;
         }
     }
-    const size_t start = out.size();
     out.resize(start + bytes);
     char* put = out.data() + start;
     const auto byte = [&](uint32_t value) { *put++ = static_cast<char>(value); };
