@@ -482,13 +482,13 @@ void GroupCandidates(IEngineSink* sink)
                 startedEnd = PrepareSizeRuns(ahead, bySize, windowEnd);
         }
         first = GroupSizeRun(bySize, first, candidates, sink, ahead, stopped);
-        if (stopped) {
-            CEarlyDigests::Instance().Clear();
-            return;
-        }
+        if (stopped)
+            break;
     }
-    // The records move below: the early digests' places no longer hold.
+    // The early digests are all taken, and the records move below: their places no longer hold.
     CEarlyDigests::Instance().Clear();
+    if (stopped)
+        return;
     // The candidates in digest order (stable: equal digests keep their order) become the list;
     // the records move within it, those that are not candidates are dropped.
     StableSortByKey(candidates);

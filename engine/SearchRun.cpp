@@ -47,8 +47,7 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
             return EndSearchRun(sink);
         }
     }
-    g_fileList.clear();
-    CEarlyDigests::Instance().Clear();
+    g_fileList.clear();  // early digests of it are no longer found (CEarlyDigests::Outcome)
     g_duplicates.clear();
     return EndSearchRun(sink);
 }

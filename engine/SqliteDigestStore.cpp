@@ -225,7 +225,6 @@ public:
                       [](const Member& a, const Member& b) { return std::tie(a.name, a.index) < std::tie(b.name, b.index); });
     }
 
-    std::vector<Group>& Groups() { return m_groups; }
     const std::vector<Group>& Groups() const { return m_groups; }
 
     // The members of a group with this name.
