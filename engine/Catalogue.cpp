@@ -1,6 +1,7 @@
 #include "engine/Catalogue.h"
 
 #include "engine/EarlyDigests.h"
+#include "engine/EarlyStoredDigests.h"
 #include "platform/PosixFileSystem.h"
 
 FileList g_fileList;
@@ -23,6 +24,7 @@ IFileSystem* g_fileSystem = &CPosixFileSystem::Instance();
 void ResetCatalogue()
 {
     CEarlyDigests::Instance().Clear();
+    CEarlyStoredDigests::Instance().Clear();
     g_fileList.clear();
     g_duplicates.clear();
     g_folderTally.clear();

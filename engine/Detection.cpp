@@ -14,6 +14,7 @@
 #include "engine/DigestAhead.h"
 #include "engine/DigestStore.h"
 #include "engine/EarlyDigests.h"
+#include "engine/EarlyStoredDigests.h"
 #include "engine/EngineSink.h"
 #include "platform/PathRules.h"
 
@@ -119,6 +120,7 @@ KeyedRecords<uint64_t> ListRecordsBySize()
     }
     g_quickDigestCache.EndListing();
     g_fullDigestCache.EndListing();
+    CEarlyStoredDigests::Instance().HandOver();
     StableSortByKey(bySize);
     return bySize;
 }

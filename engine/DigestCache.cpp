@@ -79,14 +79,23 @@ const CFileRecord* CDigestCache::Listed(const CFileRecord& record) const
 
 void CDigestCache::NoteListed(const CFileRecord& record, const CFileRecord& entry)
 {
-    if (SlotOf(record) && CachedDigestFits(entry, record)) {
-        Slot& slot = m_listed[record.listPosition];
-        slot.entry = &entry;
-    }
+    if (SlotOf(record))
+        m_listed[record.listPosition].entry = &entry;
+}
+
+bool CDigestCache::Hold(std::vector<CFileRecord>&& entries)
+{
+    if (!empty())
+        return false;
+    m_held = std::move(entries);
+    for (const CFileRecord& entry : m_held)
+        NoteListed(entry, entry);
+    return true;
 }
 
 void CDigestCache::ForgetEntries()
 {
+    m_held = decltype(m_held)();
     for (Slot& slot : m_listed)
         slot.entry = nullptr;
     for (Slot& slot : m_previous)

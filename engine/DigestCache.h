@@ -23,11 +23,13 @@ public:
     void clear() noexcept
     {
         Map::clear();
+        m_held = decltype(m_held)();
         m_listed.clear();
         m_previous.clear();
     }
     // Removes an entry. The listing order keeps no entry that is gone: every place it knew before
-    // an entry was removed is forgotten (the hashed entries still answer for them).
+    // an entry was removed is forgotten, and the held entries with it (the hashed entries and the
+    // store still answer for their records).
     iterator erase(const_iterator entry)
     {
         ForgetEntries();
@@ -70,10 +72,22 @@ public:
             __builtin_prefetch(m_listed[record.listPosition].entry);
     }
 
-    // Remembers `entry`, an entry of this cache that fits the record, as the one that answers for
-    // the record of the current listing; a record that is not the one listed at its position is
-    // ignored. Search worker only.
+    // Remembers `entry`, an entry of this cache, as the one that answers for the record of the
+    // current listing (when it fits it: Listed asks); a record that is not the one listed at its
+    // position is ignored. Search worker only.
     void NoteListed(const CFileRecord& record, const CFileRecord& entry);
+
+    // Entries read in bulk for the records of the current listing, held beside the hashed ones
+    // when the cache holds none: each answers for the record at its listPosition (when its path
+    // is that record's), through the listing order alone. A lookup by path does not find them, so
+    // a record they cannot answer for is looked up as if they were not there. They go with clear(),
+    // and when the listing order forgets its entries. Returns false, and holds nothing, when the
+    // cache holds entries already.
+    bool Hold(std::vector<CFileRecord>&& entries);
+
+    // The entries, hashed and held.
+    size_t size() const noexcept { return Map::size() + m_held.size(); }
+    bool empty() const noexcept { return Map::empty() && m_held.empty(); }
 
 private:
     // A listed record's place: its path, and the entry that answered for it last (checked against
@@ -86,6 +100,7 @@ private:
     const Slot* SlotOf(const CFileRecord& record) const;
     void ForgetEntries();
 
+    std::vector<CFileRecord> m_held;  // see Hold; never grows while held
     std::vector<Slot> m_listed;
     std::vector<Slot> m_previous;  // while a listing is matched
     size_t m_next = 0;             // the first slot of m_previous not matched yet

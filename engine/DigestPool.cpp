@@ -44,6 +44,11 @@ CDigestPool::~CDigestPool()
 
 void CDigestPool::Run(size_t count, std::function<void(size_t)> task)
 {
+    if (count < 2) {
+        for (size_t i = 0; i < count; ++i)
+            task(i);  // nobody to share it with: waking a helper would only cost time
+        return;
+    }
     Start(count, std::move(task));
     Finish();
 }
@@ -53,7 +58,7 @@ void CDigestPool::Start(size_t count, std::function<void(size_t)> task)
     m_task = std::move(task);
     m_count = count;
     m_next.store(0);
-    m_started = !m_helpers.empty() && count >= 2 && getpid() == m_owner;
+    m_started = !m_helpers.empty() && count >= 1 && getpid() == m_owner;
     if (!m_started)
         return;
     {

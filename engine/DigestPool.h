@@ -17,11 +17,12 @@ public:
     // exit.
     static CDigestPool& Instance();
 
-    // Calls task(i) for every i below count, spread over the calling thread and the helpers.
-    // One caller at a time (the search worker). In a forked child the caller does every task.
+    // Calls task(i) for every i below count, spread over the calling thread and the helpers (a
+    // single task runs on the calling thread). One caller at a time (the search worker). In a
+    // forked child the caller does every task.
     void Run(size_t count, std::function<void(size_t)> task);
-    // Run in two halves: Start hands the tasks to the helpers and returns at once, so that the
-    // caller can do other work meanwhile; Finish takes part in the tasks left and returns when every
+    // Run in two halves: Start hands the tasks (a single one too) to the helpers and returns at
+    // once, so that the caller can do other work meanwhile; Finish takes part in the tasks left and returns when every
     // task is done. Without helpers (one processor, a forked child) Finish does them all. Between
     // the two the pool runs nothing else; Finish without a Start does nothing.
     void Start(size_t count, std::function<void(size_t)> task);

@@ -40,14 +40,18 @@ void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& 
     }
     if (wanted.empty())
         return;
+    std::vector<IDigestStore::Wanted> files(wanted.size());
+    for (size_t i = 0; i < wanted.size(); ++i)
+        files[i] = IDigestStore::Wanted{wanted[i]->path.view(), wanted[i]->folder};
     std::vector<IDigestStore::Found> stored;
     stored.reserve(wanted.size());
-    g_digestStore->Load(kind, wanted, stored);
+    g_digestStore->Load(KindsOf(kind), files, stored);
     for (IDigestStore::Found& found : stored) {
-        CPathString path = found.entry.path;
-        const auto entry = cache.insert_or_assign(std::move(path), std::move(found.entry)).first;
+        const CFileRecord& record = *wanted[found.wanted];
+        found.entry.path = record.path;
+        const auto entry = cache.insert_or_assign(record.path, std::move(found.entry)).first;
         // The listing order answers for the record from now on, without a hashed lookup.
-        cache.NoteListed(*found.wanted, entry->second);
+        cache.NoteListed(record, entry->second);
     }
 }
 

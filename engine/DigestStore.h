@@ -2,26 +2,43 @@
 // A store of digests that outlives the process, beneath the two in-memory caches. A search loads
 // from it, in bulk, the entries for the files whose digests it is about to need and cannot find
 // in memory, and saves what it digested when it ends. Whether a stored digest may stand for a file
-// is decided by CachedDigestFits, as for the caches in memory. Used on the search worker only.
+// is decided by CachedDigestFits, as for the caches in memory. Used by one thread at a time: the
+// search worker, or a digest thread reading for it while the worker waits or does other work.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/FileRecord.h"
 
 enum class EDigestKind : int { Quick = 0, Full = 1 };
+// A set of digest kinds, a bit for each.
+using DigestKinds = unsigned;
+constexpr DigestKinds KindsOf(EDigestKind kind)
+{
+    return 1u << static_cast<int>(kind);
+}
+constexpr DigestKinds kBothKinds = KindsOf(EDigestKind::Quick) | KindsOf(EDigestKind::Full);
 
 class IDigestStore {
 public:
     virtual ~IDigestStore() = default;
-    // An entry found for a wanted record.
-    struct Found {
-        const CFileRecord* wanted;  // the record it was looked up for
-        CFileRecord entry;          // digest, size, times and identity as stored; the record's path
+    // A file whose entries are wanted: its path, and the number of the folder listing that found
+    // it (CFileRecord::folder; 0 for none). The path's text must outlive the call.
+    struct Wanted {
+        std::u16string_view path;
+        uint32_t folder;
     };
-    // Appends to `found` the stored entry of every wanted record whose path has one of this kind;
-    // `found` may come in any order. Entries found count as used (recorded by the next Save).
-    // Nothing on failure (the store is then unusable; see Problem).
-    virtual void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<Found>& found) = 0;
+    // An entry found for a wanted file.
+    struct Found {
+        size_t wanted;  // the index of the file it was looked up for
+        EDigestKind kind;
+        CFileRecord entry;  // digest, size, times and identity as stored; no path
+    };
+    // Appends to `found` the stored entry of every wanted file whose path has one of the given
+    // kinds, for each of those kinds; `found` may come in any order. Entries found count as used
+    // (recorded by the next Save). Nothing on failure (the store is then unusable; see Problem).
+    // One thread at a time, not necessarily the search worker's.
+    virtual void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) = 0;
     // In one transaction: stores the entries of both kinds (each replacing the stored one of its path and kind)
     // as used now, records the use of the entries loaded since the last Save, and drops entries
     // unused for 90 days. Nothing on failure.

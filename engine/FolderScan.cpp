@@ -8,6 +8,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/EarlyDigests.h"
+#include "engine/EarlyStoredDigests.h"
 #include "engine/EngineSink.h"
 #include "platform/PathRules.h"
 
@@ -96,6 +97,7 @@ void ScanFolderOnPath(const std::u16string& folder, IEngineSink* sink, WalkState
             record.identity = entry.identity;
             record.folder = folderNumber;
             CEarlyDigests::Instance().Listed(g_fileList.size() - 1);
+            CEarlyStoredDigests::Instance().Listed(g_fileList.size() - 1);
         } else if (entry.isFolder) {
             if (entry.isLink && !WalkThroughLink(entry, state))
                 continue;
@@ -134,13 +136,16 @@ void ScanSearchFolders(const std::vector<std::u16string>& folders, IEngineSink* 
 {
     g_quickDigestCache.RewindListing();
     CEarlyDigests& early = CEarlyDigests::Instance();
+    CEarlyStoredDigests& stored = CEarlyStoredDigests::Instance();
     early.BeginScan();
+    stored.BeginScan();
     WalkState state;
     for (const std::u16string& folder : folders) {
         ScanFolderOnPath(folder, sink, state, false);
         g_fileCount = static_cast<uint32_t>(g_fileList.size());
     }
     early.EndScan();
+    stored.EndScan();
     g_fileCount = static_cast<uint32_t>(g_fileList.size());
     if (sink)
         sink->SendMessage(WMU_SCANPROGRESS);

@@ -4,6 +4,7 @@
 #include "engine/Detection.h"
 #include "engine/DigestStore.h"
 #include "engine/EarlyDigests.h"
+#include "engine/EarlyStoredDigests.h"
 #include "engine/EngineSink.h"
 #include "engine/FolderScan.h"
 
@@ -13,6 +14,7 @@ void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB)
     g_stopFlag.store(0);
     g_fileList.clear();
     CEarlyDigests::Instance().Clear();
+    CEarlyStoredDigests::Instance().Clear();
     g_duplicateBytes = 0;
     g_fileCount = 0;
     g_currentPath.clear();

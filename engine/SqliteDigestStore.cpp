@@ -127,53 +127,51 @@ bool ParseEntries(std::string_view blob, std::vector<StoredEntry>& entries)
     return true;
 }
 
-// Records grouped by folder: a folder (native bytes) is a row of the table, the name of each of its
-// records an entry in it. Each folder is encoded once; the groups come in the byte order of their
-// folders, each group's members in the byte order of their names. The records of one folder
+// Files grouped by folder: a folder (native bytes) is a row of the table, the name of each of its
+// files an entry in it. Each folder is encoded once; the groups come in the byte order of their
+// folders, each group's members in the byte order of their names. The files of one folder
 // listing (the same folder number) are put together by their numbers; the others, and listings of
 // one folder made twice, by their folder's text.
 class FolderGroups {
 public:
     struct Member {
         std::string_view name;  // native bytes
-        size_t index;           // of the record given
+        size_t index;           // of the file given
     };
     struct Group {
         std::string folder;
         std::vector<Member> members;
     };
 
-    explicit FolderGroups(const std::vector<const CFileRecord*>& records)
+    explicit FolderGroups(const std::vector<IDigestStore::Wanted>& files)
     {
-        // One look at each record (they lie scattered in memory): its folder number, and its name
-        // encoded into one buffer, viewed once the buffer is complete.
+        // One look at each file: its folder number, and its name encoded into one buffer, viewed
+        // once the buffer is complete.
         struct Item {
             uint32_t folder;
             size_t offset;  // of the name in m_names
             size_t length;
         };
         std::vector<Item> items;
-        items.reserve(records.size());
+        items.reserve(files.size());
         std::unordered_map<std::u16string_view, size_t> byText;
-        std::vector<std::pair<size_t, size_t>> unnumbered;  // group and record
+        std::vector<std::pair<size_t, size_t>> unnumbered;  // group and file
         uint32_t low = UINT32_MAX;
         uint32_t high = 0;
-        for (size_t i = 0; i < records.size(); ++i) {
-            // The records and their paths lie scattered: each is asked for a few records ahead.
-            if (i + 16 < records.size())
-                __builtin_prefetch(records[i + 16]);
-            if (i + 8 < records.size())
-                __builtin_prefetch(records[i + 8]->path.view().data());
-            const CFileRecord& record = *records[i];
+        for (size_t i = 0; i < files.size(); ++i) {
+            // The paths lie scattered: each is asked for a few files ahead.
+            if (i + 8 < files.size())
+                __builtin_prefetch(files[i + 8].path.data());
+            const IDigestStore::Wanted& file = files[i];
             const size_t offset = m_names.size();
-            AppendEncodedNativeName(m_names, NameOf(record.path));
-            items.push_back(Item{record.folder, offset, m_names.size() - offset});
-            if (record.folder != 0) {
-                low = std::min(low, record.folder);
-                high = std::max(high, record.folder);
+            AppendEncodedNativeName(m_names, NameOf(file.path));
+            items.push_back(Item{file.folder, offset, m_names.size() - offset});
+            if (file.folder != 0) {
+                low = std::min(low, file.folder);
+                high = std::max(high, file.folder);
                 continue;
             }
-            const auto [place, added] = byText.try_emplace(FolderOf(record.path), m_groups.size());
+            const auto [place, added] = byText.try_emplace(FolderOf(file.path), m_groups.size());
             if (added)
                 m_groups.push_back(Group{EncodeNativeName(place->first), {}});
             unnumbered.emplace_back(place->second, i);
@@ -186,7 +184,7 @@ public:
             add(m_groups[group], index);
         // The numbered records, by number: the numbers of one search lie close together.
         std::vector<size_t> byNumber;
-        if (low <= high && high - low <= 4 * records.size() + 1024) {
+        if (low <= high && high - low <= 4 * files.size() + 1024) {
             std::vector<size_t> starts(high - low + 2);
             for (const Item& item : items)
                 if (item.folder != 0)
@@ -206,7 +204,7 @@ public:
         }
         for (size_t k = 0; k < byNumber.size(); ++k) {
             if (k == 0 || items[byNumber[k]].folder != items[byNumber[k - 1]].folder)
-                m_groups.push_back(Group{EncodeNativeName(FolderOf(records[byNumber[k]]->path)), {}});
+                m_groups.push_back(Group{EncodeNativeName(FolderOf(files[byNumber[k]].path)), {}});
             add(m_groups.back(), byNumber[k]);
         }
         std::sort(m_groups.begin(), m_groups.end(), [](const Group& a, const Group& b) { return a.folder < b.folder; });
@@ -494,7 +492,7 @@ bool CSqliteDigestStore::WalkFolders(const std::vector<std::string_view>& folder
     return ok;
 }
 
-void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<Found>& found)
+void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found)
 {
     if (wanted.empty() || !Open() || m_empty)
         return;
@@ -509,27 +507,29 @@ void CSqliteDigestStore::Load(EDigestKind kind, const std::vector<const CFileRec
             return false;
         std::vector<std::pair<int, std::string>>* used = nullptr;
         for (const StoredEntry& entry : entries) {
-            if (!entry.has[static_cast<int>(kind)])
+            if (!((entry.has[0] && (kinds & 1)) || (entry.has[1] && (kinds & 2))))
                 continue;
             const auto [first, last] = FolderGroups::Named(groups.Groups()[index], entry.name);
             if (first == last)
                 continue;
-            if (entry.used < today) {
-                if (!used)
-                    used = &m_used[std::string(folders[index])];
-                used->emplace_back(static_cast<int>(kind), std::string(entry.name));
-            }
-            // A path wanted twice (a folder walked twice) gets the entry twice.
-            for (auto member = first; member != last; ++member) {
-                const CFileRecord* const record = wanted[member->index];
-                CFileRecord& out = found.emplace_back(Found{record, {}}).entry;
-                out.path = record->path;
-                out.identity.device = entry.device;
-                out.identity.inode = entry.inode;
-                out.size = entry.size;
-                out.lastWrite = entry.lastWrite;
-                out.changeTime = entry.changeTime;
-                out.digest = entry.digest[static_cast<int>(kind)];
+            for (int kind = 0; kind < 2; ++kind) {
+                if (!entry.has[kind] || !(kinds & (1u << kind)))
+                    continue;
+                if (entry.used < today) {
+                    if (!used)
+                        used = &m_used[std::string(folders[index])];
+                    used->emplace_back(kind, std::string(entry.name));
+                }
+                // A path wanted twice (a folder walked twice) gets the entry twice.
+                for (auto member = first; member != last; ++member) {
+                    CFileRecord& out = found.emplace_back(Found{member->index, static_cast<EDigestKind>(kind), {}}).entry;
+                    out.identity.device = entry.device;
+                    out.identity.inode = entry.inode;
+                    out.size = entry.size;
+                    out.lastWrite = entry.lastWrite;
+                    out.changeTime = entry.changeTime;
+                    out.digest = entry.digest[kind];
+                }
             }
         }
         return true;
@@ -556,7 +556,13 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     std::vector<const CFileRecord*> learned(quick);
     learned.insert(learned.end(), full.begin(), full.end());
     const auto kindOf = [&](size_t index) { return index < quick.size() ? 0 : 1; };
-    const FolderGroups groups(learned);
+    std::vector<Wanted> files(learned.size());
+    for (size_t i = 0; i < learned.size(); ++i) {
+        if (i + 16 < learned.size())
+            __builtin_prefetch(learned[i + 16]);  // the entries lie scattered
+        files[i] = Wanted{learned[i]->path.view(), learned[i]->folder};
+    }
+    const FolderGroups groups(files);
     std::vector<std::string_view> folders;
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);

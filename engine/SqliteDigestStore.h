@@ -3,7 +3,7 @@
 // read and write it at once). The file is opened when a search first needs it; a file that is
 // damaged, made by something else or by another version, locked for too long, or that cannot be
 // created is left exactly as it is, and the store stays unused for the rest of the process
-// (Problem says why). Used on the search worker only.
+// (Problem says why). Used by one thread at a time (see IDigestStore).
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -24,7 +24,7 @@ public:
     CSqliteDigestStore(const CSqliteDigestStore&) = delete;
     CSqliteDigestStore& operator=(const CSqliteDigestStore&) = delete;
 
-    void Load(EDigestKind kind, const std::vector<const CFileRecord*>& wanted, std::vector<Found>& found) override;
+    void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) override;
     void Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full) override;
     std::string Problem() const override { return m_problem; }
     bool HoldsNothing() override { return !Open() || m_empty; }

@@ -151,6 +151,46 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
         }
 }
 
+TEST_F(DigestCacheTest, AFilledStoreReadWhileTheScanRunsAnswersThisSearchAndTheNextOnesOfTheProcess)
+{
+    // Enough files in enough folders for the store to be read in several batches while the scan
+    // goes on: pairs of one size, equal or not, and files alone in their size; all of one time.
+    const auto file = [&](int i) { return dir / Joined("tree/d", i % 60, "/f", i); };
+    for (int i = 0; i < 3000; ++i) {
+        const char fill = (i / 2) % 2 == 0 ? 'a' : i % 2 == 0 ? 'b' : 'c';
+        WriteFile(file(i), std::string(i < 2800 ? 1500 + i / 2 : 100000 + i, fill));
+        SetMtime(file(i), 1600000000);
+    }
+    const auto searchAsANewProcess = [&](CSqliteDigestStore& store) {
+        ForgetDigestsInMemory();
+        g_digestStore = &store;
+        fs.opened.clear();
+        Search({dir / "tree"});
+        EXPECT_TRUE(store.Problem().empty()) << store.Problem();
+    };
+    CSqliteDigestStore first(StoreFile());
+    searchAsANewProcess(first);
+    const size_t rows = g_duplicates.size();
+    ASSERT_EQ(rows, 700u);
+    CSqliteDigestStore second(StoreFile());
+    searchAsANewProcess(second);
+    EXPECT_EQ(g_duplicates.size(), rows);
+    EXPECT_TRUE(fs.opened.empty()) << "every digest came from the store";
+    // The next search of the same process is answered by what the first one read, and a file
+    // rewritten with its size and time is read again, and no other file.
+    fs.opened.clear();
+    Search({dir / "tree"});
+    EXPECT_EQ(g_duplicates.size(), rows);
+    EXPECT_TRUE(fs.opened.empty());
+    WaitForChangeTimeToPass(file(2), dir / "probe");
+    WriteFile(file(2), std::string(1501, 'c'));  // the content of f3, its size's other file
+    SetMtime(file(2), 1600000000);
+    fs.opened.clear();
+    Search({dir / "tree"});
+    EXPECT_EQ(OpenedPaths(), std::set<std::u16string>{U(file(2))});
+    EXPECT_EQ(g_duplicates.size(), rows + 1);  // f2 and f3 are now a pair
+}
+
 TEST_F(DigestCacheTest, TwoProcessesSearchingAtOnceShareTheStore)
 {
     // Two children search two trees at the same time with one store file; afterwards a search of

@@ -1,0 +1,110 @@
+#include "engine/EarlyStoredDigests.h"
+
+#include "engine/DigestPool.h"
+
+namespace {
+
+// Records looked up at a time: a batch reads the rows of about a hundred folders, while the scan
+// lists the next ones.
+constexpr size_t kBatchRecords = 1024;
+
+}  // namespace
+
+CEarlyStoredDigests& CEarlyStoredDigests::Instance()
+{
+    static CEarlyStoredDigests instance;
+    return instance;
+}
+
+void CEarlyStoredDigests::BeginScan()
+{
+    Clear();
+    m_store = g_digestStore;
+    m_active = m_store && g_quickDigestCache.empty() && g_fullDigestCache.empty() && !m_store->HoldsNothing();
+}
+
+void CEarlyStoredDigests::Listed(size_t index)
+{
+    if (!m_active)
+        return;
+    // Every record is looked up, those alone in their size too: a folder's row is read once, and
+    // whether a record shares its size is known only when the scan ends.
+    const CFileRecord& record = g_fileList[index];
+    m_waiting.push_back(IDigestStore::Wanted{record.path.view(), record.folder});
+    m_waitingIndices.push_back(static_cast<uint32_t>(index));
+    if (m_waiting.size() >= kBatchRecords && (!m_running || CDigestPool::Instance().HelpersDone()))
+        Launch();
+}
+
+void CEarlyStoredDigests::EndScan()
+{
+    if (m_active && !StopRequested() && !m_waiting.empty())
+        Launch();
+    FinishBatch();
+    m_active = false;
+    m_waiting = decltype(m_waiting)();
+    m_waitingIndices = decltype(m_waitingIndices)();
+    m_batch = decltype(m_batch)();
+    m_batchIndices = decltype(m_batchIndices)();
+    m_found = decltype(m_found)();
+    m_list = g_fileList.data();
+    m_listed = g_fileList.size();
+}
+
+void CEarlyStoredDigests::HandOver()
+{
+    if (m_list && g_fileList.data() == m_list && g_fileList.size() == m_listed) {
+        for (const EDigestKind kind : {EDigestKind::Quick, EDigestKind::Full}) {
+            std::vector<CFileRecord>& entries = m_entries[static_cast<int>(kind)];
+            for (CFileRecord& entry : entries)
+                entry.path = g_fileList[entry.listPosition].path;
+            (kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache).Hold(std::move(entries));
+        }
+    }
+    Clear();
+}
+
+void CEarlyStoredDigests::Clear()
+{
+    FinishBatch();
+    m_active = false;
+    m_store = nullptr;
+    m_waiting = decltype(m_waiting)();
+    m_waitingIndices = decltype(m_waitingIndices)();
+    m_batch = decltype(m_batch)();
+    m_batchIndices = decltype(m_batchIndices)();
+    m_found = decltype(m_found)();
+    for (std::vector<CFileRecord>& entries : m_entries)
+        entries = std::vector<CFileRecord>();
+    m_list = nullptr;
+    m_listed = 0;
+}
+
+void CEarlyStoredDigests::Launch()
+{
+    FinishBatch();
+    m_batch.swap(m_waiting);
+    m_batchIndices.swap(m_waitingIndices);
+    m_waiting.clear();
+    m_waitingIndices.clear();
+    CDigestPool::Instance().Start(1, [this](size_t) { ReadBatch(); });
+    m_running = true;
+}
+
+void CEarlyStoredDigests::FinishBatch()
+{
+    if (!m_running)
+        return;
+    CDigestPool::Instance().Finish();
+    m_running = false;
+}
+
+void CEarlyStoredDigests::ReadBatch()
+{
+    m_found.clear();
+    m_store->Load(kBothKinds, m_batch, m_found);
+    for (IDigestStore::Found& found : m_found) {
+        CFileRecord& entry = m_entries[static_cast<int>(found.kind)].emplace_back(found.entry);
+        entry.listPosition = m_batchIndices[found.wanted];
+    }
+}
