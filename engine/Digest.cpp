@@ -89,7 +89,7 @@ bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
         return false;
     const auto slot = cache.insert_or_assign(record.path, record).first;
     cache.NoteListed(record, slot->second);
-    NoteDigestLearned(kind, slot->first);
+    NoteDigestLearned(kind, record, slot->second);
     return true;
 }
 

@@ -234,6 +234,6 @@ bool CDigestAhead::TakeComputed(Entry& entry, const CFileRecord& listed, CFileRe
     into.digest = entry.digest;
     slot->second = into;
     m_cache.NoteListed(listed, slot->second);
-    NoteDigestLearned(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, slot->first);
+    NoteDigestLearned(m_limit == 0 ? EDigestKind::Full : EDigestKind::Quick, listed, slot->second);
     return true;
 }

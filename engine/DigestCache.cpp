@@ -29,6 +29,11 @@ CPathString CDigestCache::ListedPath(std::u16string_view prefix, std::u16string_
 
 void CDigestCache::BeginListing(size_t records)
 {
+    // Entries learned and not taken yet keep their paths: their places go with the listing.
+    for (size_t word = 0; word < m_learned.size(); ++word)
+        for (uint64_t bits = m_learned[word]; bits != 0; bits &= bits - 1)
+            m_learnedElsewhere.push_back(m_listed[word * 64 + static_cast<size_t>(__builtin_ctzll(bits))].path);
+    m_learned.clear();
     m_previous = std::move(m_listed);
     m_listed.clear();
     m_listed.reserve(records);
@@ -81,6 +86,44 @@ void CDigestCache::NoteListed(const CFileRecord& record, const CFileRecord& entr
 {
     if (SlotOf(record))
         m_listed[record.listPosition].entry = &entry;
+}
+
+void CDigestCache::NoteLearned(const CFileRecord& record, const CFileRecord& entry)
+{
+    const Slot* slot = SlotOf(record);
+    if (!slot || slot->entry != &entry) {
+        m_learnedElsewhere.push_back(entry.path);
+        return;
+    }
+    if (m_learned.empty())
+        m_learned.resize((m_listed.size() + 63) / 64);
+    m_learned[record.listPosition / 64] |= uint64_t{1} << (record.listPosition % 64);
+}
+
+std::vector<const CFileRecord*> CDigestCache::TakeLearned()
+{
+    std::vector<const CFileRecord*> learned;
+    const auto add = [&](const CPathString& path) {
+        const auto found = find(path);
+        if (found != end())
+            learned.push_back(&found->second);
+    };
+    for (size_t word = 0; word < m_learned.size(); ++word) {
+        for (uint64_t bits = m_learned[word]; bits != 0; bits &= bits - 1) {
+            const Slot& slot = m_listed[word * 64 + static_cast<size_t>(__builtin_ctzll(bits))];
+            // The entry noted at its place is the one learned, unless the places forgot their
+            // entries since (an entry was removed): then the path finds what is left of it.
+            if (slot.entry)
+                learned.push_back(slot.entry);
+            else
+                add(slot.path);
+        }
+    }
+    for (const CPathString& path : m_learnedElsewhere)
+        add(path);
+    m_learned.clear();
+    m_learnedElsewhere.clear();
+    return learned;
 }
 
 bool CDigestCache::Hold(std::vector<CFileRecord>&& entries)

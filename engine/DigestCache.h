@@ -24,6 +24,8 @@ public:
     {
         Map::clear();
         m_held = decltype(m_held)();
+        m_learned.clear();
+        m_learnedElsewhere.clear();
         m_listed.clear();
         m_previous.clear();
     }
@@ -77,6 +79,14 @@ public:
     // position is ignored. Search worker only.
     void NoteListed(const CFileRecord& record, const CFileRecord& entry);
 
+    // Marks `entry`, an entry of this cache just computed for `record`, as learned: one the store
+    // has yet to keep (TakeLearned).
+    void NoteLearned(const CFileRecord& record, const CFileRecord& entry);
+    // The entries learned since the last call that the cache still holds, each once, those of the
+    // current listing's records in the listing's order (the order of the scan: the records of a
+    // folder lie together). Forgets the marks.
+    std::vector<const CFileRecord*> TakeLearned();
+
     // Entries read in bulk for the records of the current listing, held beside the hashed ones
     // when the cache holds none: each answers for the record at its listPosition (when its path
     // is that record's), through the listing order alone. A lookup by path does not find them, so
@@ -101,6 +111,10 @@ private:
     void ForgetEntries();
 
     std::vector<CFileRecord> m_held;  // see Hold; never grows while held
+    // The listing places whose entries were learned, a bit each (see NoteLearned), and the paths
+    // of those learned for records outside the listing.
+    std::vector<uint64_t> m_learned;
+    std::vector<CPathString> m_learnedElsewhere;
     std::vector<Slot> m_listed;
     std::vector<Slot> m_previous;  // while a listing is matched
     size_t m_next = 0;             // the first slot of m_previous not matched yet

@@ -8,9 +8,6 @@ IDigestStore* g_digestStore = &CSqliteDigestStore::PerUser();
 
 namespace {
 
-// The paths whose cache entries this run computed, per kind, in the order they were computed.
-std::vector<CPathString> s_learned[2];
-
 DigestCache& CacheOf(EDigestKind kind)
 {
     return kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache;
@@ -55,26 +52,16 @@ void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& 
     }
 }
 
-void NoteDigestLearned(EDigestKind kind, const CPathString& path)
+void NoteDigestLearned(EDigestKind kind, const CFileRecord& record, const CFileRecord& entry)
 {
     if (g_digestStore)
-        s_learned[static_cast<int>(kind)].push_back(path);
+        CacheOf(kind).NoteLearned(record, entry);
 }
 
 void SaveLearnedDigests()
 {
-    std::vector<const CFileRecord*> entries[2];
-    for (const EDigestKind kind : {EDigestKind::Quick, EDigestKind::Full}) {
-        std::vector<CPathString>& learned = s_learned[static_cast<int>(kind)];
-        const DigestCache& cache = CacheOf(kind);
-        for (const CPathString& path : learned) {
-            const auto found = cache.find(path);
-            if (found != cache.end())
-                entries[static_cast<int>(kind)].push_back(&found->second);
-        }
-    }
+    const std::vector<const CFileRecord*> quick = g_quickDigestCache.TakeLearned();
+    const std::vector<const CFileRecord*> full = g_fullDigestCache.TakeLearned();
     if (g_digestStore)
-        g_digestStore->Save(entries[0], entries[1]);
-    s_learned[0].clear();
-    s_learned[1].clear();
+        g_digestStore->Save(quick, full);
 }

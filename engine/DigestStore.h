@@ -64,9 +64,9 @@ bool StoreWorthLoadingInBulk(EDigestKind kind, size_t records);
 // the records that it cannot answer (CachedDigestFits), before they would be digested.
 void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records);
 
-// For the digest caches: the cache entry for `path` was just computed; it is saved at the end of
-// the run.
-void NoteDigestLearned(EDigestKind kind, const CPathString& path);
+// For the digest caches: the cache entry `entry` was just computed for `record`; it is saved at
+// the end of the run.
+void NoteDigestLearned(EDigestKind kind, const CFileRecord& record, const CFileRecord& entry);
 
 // For the search run, when it ends (also after a stop): saves the digests the run computed, and
 // marks those it loaded as used, then forgets them.

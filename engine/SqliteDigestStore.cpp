@@ -131,7 +131,7 @@ bool ParseEntries(std::string_view blob, std::vector<StoredEntry>& entries)
 // files an entry in it. Each folder is encoded once; the groups come in the byte order of their
 // folders, each group's members in the byte order of their names. The files of one folder
 // listing (the same folder number) are put together by their numbers; the others, and listings of
-// one folder made twice, by their folder's text.
+// one folder made twice, by their folder's text. The members of all groups lie in one array.
 class FolderGroups {
 public:
     struct Member {
@@ -140,99 +140,107 @@ public:
     };
     struct Group {
         std::string folder;
-        std::vector<Member> members;
+        size_t first = 0;  // its members: Members()[first, first + count)
+        size_t count = 0;
     };
+    using Members = std::pair<std::vector<Member>::const_iterator, std::vector<Member>::const_iterator>;
 
     explicit FolderGroups(const std::vector<IDigestStore::Wanted>& files)
     {
-        // One look at each file: its folder number, and its name encoded into one buffer, viewed
-        // once the buffer is complete.
-        struct Item {
-            uint32_t folder;
-            size_t offset;  // of the name in m_names
-            size_t length;
-        };
-        std::vector<Item> items;
-        items.reserve(files.size());
-        std::unordered_map<std::u16string_view, size_t> byText;
-        std::vector<std::pair<size_t, size_t>> unnumbered;  // group and file
+        // One look at each file, in the order given (a search gives them in the order of its
+        // scan, where the files of a folder lie together): its name encoded into one buffer, and
+        // the group it joins.
+        std::vector<size_t> offsets(files.size() + 1);
+        std::vector<uint32_t> groupOf(files.size());
+        m_names.reserve(files.size() * 24);
+        std::vector<uint32_t> byNumber;  // group + 1 by folder number - low; 0 for none yet
         uint32_t low = UINT32_MAX;
         uint32_t high = 0;
-        for (size_t i = 0; i < files.size(); ++i) {
-            // The paths lie scattered: each is asked for a few files ahead.
-            if (i + 8 < files.size())
-                __builtin_prefetch(files[i + 8].path.data());
-            const IDigestStore::Wanted& file = files[i];
-            const size_t offset = m_names.size();
-            AppendEncodedNativeName(m_names, NameOf(file.path));
-            items.push_back(Item{file.folder, offset, m_names.size() - offset});
+        for (const IDigestStore::Wanted& file : files) {
             if (file.folder != 0) {
                 low = std::min(low, file.folder);
                 high = std::max(high, file.folder);
-                continue;
             }
-            const auto [place, added] = byText.try_emplace(FolderOf(file.path), m_groups.size());
-            if (added)
-                m_groups.push_back(Group{EncodeNativeName(place->first), {}});
-            unnumbered.emplace_back(place->second, i);
         }
-        m_names.shrink_to_fit();  // it grew by doubling; the views below are taken from here on
-        const auto add = [&](Group& group, size_t index) {
-            group.members.push_back(Member{std::string_view(m_names).substr(items[index].offset, items[index].length), index});
+        const bool numbered = low <= high && high - low <= 4 * files.size() + 1024;
+        if (numbered)
+            byNumber.assign(high - low + 1, 0);
+        std::unordered_map<uint32_t, uint32_t> numberedElsewhere;  // numbers too spread for the array
+        std::unordered_map<std::u16string_view, uint32_t> byText;
+        std::vector<Group> groups;
+        const auto groupFor = [&](const IDigestStore::Wanted& file) -> uint32_t {
+            if (file.folder == 0) {
+                const auto [place, added] = byText.try_emplace(FolderOf(file.path), static_cast<uint32_t>(groups.size()));
+                if (added)
+                    groups.push_back(Group{EncodeNativeName(place->first)});
+                return place->second;
+            }
+            uint32_t* slot = numbered ? &byNumber[file.folder - low] : nullptr;
+            if (!slot) {
+                const auto [place, added] = numberedElsewhere.try_emplace(file.folder, 0);
+                slot = &place->second;
+            }
+            if (*slot == 0) {
+                groups.push_back(Group{EncodeNativeName(FolderOf(file.path))});
+                *slot = static_cast<uint32_t>(groups.size());
+            }
+            return *slot - 1;
         };
-        for (const auto& [group, index] : unnumbered)
-            add(m_groups[group], index);
-        // The numbered records, by number: the numbers of one search lie close together.
-        std::vector<size_t> byNumber;
-        if (low <= high && high - low <= 4 * files.size() + 1024) {
-            std::vector<size_t> starts(high - low + 2);
-            for (const Item& item : items)
-                if (item.folder != 0)
-                    ++starts[item.folder - low + 1];
-            for (size_t n = 1; n < starts.size(); ++n)
-                starts[n] += starts[n - 1];
-            byNumber.resize(starts.back());
-            for (size_t i = 0; i < items.size(); ++i)
-                if (items[i].folder != 0)
-                    byNumber[starts[items[i].folder - low]++] = i;
-        } else {
-            for (size_t i = 0; i < items.size(); ++i)
-                if (items[i].folder != 0)
-                    byNumber.push_back(i);
-            std::stable_sort(byNumber.begin(), byNumber.end(),
-                             [&](size_t a, size_t b) { return items[a].folder < items[b].folder; });
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (i + 8 < files.size())
+                __builtin_prefetch(files[i + 8].path.data() + files[i + 8].path.size() - 1);  // the name is read first
+            offsets[i] = m_names.size();
+            AppendEncodedNativeName(m_names, NameOf(files[i].path));
+            groupOf[i] = groupFor(files[i]);
+            ++groups[groupOf[i]].count;
         }
-        for (size_t k = 0; k < byNumber.size(); ++k) {
-            if (k == 0 || items[byNumber[k]].folder != items[byNumber[k - 1]].folder)
-                m_groups.push_back(Group{EncodeNativeName(FolderOf(files[byNumber[k]].path)), {}});
-            add(m_groups.back(), byNumber[k]);
+        offsets[files.size()] = m_names.size();
+        // The groups in the order of their folders, one group per folder; then every member in its
+        // group's place.
+        std::vector<uint32_t> order(groups.size());
+        for (uint32_t g = 0; g < order.size(); ++g)
+            order[g] = g;
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groups[a].folder < groups[b].folder; });
+        std::vector<uint32_t> finalOf(groups.size());
+        for (const uint32_t g : order) {
+            if (m_groups.empty() || m_groups.back().folder != groups[g].folder)
+                m_groups.push_back(Group{std::move(groups[g].folder)});
+            finalOf[g] = static_cast<uint32_t>(m_groups.size() - 1);
+            m_groups.back().count += groups[g].count;
         }
-        std::sort(m_groups.begin(), m_groups.end(), [](const Group& a, const Group& b) { return a.folder < b.folder; });
-        size_t kept = 0;
-        for (size_t i = 0; i < m_groups.size(); ++i) {
-            if (kept != 0 && m_groups[kept - 1].folder == m_groups[i].folder) {
-                auto& members = m_groups[kept - 1].members;
-                members.insert(members.end(), m_groups[i].members.begin(), m_groups[i].members.end());
-            } else if (kept++ != i) {
-                m_groups[kept - 1] = std::move(m_groups[i]);
-            }
+        size_t first = 0;
+        for (Group& group : m_groups) {
+            group.first = first;
+            first += group.count;
+            group.count = 0;
         }
-        m_groups.resize(kept);
-        for (Group& group : m_groups)
-            std::sort(group.members.begin(), group.members.end(),
+        m_members.resize(files.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            Group& group = m_groups[finalOf[groupOf[i]]];
+            m_members[group.first + group.count++] =
+                Member{std::string_view(m_names).substr(offsets[i], offsets[i + 1] - offsets[i]), i};
+        }
+        for (const Group& group : m_groups)
+            std::sort(m_members.begin() + static_cast<std::ptrdiff_t>(group.first),
+                      m_members.begin() + static_cast<std::ptrdiff_t>(group.first + group.count),
                       [](const Member& a, const Member& b) { return std::tie(a.name, a.index) < std::tie(b.name, b.index); });
     }
 
     const std::vector<Group>& Groups() const { return m_groups; }
+    Members MembersOf(const Group& group) const
+    {
+        const auto first = m_members.begin() + static_cast<std::ptrdiff_t>(group.first);
+        return {first, first + static_cast<std::ptrdiff_t>(group.count)};
+    }
 
     // The members of a group with this name.
-    static std::pair<std::vector<Member>::const_iterator, std::vector<Member>::const_iterator> Named(const Group& group,
-                                                                                                     std::string_view name)
+    Members Named(const Group& group, std::string_view name) const
     {
-        const auto first = std::lower_bound(group.members.begin(), group.members.end(), name,
-                                            [](const Member& member, std::string_view key) { return member.name < key; });
+        const auto [begin, end] = MembersOf(group);
+        const auto first =
+            std::lower_bound(begin, end, name, [](const Member& member, std::string_view key) { return member.name < key; });
         auto last = first;
-        while (last != group.members.end() && last->name == name)
+        while (last != end && last->name == name)
             ++last;
         return {first, last};
     }
@@ -246,8 +254,9 @@ private:
     }
     static std::u16string_view NameOf(std::u16string_view path) { return path.substr(path.rfind(u'/') + 1); }
 
-    std::string m_names;
+    std::string m_names;  // never grows once a member views it
     std::vector<Group> m_groups;
+    std::vector<Member> m_members;
 };
 
 // A prepared statement, finalized when it goes.
@@ -509,7 +518,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
         for (const StoredEntry& entry : entries) {
             if (!((entry.has[0] && (kinds & 1)) || (entry.has[1] && (kinds & 2))))
                 continue;
-            const auto [first, last] = FolderGroups::Named(groups.Groups()[index], entry.name);
+            const auto [first, last] = groups.Named(groups.Groups()[index], entry.name);
             if (first == last)
                 continue;
             for (int kind = 0; kind < 2; ++kind) {
@@ -556,11 +565,23 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     std::vector<const CFileRecord*> learned(quick);
     learned.insert(learned.end(), full.begin(), full.end());
     const auto kindOf = [&](size_t index) { return index < quick.size() ? 0 : 1; };
+    // One look at each entry learned, in the order given (they lie scattered in memory): its
+    // path, and what the store keeps of it, copied to lie together.
+    struct Learned {
+        uint64_t device, inode, size, lastWrite, changeTime;
+        Md5Digest digest;
+    };
     std::vector<Wanted> files(learned.size());
+    std::vector<Learned> states(learned.size());
     for (size_t i = 0; i < learned.size(); ++i) {
         if (i + 16 < learned.size())
-            __builtin_prefetch(learned[i + 16]);  // the entries lie scattered
-        files[i] = Wanted{learned[i]->path.view(), learned[i]->folder};
+            __builtin_prefetch(learned[i + 16]);
+        if (i + 8 < learned.size())
+            learned[i + 8]->path.Prefetch();
+        const CFileRecord& record = *learned[i];
+        files[i] = Wanted{record.path.view(), record.folder};
+        states[i] = Learned{record.identity.device, record.identity.inode, record.size,
+                            record.lastWrite,       record.changeTime,     record.digest};
     }
     const FolderGroups groups(files);
     std::vector<std::string_view> folders;
@@ -608,8 +629,7 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
                          [](const StoredEntry& a, const StoredEntry& b) { return a.name < b.name; });
         merged.clear();
         auto entry = entries.begin();
-        auto member = learnedHere ? group->members.begin() : std::vector<FolderGroups::Member>::const_iterator();
-        const auto membersEnd = learnedHere ? group->members.end() : member;
+        auto [member, membersEnd] = learnedHere ? groups.MembersOf(*group) : FolderGroups::Members();
         while (entry != entries.end() || member != membersEnd) {
             std::string_view name = entry != entries.end() ? entry->name : member->name;
             if (member != membersEnd && member->name < name)
@@ -630,19 +650,19 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
                 }
             }
             for (; member != membersEnd && member->name == name; ++member) {
-                const CFileRecord& record = *learned[member->index];
+                const Learned& state = states[member->index];
                 const int kind = kindOf(member->index);
                 StoredEntry& made = byKind[kind];
                 made = StoredEntry{};
                 made.name = name;
-                made.device = record.identity.device;
-                made.inode = record.identity.inode;
-                made.size = record.size;
-                made.lastWrite = record.lastWrite;
-                made.changeTime = record.changeTime;
+                made.device = state.device;
+                made.inode = state.inode;
+                made.size = state.size;
+                made.lastWrite = state.lastWrite;
+                made.changeTime = state.changeTime;
                 made.used = today;
                 made.has[kind] = true;
-                made.digest[kind] = record.digest;
+                made.digest[kind] = state.digest;
             }
             if (byKind[0].has[0] && byKind[1].has[1] && byKind[0].State() == byKind[1].State()) {
                 byKind[0].has[1] = true;
