@@ -17,12 +17,12 @@ DigestCache& CacheOf(EDigestKind kind)
 
 bool StoreWorthLoadingInBulk(EDigestKind kind, size_t records)
 {
-    return g_digestStore && CacheOf(kind).size() < records / 2;
+    return g_digestStore && CacheOf(kind).size() < records / 2 && !g_digestStore->HoldsNothing();
 }
 
 void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records)
 {
-    if (!g_digestStore || records.empty())
+    if (!g_digestStore || records.empty() || g_digestStore->HoldsNothing())
         return;
     DigestCache& cache = CacheOf(kind);
     std::vector<const CFileRecord*> wanted;

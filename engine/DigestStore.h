@@ -57,7 +57,8 @@ extern IDigestStore* g_digestStore;
 
 // For the search run, before a phase: whether the store should be read in bulk for the phase's
 // records, which it is when the cache in memory holds fewer entries than half of them (the first
-// search of a process). Otherwise the digest threads ask it only for what memory cannot answer.
+// search of a process) and the store holds any. Otherwise the digest threads ask it only for what
+// memory cannot answer.
 bool StoreWorthLoadingInBulk(EDigestKind kind, size_t records);
 
 // For the search run and the digest threads: loads into the cache (the quick or the full one) the stored entries of
