@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "engine/DigestPool.h"
 #include "platform/NativeName.h"
 
 namespace {
@@ -272,6 +273,93 @@ public:
 private:
     sqlite3_stmt* m_stmt = nullptr;
     int m_rc;
+};
+
+// Writes the rows of a transaction: a row is made (Add, then its blob written and NoteUse called
+// for each entry) while a digest thread stores the rows made before it, a stretch of rows at a
+// time. A row whose blob stays empty is deleted. The connection is used by one thread at a time:
+// the digest thread between the hand-over of a stretch and the next Add that fills a stretch, or
+// Finish.
+class RowWriter {
+public:
+    explicit RowWriter(sqlite3* db)
+        : m_write(db, "INSERT OR REPLACE INTO folder VALUES(?1, ?2, ?3)"), m_remove(db, "DELETE FROM folder WHERE path=?1")
+    {
+    }
+    ~RowWriter() { Wait(); }
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    bool Ok() const { return m_write.Ok() && m_remove.Ok(); }
+    // A new row for `folder` (whose text must outlive Finish); returns its blob, empty, to be filled.
+    std::string& Add(std::string_view folder)
+    {
+        if (m_making.size() == kRowsPerStretch)
+            HandOver();
+        Row& row = m_making.emplace_back();
+        row.folder = folder;
+        return row.blob;
+    }
+    // An entry of the row last added was used on `day`.
+    void NoteUse(int64_t day) { m_making.back().lastUse = std::max(m_making.back().lastUse, day); }
+    // Stores the rows left; true when every row was stored.
+    bool Finish()
+    {
+        HandOver();
+        Wait();
+        return !m_failed;
+    }
+
+private:
+    struct Row {
+        std::string_view folder;
+        int64_t lastUse = 0;
+        std::string blob;
+    };
+    // Enough rows that handing them over costs little beside storing them.
+    static constexpr size_t kRowsPerStretch = 256;
+
+    void HandOver()
+    {
+        Wait();
+        std::swap(m_making, m_storing);
+        m_making.clear();
+        if (m_storing.empty() || m_failed)
+            return;
+        CDigestPool::Instance().Start(1, [this](size_t) { Store(); });
+        m_started = true;
+    }
+    void Wait()
+    {
+        if (m_started)
+            CDigestPool::Instance().Finish();
+        m_started = false;
+    }
+    // On the digest thread.
+    void Store()
+    {
+        for (const Row& row : m_storing) {
+            const bool remove = row.blob.empty();
+            sqlite3_stmt* const stmt = remove ? *m_remove : *m_write;
+            sqlite3_reset(stmt);
+            sqlite3_bind_blob(stmt, 1, row.folder.data(), static_cast<int>(row.folder.size()), SQLITE_STATIC);
+            if (!remove) {
+                sqlite3_bind_int64(stmt, 2, row.lastUse);
+                sqlite3_bind_blob(stmt, 3, row.blob.data(), static_cast<int>(row.blob.size()), SQLITE_STATIC);
+            }
+            if (sqlite3_step(stmt) != SQLITE_DONE) {
+                m_failed = true;
+                return;
+            }
+        }
+    }
+
+    Statement m_write;
+    Statement m_remove;
+    std::vector<Row> m_making;   // rows being made
+    std::vector<Row> m_storing;  // rows handed to the digest thread
+    bool m_started = false;
+    bool m_failed = false;
 };
 
 // Creates the folders of a file's path that are missing (readable by the user only).
@@ -560,29 +648,59 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     if (!Open())
         return;
     const int64_t today = Today();
-    // The folders written: those of the entries learned, and those of entries loaded to be marked
-    // used today.
-    std::vector<const CFileRecord*> learned(quick);
-    learned.insert(learned.end(), full.begin(), full.end());
-    const auto kindOf = [&](size_t index) { return index < quick.size() ? 0 : 1; };
-    // One look at each entry learned, in the order given (they lie scattered in memory): its
-    // path, and what the store keeps of it, copied to lie together.
+    // The files learned, with what the store keeps of them, copied to lie together: one look at
+    // each entry (they lie scattered in memory). The two entries of one listed record (the same
+    // place in the listing, path and state) make one file; a search gives both kinds in the order
+    // of its listing, so that they meet.
     struct Learned {
         uint64_t device, inode, size, lastWrite, changeTime;
-        Md5Digest digest;
+        bool has[2];
+        Md5Digest digest[2];
     };
-    std::vector<Wanted> files(learned.size());
-    std::vector<Learned> states(learned.size());
-    for (size_t i = 0; i < learned.size(); ++i) {
-        if (i + 16 < learned.size())
-            __builtin_prefetch(learned[i + 16]);
-        if (i + 8 < learned.size())
-            learned[i + 8]->path.Prefetch();
-        const CFileRecord& record = *learned[i];
-        files[i] = Wanted{record.path.view(), record.folder};
-        states[i] = Learned{record.identity.device, record.identity.inode, record.size,
-                            record.lastWrite,       record.changeTime,     record.digest};
+    std::vector<Wanted> files;
+    std::vector<Learned> states;
+    files.reserve(quick.size() + full.size());
+    states.reserve(quick.size() + full.size());
+    const auto add = [&](const CFileRecord* quickEntry, const CFileRecord* fullEntry) {
+        const CFileRecord& record = quickEntry ? *quickEntry : *fullEntry;
+        files.push_back(Wanted{record.path.view(), record.folder});
+        Learned& state = states.emplace_back(Learned{record.identity.device, record.identity.inode, record.size,
+                                                     record.lastWrite, record.changeTime, {}, {}});
+        for (const CFileRecord* entry : {quickEntry, fullEntry}) {
+            if (entry) {
+                const int kind = entry == quickEntry ? 0 : 1;
+                state.has[kind] = true;
+                state.digest[kind] = entry->digest;
+            }
+        }
+    };
+    const auto sameFile = [](const CFileRecord& a, const CFileRecord& b) {
+        return a.listPosition == b.listPosition && a.path == b.path && a.identity == b.identity && a.size == b.size &&
+            a.lastWrite == b.lastWrite && a.changeTime == b.changeTime;
+    };
+    for (size_t q = 0, f = 0; q < quick.size() || f < full.size();) {
+        for (const auto& [list, at] : {std::pair{&quick, q}, std::pair{&full, f}}) {
+            if (at + 16 < list->size())
+                __builtin_prefetch((*list)[at + 16]);
+            if (at + 8 < list->size())
+                (*list)[at + 8]->path.Prefetch();
+        }
+        const CFileRecord* const quickEntry = q < quick.size() ? quick[q] : nullptr;
+        const CFileRecord* const fullEntry = f < full.size() ? full[f] : nullptr;
+        if (quickEntry && fullEntry && sameFile(*quickEntry, *fullEntry)) {
+            add(quickEntry, fullEntry);
+            ++q;
+            ++f;
+        } else if (quickEntry && (!fullEntry || quickEntry->listPosition <= fullEntry->listPosition)) {
+            add(quickEntry, nullptr);
+            ++q;
+        } else {
+            add(nullptr, fullEntry);
+            ++f;
+        }
     }
+    // The folders written: those of the files learned, and those of entries loaded to be marked
+    // used today.
     const FolderGroups groups(files);
     std::vector<std::string_view> folders;
     for (const auto& group : groups.Groups())
@@ -594,20 +712,18 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
 
-    Statement write(m_db, "INSERT OR REPLACE INTO folder VALUES(?1, ?2, ?3)");
-    Statement remove(m_db, "DELETE FROM folder WHERE path=?1");
     Statement expire(m_db, "DELETE FROM folder WHERE used<?1");
-    bool ok =
-        write.Ok() && remove.Ok() && expire.Ok() && sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    bool ok = expire.Ok() && sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
     // The rows as they are now, inside the transaction: what another program wrote meanwhile stays.
     std::vector<std::string> stored(folders.size());
     ok = ok && WalkFolders(folders, [&](size_t index, std::string_view blob) {
              stored[index].assign(blob);
              return true;
          });
+    RowWriter rows(m_db);
+    ok = ok && rows.Ok();
     std::vector<StoredEntry> entries;
     std::vector<StoredEntry> merged;
-    std::string blob;
     auto group = groups.Groups().begin();
     for (size_t index = 0; ok && index < folders.size(); ++index) {
         const std::string_view folder = folders[index];
@@ -651,18 +767,21 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
             }
             for (; member != membersEnd && member->name == name; ++member) {
                 const Learned& state = states[member->index];
-                const int kind = kindOf(member->index);
-                StoredEntry& made = byKind[kind];
-                made = StoredEntry{};
-                made.name = name;
-                made.device = state.device;
-                made.inode = state.inode;
-                made.size = state.size;
-                made.lastWrite = state.lastWrite;
-                made.changeTime = state.changeTime;
-                made.used = today;
-                made.has[kind] = true;
-                made.digest[kind] = state.digest;
+                for (int kind = 0; kind < 2; ++kind) {
+                    if (!state.has[kind])
+                        continue;
+                    StoredEntry& made = byKind[kind];
+                    made = StoredEntry{};
+                    made.name = name;
+                    made.device = state.device;
+                    made.inode = state.inode;
+                    made.size = state.size;
+                    made.lastWrite = state.lastWrite;
+                    made.changeTime = state.changeTime;
+                    made.used = today;
+                    made.has[kind] = true;
+                    made.digest[kind] = state.digest[kind];
+                }
             }
             if (byKind[0].has[0] && byKind[1].has[1] && byKind[0].State() == byKind[1].State()) {
                 byKind[0].has[1] = true;
@@ -676,24 +795,13 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
                 if (kept.has[0] || kept.has[1])
                     merged.push_back(kept);
         }
-        blob.clear();
-        int64_t lastUse = 0;
+        std::string& blob = rows.Add(folder);
         for (const StoredEntry& kept : merged) {
             AppendEntry(blob, kept);
-            lastUse = std::max(lastUse, kept.used);
+            rows.NoteUse(kept.used);
         }
-        if (blob.empty()) {
-            sqlite3_reset(*remove);
-            sqlite3_bind_blob(*remove, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
-            ok = sqlite3_step(*remove) == SQLITE_DONE;
-            continue;
-        }
-        sqlite3_reset(*write);
-        sqlite3_bind_blob(*write, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(*write, 2, lastUse);
-        sqlite3_bind_blob(*write, 3, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
-        ok = sqlite3_step(*write) == SQLITE_DONE;
     }
+    ok = rows.Finish() && ok;
     if (ok && !m_expired) {
         sqlite3_bind_int64(*expire, 1, today - kKeepDays);
         ok = sqlite3_step(*expire) == SQLITE_DONE;
