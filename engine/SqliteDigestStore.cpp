@@ -130,9 +130,11 @@ bool ParseEntries(std::string_view blob, std::vector<StoredEntry>& entries)
 
 // Files grouped by folder: a folder (native bytes) is a row of the table, the name of each of its
 // files an entry in it. Each folder is encoded once; the groups come in the byte order of their
-// folders, each group's members in the byte order of their names. The files of one folder
-// listing (the same folder number) are put together by their numbers; the others, and listings of
-// one folder made twice, by their folder's text. The members of all groups lie in one array.
+// folders. The files of one folder listing (the same folder number) are put together by their
+// numbers; the others, and listings of one folder made twice, by their folder's text. A group's
+// names are encoded and put in byte order when its members are first asked for: a search writes
+// its rows while it does that, and a search that reads the store asks only for the groups of
+// folders the store has.
 class FolderGroups {
 public:
     struct Member {
@@ -140,21 +142,19 @@ public:
         size_t index;           // of the file given
     };
     struct Group {
+        explicit Group(std::string text) : folder(std::move(text)) {}
         std::string folder;
-        size_t first = 0;  // its members: Members()[first, first + count)
+        size_t first = 0;  // its members: m_members[first, first + count)
         size_t count = 0;
+        bool named = false;
+        std::string names;  // the members' names, once named
     };
     using Members = std::pair<std::vector<Member>::const_iterator, std::vector<Member>::const_iterator>;
 
-    explicit FolderGroups(const std::vector<IDigestStore::Wanted>& files)
+    // `files` must outlive the groups.
+    explicit FolderGroups(const std::vector<IDigestStore::Wanted>& files) : m_files(files)
     {
-        // One look at each file, in the order given (a search gives them in the order of its
-        // scan, where the files of a folder lie together): its name encoded into one buffer, and
-        // the group it joins.
-        std::vector<size_t> offsets(files.size() + 1);
         std::vector<uint32_t> groupOf(files.size());
-        m_names.reserve(files.size() * 24);
-        std::vector<uint32_t> byNumber;  // group + 1 by folder number - low; 0 for none yet
         uint32_t low = UINT32_MAX;
         uint32_t high = 0;
         for (const IDigestStore::Wanted& file : files) {
@@ -164,38 +164,29 @@ public:
             }
         }
         const bool numbered = low <= high && high - low <= 4 * files.size() + 1024;
-        if (numbered)
-            byNumber.assign(high - low + 1, 0);
-        std::unordered_map<uint32_t, uint32_t> numberedElsewhere;  // numbers too spread for the array
+        std::vector<uint32_t> byNumber(numbered ? high - low + 1 : 0);  // group + 1 by number - low
+        std::unordered_map<uint32_t, uint32_t> numberedElsewhere;       // numbers too spread for it
         std::unordered_map<std::u16string_view, uint32_t> byText;
         std::vector<Group> groups;
-        const auto groupFor = [&](const IDigestStore::Wanted& file) -> uint32_t {
+        for (size_t i = 0; i < files.size(); ++i) {
+            const IDigestStore::Wanted& file = files[i];
+            uint32_t group = 0;
             if (file.folder == 0) {
                 const auto [place, added] = byText.try_emplace(FolderOf(file.path), static_cast<uint32_t>(groups.size()));
                 if (added)
-                    groups.push_back(Group{EncodeNativeName(place->first)});
-                return place->second;
+                    groups.emplace_back(EncodeNativeName(place->first));
+                group = place->second;
+            } else {
+                uint32_t* slot = numbered ? &byNumber[file.folder - low] : &numberedElsewhere[file.folder];
+                if (*slot == 0) {
+                    groups.emplace_back(EncodeNativeName(FolderOf(file.path)));
+                    *slot = static_cast<uint32_t>(groups.size());
+                }
+                group = *slot - 1;
             }
-            uint32_t* slot = numbered ? &byNumber[file.folder - low] : nullptr;
-            if (!slot) {
-                const auto [place, added] = numberedElsewhere.try_emplace(file.folder, 0);
-                slot = &place->second;
-            }
-            if (*slot == 0) {
-                groups.push_back(Group{EncodeNativeName(FolderOf(file.path))});
-                *slot = static_cast<uint32_t>(groups.size());
-            }
-            return *slot - 1;
-        };
-        for (size_t i = 0; i < files.size(); ++i) {
-            if (i + 8 < files.size())
-                __builtin_prefetch(files[i + 8].path.data() + files[i + 8].path.size() - 1);  // the name is read first
-            offsets[i] = m_names.size();
-            AppendEncodedNativeName(m_names, NameOf(files[i].path));
-            groupOf[i] = groupFor(files[i]);
-            ++groups[groupOf[i]].count;
+            groupOf[i] = group;
+            ++groups[group].count;
         }
-        offsets[files.size()] = m_names.size();
         // The groups in the order of their folders, one group per folder; then every member in its
         // group's place.
         std::vector<uint32_t> order(groups.size());
@@ -205,7 +196,7 @@ public:
         std::vector<uint32_t> finalOf(groups.size());
         for (const uint32_t g : order) {
             if (m_groups.empty() || m_groups.back().folder != groups[g].folder)
-                m_groups.push_back(Group{std::move(groups[g].folder)});
+                m_groups.emplace_back(std::move(groups[g].folder));
             finalOf[g] = static_cast<uint32_t>(m_groups.size() - 1);
             m_groups.back().count += groups[g].count;
         }
@@ -218,26 +209,41 @@ public:
         m_members.resize(files.size());
         for (size_t i = 0; i < files.size(); ++i) {
             Group& group = m_groups[finalOf[groupOf[i]]];
-            m_members[group.first + group.count++] =
-                Member{std::string_view(m_names).substr(offsets[i], offsets[i + 1] - offsets[i]), i};
+            m_members[group.first + group.count++].index = i;
         }
-        for (const Group& group : m_groups)
-            std::sort(m_members.begin() + static_cast<std::ptrdiff_t>(group.first),
-                      m_members.begin() + static_cast<std::ptrdiff_t>(group.first + group.count),
-                      [](const Member& a, const Member& b) { return std::tie(a.name, a.index) < std::tie(b.name, b.index); });
     }
 
     const std::vector<Group>& Groups() const { return m_groups; }
-    Members MembersOf(const Group& group) const
+
+    // The members of a group, in the byte order of their names (and then of their indices).
+    Members MembersOf(size_t index)
     {
+        Group& group = m_groups[index];
         const auto first = m_members.begin() + static_cast<std::ptrdiff_t>(group.first);
-        return {first, first + static_cast<std::ptrdiff_t>(group.count)};
+        const auto last = first + static_cast<std::ptrdiff_t>(group.count);
+        if (!group.named) {
+            std::vector<size_t> ends;
+            ends.reserve(group.count);
+            for (auto member = first; member != last; ++member) {
+                AppendEncodedNativeName(group.names, NameOf(m_files[member->index].path));
+                ends.push_back(group.names.size());
+            }
+            size_t start = 0;
+            for (size_t k = 0; k < group.count; ++k) {
+                first[static_cast<std::ptrdiff_t>(k)].name = std::string_view(group.names).substr(start, ends[k] - start);
+                start = ends[k];
+            }
+            std::sort(first, last,
+                      [](const Member& a, const Member& b) { return std::tie(a.name, a.index) < std::tie(b.name, b.index); });
+            group.named = true;
+        }
+        return {first, last};
     }
 
     // The members of a group with this name.
-    Members Named(const Group& group, std::string_view name) const
+    Members Named(size_t index, std::string_view name)
     {
-        const auto [begin, end] = MembersOf(group);
+        const auto [begin, end] = MembersOf(index);
         const auto first =
             std::lower_bound(begin, end, name, [](const Member& member, std::string_view key) { return member.name < key; });
         auto last = first;
@@ -255,7 +261,7 @@ private:
     }
     static std::u16string_view NameOf(std::u16string_view path) { return path.substr(path.rfind(u'/') + 1); }
 
-    std::string m_names;  // never grows once a member views it
+    const std::vector<IDigestStore::Wanted>& m_files;
     std::vector<Group> m_groups;
     std::vector<Member> m_members;
 };
@@ -594,7 +600,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
     if (wanted.empty() || !Open() || m_empty)
         return;
     const int64_t today = Today();
-    const FolderGroups groups(wanted);
+    FolderGroups groups(wanted);
     std::vector<std::string_view> folders;
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);
@@ -606,7 +612,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
         for (const StoredEntry& entry : entries) {
             if (!((entry.has[0] && (kinds & 1)) || (entry.has[1] && (kinds & 2))))
                 continue;
-            const auto [first, last] = groups.Named(groups.Groups()[index], entry.name);
+            const auto [first, last] = groups.Named(index, entry.name);
             if (first == last)
                 continue;
             for (int kind = 0; kind < 2; ++kind) {
@@ -664,8 +670,8 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     const auto add = [&](const CFileRecord* quickEntry, const CFileRecord* fullEntry) {
         const CFileRecord& record = quickEntry ? *quickEntry : *fullEntry;
         files.push_back(Wanted{record.path.view(), record.folder});
-        Learned& state = states.emplace_back(Learned{record.identity.device, record.identity.inode, record.size,
-                                                     record.lastWrite, record.changeTime, {}, {}});
+        Learned& state = states.emplace_back(
+            Learned{record.identity.device, record.identity.inode, record.size, record.lastWrite, record.changeTime, {}, {}});
         for (const CFileRecord* entry : {quickEntry, fullEntry}) {
             if (entry) {
                 const int kind = entry == quickEntry ? 0 : 1;
@@ -701,7 +707,7 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     }
     // The folders written: those of the files learned, and those of entries loaded to be marked
     // used today.
-    const FolderGroups groups(files);
+    FolderGroups groups(files);
     std::vector<std::string_view> folders;
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);
@@ -724,16 +730,16 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     ok = ok && rows.Ok();
     std::vector<StoredEntry> entries;
     std::vector<StoredEntry> merged;
-    auto group = groups.Groups().begin();
+    size_t group = 0;
     for (size_t index = 0; ok && index < folders.size(); ++index) {
         const std::string_view folder = folders[index];
         if (!ParseEntries(stored[index], entries)) {
             ok = false;
             break;
         }
-        while (group != groups.Groups().end() && group->folder < folder)
+        while (group < groups.Groups().size() && groups.Groups()[group].folder < folder)
             ++group;
-        const bool learnedHere = group != groups.Groups().end() && group->folder == folder;
+        const bool learnedHere = group < groups.Groups().size() && groups.Groups()[group].folder == folder;
         const auto uses = m_used.find(std::string(folder));
         const auto usedToday = [&](int kind, std::string_view name) {
             return uses != m_used.end() &&
@@ -745,7 +751,7 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
                          [](const StoredEntry& a, const StoredEntry& b) { return a.name < b.name; });
         merged.clear();
         auto entry = entries.begin();
-        auto [member, membersEnd] = learnedHere ? groups.MembersOf(*group) : FolderGroups::Members();
+        auto [member, membersEnd] = learnedHere ? groups.MembersOf(group) : FolderGroups::Members();
         while (entry != entries.end() || member != membersEnd) {
             std::string_view name = entry != entries.end() ? entry->name : member->name;
             if (member != membersEnd && member->name < name)
