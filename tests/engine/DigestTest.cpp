@@ -178,3 +178,43 @@ TEST_F(DigestTest, NameThatIsNotUtf8IsDigested)
     ASSERT_TRUE(GetFullDigest(record));
     EXPECT_EQ(record.digest, CMd5::Of(content.data(), content.size()));
 }
+
+TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingForgetsItsEntries)
+{
+    // Four records listed; the entries of the last and the first are learned (in that order),
+    // and one for a path outside the listing. Removing another entry makes the listing forget
+    // every entry it knew: the learned ones are still given, each once, the listing's first.
+    CDigestCache cache;
+    std::vector<CFileRecord> listed(4);
+    cache.BeginListing(listed.size());
+    for (uint32_t i = 0; i < listed.size(); ++i) {
+        listed[i].path = CPathString(u"/tree/f" + std::u16string(1, static_cast<char16_t>(u'0' + i)));
+        listed[i].listPosition = i;
+        cache.MatchNext(listed[i]);
+    }
+    cache.EndListing();
+    const auto learn = [&](const CFileRecord& record) {
+        CFileRecord& entry = cache.try_emplace(record.path, record).first->second;
+        cache.NoteListed(record, entry);
+        cache.NoteLearned(record, entry);
+    };
+    learn(listed[3]);
+    learn(listed[0]);
+    CFileRecord elsewhere;
+    elsewhere.path = CPathString(u"/other/g");
+    learn(elsewhere);
+    cache.try_emplace(listed[1].path, listed[1]);
+    cache.erase(cache.find(listed[1].path));
+
+    std::vector<std::u16string> taken;
+    for (const CFileRecord* entry : cache.TakeLearned())
+        taken.push_back(entry->path.str());
+    EXPECT_EQ(taken, (std::vector<std::u16string>{u"/tree/f0", u"/tree/f3", u"/other/g"}));
+    EXPECT_TRUE(cache.TakeLearned().empty());
+
+    // Marks not taken when the next listing begins keep their paths.
+    learn(listed[2]);
+    cache.BeginListing(0);
+    cache.EndListing();
+    ASSERT_EQ(cache.TakeLearned().size(), 1u);
+}
