@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -214,6 +215,13 @@ public:
     }
 
     const std::vector<Group>& Groups() const { return m_groups; }
+
+    // The indices of a group's files, in no particular order until the group is named.
+    Members Unnamed(size_t index) const
+    {
+        const auto first = m_members.begin() + static_cast<std::ptrdiff_t>(m_groups[index].first);
+        return {first, first + static_cast<std::ptrdiff_t>(m_groups[index].count)};
+    }
 
     // The members of a group, in the byte order of their names (and then of their indices).
     Members MembersOf(size_t index)
@@ -658,27 +666,14 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     // each entry (they lie scattered in memory). The two entries of one listed record (the same
     // place in the listing, path and state) make one file; a search gives both kinds in the order
     // of its listing, so that they meet.
-    struct Learned {
-        uint64_t device, inode, size, lastWrite, changeTime;
-        bool has[2];
-        Md5Digest digest[2];
-    };
     std::vector<Wanted> files;
-    std::vector<Learned> states;
+    std::vector<std::array<const CFileRecord*, 2>> learned;  // of each file, by kind
     files.reserve(quick.size() + full.size());
-    states.reserve(quick.size() + full.size());
+    learned.reserve(quick.size() + full.size());
     const auto add = [&](const CFileRecord* quickEntry, const CFileRecord* fullEntry) {
         const CFileRecord& record = quickEntry ? *quickEntry : *fullEntry;
         files.push_back(Wanted{record.path.view(), record.folder});
-        Learned& state = states.emplace_back(
-            Learned{record.identity.device, record.identity.inode, record.size, record.lastWrite, record.changeTime, {}, {}});
-        for (const CFileRecord* entry : {quickEntry, fullEntry}) {
-            if (entry) {
-                const int kind = entry == quickEntry ? 0 : 1;
-                state.has[kind] = true;
-                state.digest[kind] = entry->digest;
-            }
-        }
+        learned.push_back({quickEntry, fullEntry});
     };
     const auto sameFile = [](const CFileRecord& a, const CFileRecord& b) {
         return a.listPosition == b.listPosition && a.path == b.path && a.identity == b.identity && a.size == b.size &&
@@ -740,6 +735,17 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
         while (group < groups.Groups().size() && groups.Groups()[group].folder < folder)
             ++group;
         const bool learnedHere = group < groups.Groups().size() && groups.Groups()[group].folder == folder;
+        if (group + 2 < groups.Groups().size()) {
+            // The files of the groups ahead lie scattered: what is read of them is asked for now.
+            const auto [first, last] = groups.Unnamed(group + 2);
+            for (auto member = first; member != last; ++member) {
+                for (const CFileRecord* entry : learned[member->index])
+                    if (entry)
+                        __builtin_prefetch(entry);
+                const std::u16string_view path = files[member->index].path;
+                __builtin_prefetch(path.data() + path.size() - 1);
+            }
+        }
         const auto uses = m_used.find(std::string(folder));
         const auto usedToday = [&](int kind, std::string_view name) {
             return uses != m_used.end() &&
@@ -772,21 +778,21 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
                 }
             }
             for (; member != membersEnd && member->name == name; ++member) {
-                const Learned& state = states[member->index];
                 for (int kind = 0; kind < 2; ++kind) {
-                    if (!state.has[kind])
+                    const CFileRecord* const record = learned[member->index][kind];
+                    if (!record)
                         continue;
                     StoredEntry& made = byKind[kind];
                     made = StoredEntry{};
                     made.name = name;
-                    made.device = state.device;
-                    made.inode = state.inode;
-                    made.size = state.size;
-                    made.lastWrite = state.lastWrite;
-                    made.changeTime = state.changeTime;
+                    made.device = record->identity.device;
+                    made.inode = record->identity.inode;
+                    made.size = record->size;
+                    made.lastWrite = record->lastWrite;
+                    made.changeTime = record->changeTime;
                     made.used = today;
                     made.has[kind] = true;
-                    made.digest[kind] = state.digest[kind];
+                    made.digest[kind] = record->digest;
                 }
             }
             if (byKind[0].has[0] && byKind[1].has[1] && byKind[0].State() == byKind[1].State()) {
