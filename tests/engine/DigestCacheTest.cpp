@@ -172,8 +172,19 @@ TEST_F(DigestCacheTest, AFilledStoreReadWhileTheScanRunsAnswersThisSearchAndTheN
     searchAsANewProcess(first);
     const size_t rows = g_duplicates.size();
     ASSERT_EQ(rows, 700u);
+    // A new process whose first search is stopped while the scan and the reading go on; its next
+    // search reads the store again and no file.
     CSqliteDigestStore second(StoreFile());
+    size_t folders = 0;
+    sink.onMessage = [&](unsigned message) {
+        if (message == WMU_SCANPROGRESS && ++folders == 30)
+            g_stopFlag.store(1);
+    };
     searchAsANewProcess(second);
+    sink.onMessage = nullptr;
+    EXPECT_LT(g_fileCount, 2000u) << "stopped during the scan";
+    fs.opened.clear();
+    Search({dir / "tree"});
     EXPECT_EQ(g_duplicates.size(), rows);
     EXPECT_TRUE(fs.opened.empty()) << "every digest came from the store";
     // The next search of the same process is answered by what the first one read, and a file
