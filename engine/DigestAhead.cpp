@@ -131,7 +131,7 @@ void CDigestAhead::LookUp(Window& window, std::vector<size_t>& missed)
     for (const size_t i : unanswered)
         if (!entries[i].cached)
             missed.push_back(i);
-    if (missed.empty() || !g_digestStore || !m_askStore)
+    if (missed.empty() || !g_digestStore || !m_askStore || g_digestStore->HoldsNothing())
         return;
     std::vector<const CFileRecord*> wanted;
     for (const size_t i : missed)
