@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 class CDigestPool {
 public:
     // The process-wide pool: one helper per processor beyond the first (at most 7; the environment
@@ -30,6 +32,10 @@ public:
     // Whether the helpers have no task of the last Start left (Finish then only does what no helper
     // took, if any); true when none was handed to them.
     bool HelpersDone();
+
+    // Whether this process is a child forked from the one that made the pool: one that starts no
+    // thread (another thread of the parent may have held a lock at the fork).
+    bool InForkedChild() const { return getpid() != m_owner; }
 
     // Number of threads that run tasks, the caller included.
     size_t Threads() const { return m_helpers.size() + 1; }

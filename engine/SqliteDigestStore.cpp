@@ -420,7 +420,14 @@ CSqliteDigestStore::CSqliteDigestStore(std::string file) : m_file(std::move(file
 
 CSqliteDigestStore::~CSqliteDigestStore()
 {
+    WaitForCheckpoint();
     Close();
+}
+
+void CSqliteDigestStore::WaitForCheckpoint()
+{
+    if (m_checkpoint.joinable())
+        m_checkpoint.join();
 }
 
 std::string CSqliteDigestStore::PerUserFile()
@@ -467,6 +474,7 @@ void CSqliteDigestStore::Close()
 
 bool CSqliteDigestStore::Open()
 {
+    WaitForCheckpoint();
     if (m_db)
         return true;
     if (!m_problem.empty())
@@ -829,4 +837,11 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     m_used.clear();
     m_expired = true;
     m_empty = m_empty && quick.empty() && full.empty();
+    // The log is copied into the file on a thread of its own, while the program goes on (showing
+    // or printing the rows); the next use of the store, or its end, waits for it. A copy that
+    // fails or finds readers in the way leaves the rest of the log for a later one: the log
+    // stays part of the file until then. A forked child starts no thread: closing copies it.
+    if ((!quick.empty() || !full.empty()) && !CDigestPool::Instance().InForkedChild())
+        m_checkpoint =
+            std::thread([db = m_db] { sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr); });
 }

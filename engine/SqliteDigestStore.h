@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -42,6 +43,8 @@ public:
 
 private:
     bool Open();
+    // Waits for the copy of the log into the file begun by the last Save, if any.
+    void WaitForCheckpoint();
     bool Validate();
     void Fail(const std::string& what);
     void Close();
@@ -55,6 +58,7 @@ private:
     bool m_expired = false;  // old entries were dropped by this process already
     bool m_empty = false;    // the store held no entry when opened, and none was saved since
     int64_t m_today = -1;
+    std::thread m_checkpoint;  // see Save
     // Walks the rows of `folders` (native paths, sorted, each once), calling visit(index, entries)
     // for each folder that has a row, until it returns false; false when the table cannot be read
     // or visit returned false.

@@ -214,12 +214,16 @@ TEST_F(DigestCacheTest, TwoProcessesSearchingAtOnceShareTheStore)
         children[n] = fork();
         ASSERT_GE(children[n], 0);
         if (children[n] == 0) {
-            CSqliteDigestStore store(StoreFile());
-            g_digestStore = &store;
-            Search({dir / (n == 0 ? "one" : "two")});
-            if (!store.Problem().empty())
-                std::fprintf(stderr, "%s\n", store.Problem().c_str());
-            _exit(store.Problem().empty() && !g_duplicates.empty() ? 0 : 1);
+            bool ok = false;
+            {
+                CSqliteDigestStore store(StoreFile());
+                g_digestStore = &store;
+                Search({dir / (n == 0 ? "one" : "two")});
+                if (!store.Problem().empty())
+                    std::fprintf(stderr, "%s\n", store.Problem().c_str());
+                ok = store.Problem().empty() && !g_duplicates.empty();
+            }  // the store is closed, as at the end of a program
+            _exit(ok ? 0 : 1);
         }
     }
     for (const pid_t child : children) {
