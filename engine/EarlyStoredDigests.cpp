@@ -40,13 +40,7 @@ void CEarlyStoredDigests::EndScan()
 {
     if (m_active && !StopRequested() && !m_waiting.empty())
         Launch();
-    FinishBatch();
-    m_active = false;
-    m_waiting = decltype(m_waiting)();
-    m_waitingIndices = decltype(m_waitingIndices)();
-    m_batch = decltype(m_batch)();
-    m_batchIndices = decltype(m_batchIndices)();
-    m_found = decltype(m_found)();
+    EndReading();
     m_list = g_fileList.data();
     m_listed = g_fileList.size();
 }
@@ -66,18 +60,23 @@ void CEarlyStoredDigests::HandOver()
 
 void CEarlyStoredDigests::Clear()
 {
+    EndReading();
+    m_store = nullptr;
+    for (std::vector<CFileRecord>& entries : m_entries)
+        entries = std::vector<CFileRecord>();
+    m_list = nullptr;
+    m_listed = 0;
+}
+
+void CEarlyStoredDigests::EndReading()
+{
     FinishBatch();
     m_active = false;
-    m_store = nullptr;
     m_waiting = decltype(m_waiting)();
     m_waitingIndices = decltype(m_waitingIndices)();
     m_batch = decltype(m_batch)();
     m_batchIndices = decltype(m_batchIndices)();
     m_found = decltype(m_found)();
-    for (std::vector<CFileRecord>& entries : m_entries)
-        entries = std::vector<CFileRecord>();
-    m_list = nullptr;
-    m_listed = 0;
 }
 
 void CEarlyStoredDigests::Launch()

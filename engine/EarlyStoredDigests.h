@@ -38,6 +38,8 @@ private:
     void Launch();
     // Waits for the batch under way.
     void FinishBatch();
+    // Waits for the batch under way, reads no more, and gives the batches' memory back.
+    void EndReading();
     // On the digest thread: looks the batch's records up and keeps what the store has for them.
     void ReadBatch();
 
