@@ -126,19 +126,23 @@ std::vector<const CFileRecord*> CDigestCache::TakeLearned()
     return learned;
 }
 
-bool CDigestCache::Hold(std::vector<CFileRecord>&& entries)
+bool CDigestCache::Hold(std::vector<std::vector<CFileRecord>>&& entries)
 {
     if (!empty())
         return false;
     m_held = std::move(entries);
-    for (const CFileRecord& entry : m_held)
-        NoteListed(entry, entry);
+    for (const std::vector<CFileRecord>& part : m_held) {
+        m_heldCount += part.size();
+        for (const CFileRecord& entry : part)
+            NoteListed(entry, entry);
+    }
     return true;
 }
 
 void CDigestCache::ForgetEntries()
 {
     m_held = decltype(m_held)();
+    m_heldCount = 0;
     for (Slot& slot : m_listed)
         slot.entry = nullptr;
     for (Slot& slot : m_previous)

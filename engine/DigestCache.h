@@ -24,6 +24,7 @@ public:
     {
         Map::clear();
         m_held = decltype(m_held)();
+        m_heldCount = 0;
         m_learned.clear();
         m_learnedElsewhere.clear();
         m_listed.clear();
@@ -93,11 +94,12 @@ public:
     // a record they cannot answer for is looked up as if they were not there. They go with clear(),
     // and when the listing order forgets its entries. Returns false, and holds nothing, when the
     // cache holds entries already.
-    bool Hold(std::vector<CFileRecord>&& entries);
+    // They come in parts (each never grows while held: the entries stay where they are).
+    bool Hold(std::vector<std::vector<CFileRecord>>&& entries);
 
     // The entries, hashed and held.
-    size_t size() const noexcept { return Map::size() + m_held.size(); }
-    bool empty() const noexcept { return Map::empty() && m_held.empty(); }
+    size_t size() const noexcept { return Map::size() + m_heldCount; }
+    bool empty() const noexcept { return Map::empty() && m_heldCount == 0; }
 
 private:
     // A listed record's place: its path, and the entry that answered for it last (checked against
@@ -110,7 +112,8 @@ private:
     const Slot* SlotOf(const CFileRecord& record) const;
     void ForgetEntries();
 
-    std::vector<CFileRecord> m_held;  // see Hold; never grows while held
+    std::vector<std::vector<CFileRecord>> m_held;  // see Hold
+    size_t m_heldCount = 0;
     // The listing places whose entries were learned, a bit each (see NoteLearned), and the paths
     // of those learned for records outside the listing.
     std::vector<uint64_t> m_learned;

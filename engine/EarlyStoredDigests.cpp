@@ -49,9 +49,10 @@ void CEarlyStoredDigests::HandOver()
 {
     if (m_list && g_fileList.data() == m_list && g_fileList.size() == m_listed) {
         for (const EDigestKind kind : {EDigestKind::Quick, EDigestKind::Full}) {
-            std::vector<CFileRecord>& entries = m_entries[static_cast<int>(kind)];
-            for (CFileRecord& entry : entries)
-                entry.path = g_fileList[entry.listPosition].path;
+            std::vector<std::vector<CFileRecord>>& entries = m_entries[static_cast<int>(kind)];
+            for (std::vector<CFileRecord>& part : entries)
+                for (CFileRecord& entry : part)
+                    entry.path = g_fileList[entry.listPosition].path;
             (kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache).Hold(std::move(entries));
         }
     }
@@ -62,8 +63,8 @@ void CEarlyStoredDigests::Clear()
 {
     EndReading();
     m_store = nullptr;
-    for (std::vector<CFileRecord>& entries : m_entries)
-        entries = std::vector<CFileRecord>();
+    for (std::vector<std::vector<CFileRecord>>& entries : m_entries)
+        entries = std::vector<std::vector<CFileRecord>>();
     m_list = nullptr;
     m_listed = 0;
 }
@@ -102,8 +103,19 @@ void CEarlyStoredDigests::ReadBatch()
 {
     m_found.clear();
     m_store->Load(kBothKinds, m_batch, m_found);
-    for (IDigestStore::Found& found : m_found) {
-        CFileRecord& entry = m_entries[static_cast<int>(found.kind)].emplace_back(found.entry);
-        entry.listPosition = m_batchIndices[found.wanted];
+    size_t count[2] = {0, 0};
+    for (const IDigestStore::Found& found : m_found)
+        ++count[static_cast<int>(found.kind)];
+    for (int kind = 0; kind < 2; ++kind) {
+        if (count[kind] == 0)
+            continue;
+        std::vector<CFileRecord>& part = m_entries[kind].emplace_back();
+        part.reserve(count[kind]);
+        for (const IDigestStore::Found& found : m_found) {
+            if (static_cast<int>(found.kind) == kind) {
+                CFileRecord& entry = part.emplace_back(found.entry);
+                entry.listPosition = m_batchIndices[found.wanted];
+            }
+        }
     }
 }

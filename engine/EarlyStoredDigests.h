@@ -54,9 +54,9 @@ private:
     bool m_running = false;
     // Written by the batch under way only, read by the worker once no batch runs: the entries
     // found, by EDigestKind, each with its record's place in g_fileList as its listPosition and
-    // no path yet.
+    // no path yet; a part for each batch, of just its size.
     std::vector<IDigestStore::Found> m_found;
-    std::vector<CFileRecord> m_entries[2];
+    std::vector<std::vector<CFileRecord>> m_entries[2];
     const CFileRecord* m_list = nullptr;  // g_fileList as the scan left it
     size_t m_listed = 0;
 };
