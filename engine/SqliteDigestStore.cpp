@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "engine/Digest.h"
 #include "engine/DigestPool.h"
 #include "platform/NativeName.h"
 
@@ -217,18 +218,17 @@ public:
     const std::vector<Group>& Groups() const { return m_groups; }
 
     // The indices of a group's files, in no particular order until the group is named.
-    Members Unnamed(size_t index) const
+    Members Unnamed(size_t index)
     {
-        const auto first = m_members.begin() + static_cast<std::ptrdiff_t>(m_groups[index].first);
-        return {first, first + static_cast<std::ptrdiff_t>(m_groups[index].count)};
+        const auto [first, last] = Range(index);
+        return {first, last};
     }
 
     // The members of a group, in the byte order of their names (and then of their indices).
     Members MembersOf(size_t index)
     {
         Group& group = m_groups[index];
-        const auto first = m_members.begin() + static_cast<std::ptrdiff_t>(group.first);
-        const auto last = first + static_cast<std::ptrdiff_t>(group.count);
+        const auto [first, last] = Range(index);
         if (!group.named) {
             std::vector<size_t> ends;
             ends.reserve(group.count);
@@ -261,6 +261,12 @@ public:
     }
 
 private:
+    std::pair<std::vector<Member>::iterator, std::vector<Member>::iterator> Range(size_t index)
+    {
+        const auto first = m_members.begin() + static_cast<std::ptrdiff_t>(m_groups[index].first);
+        return {first, first + static_cast<std::ptrdiff_t>(m_groups[index].count)};
+    }
+
     // A path's folder (before its last separator) and name (after it).
     static std::u16string_view FolderOf(std::u16string_view path)
     {
@@ -626,13 +632,14 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
             return false;
         std::vector<std::pair<int, std::string>>* used = nullptr;
         for (const StoredEntry& entry : entries) {
-            if (!((entry.has[0] && (kinds & 1)) || (entry.has[1] && (kinds & 2))))
+            const DigestKinds held = kinds & ((entry.has[0] ? 1u : 0u) | (entry.has[1] ? 2u : 0u));
+            if (held == 0)
                 continue;
             const auto [first, last] = groups.Named(index, entry.name);
             if (first == last)
                 continue;
             for (int kind = 0; kind < 2; ++kind) {
-                if (!entry.has[kind] || !(kinds & (1u << kind)))
+                if (!(held & KindsOf(static_cast<EDigestKind>(kind))))
                     continue;
                 if (entry.used < today) {
                     if (!used)
@@ -670,10 +677,9 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     if (!Open())
         return;
     const int64_t today = Today();
-    // The files learned, with what the store keeps of them, copied to lie together: one look at
-    // each entry (they lie scattered in memory). The two entries of one listed record (the same
-    // place in the listing, path and state) make one file; a search gives both kinds in the order
-    // of its listing, so that they meet.
+    // The files learned and their entries of each kind. The two entries of one listed record (the
+    // same place in the listing, path and state) make one file; a search gives both kinds in the
+    // order of its listing, so that they meet.
     std::vector<Wanted> files;
     std::vector<std::array<const CFileRecord*, 2>> learned;  // of each file, by kind
     files.reserve(quick.size() + full.size());
@@ -684,8 +690,7 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
         learned.push_back({quickEntry, fullEntry});
     };
     const auto sameFile = [](const CFileRecord& a, const CFileRecord& b) {
-        return a.listPosition == b.listPosition && a.path == b.path && a.identity == b.identity && a.size == b.size &&
-            a.lastWrite == b.lastWrite && a.changeTime == b.changeTime;
+        return a.listPosition == b.listPosition && a.path == b.path && CachedDigestFits(a, b);
     };
     for (size_t q = 0, f = 0; q < quick.size() || f < full.size();) {
         for (const auto& [list, at] : {std::pair{&quick, q}, std::pair{&full, f}}) {
