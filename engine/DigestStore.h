@@ -49,6 +49,9 @@ public:
     virtual std::string Problem() const = 0;
     // Whether the store can answer no lookup now: it holds no entry, or cannot be used.
     virtual bool HoldsNothing() = 0;
+    // Waits for what the last Save left running in the background, if anything; at the start of
+    // a search, so that a search never lists the store's own files while they change.
+    virtual void Settle() {}
 };
 
 // The store the next searches use; nullptr for none. At start-up it is the per-user store

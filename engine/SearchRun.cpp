@@ -39,6 +39,9 @@ int EndSearchRun(IEngineSink* sink)
 int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folders)
 {
     g_searchState = ESearchState::Scanning;
+    // What the last save left running on the store's files ends before they can be listed.
+    if (g_digestStore)
+        g_digestStore->Settle();
     ScanSearchFolders(folders, sink);
     if (!StopRequested()) {
         g_searchState = ESearchState::Grouping;

@@ -29,6 +29,7 @@ public:
     void Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full) override;
     std::string Problem() const override { return m_problem; }
     bool HoldsNothing() override { return !Open() || m_empty; }
+    void Settle() override { WaitForCheckpoint(); }
 
     // The file of the per-user store: ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/digests.sqlite
     // (an XDG_CACHE_HOME that is not absolute is ignored); empty when there is no home folder.
