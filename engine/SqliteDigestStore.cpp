@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -21,14 +22,22 @@
 namespace {
 
 constexpr int32_t kApplicationId = 0x51446967;  // "QDig": a file of ours
-constexpr int32_t kSchemaVersion = 2;
+constexpr int32_t kSchemaVersion = 3;
 constexpr int kBusyMilliseconds = 3000;
-// Rows of the table passed in a row without a wanted folder before the walk seeks the next one.
-constexpr int kUnwantedRowsBeforeSeek = 32;
+// Rows passed in a row that hold no wanted folder before the walk seeks the next one.
+constexpr int kUnwantedRowsBeforeSeek = 4;
+// A row takes the folders that follow in byte order while its sections and key stay within this
+// many bytes: SQLite's cost is mostly per row, and such a row fills most of a page of 16 KiB (a
+// folder that takes more has a row of its own).
+constexpr size_t kRowBytes = 15 * 1024;
 
-// One row per folder: its path, the last day any of its entries was used, and its entries (see
-// AppendEntry), so that a search reads and writes about as many rows as it has folders. Version 1
-// kept one row per path and kind; its table is replaced when this version first opens the file.
+// A row per stretch of folders: the path of its first folder (its key), the last day any of its
+// entries was used, and a section per folder: the folder's path (4 bytes of length, then the
+// bytes) and its entries (4 bytes of length, then entries as AppendEntry writes them). A row's
+// folders come in byte order and lie before the key of the next row, so that the row that may
+// hold a folder is the last row at or before it. A search reads and writes a row for about ten
+// folders. Version 1 kept a row per path and kind, version 2 a row per folder; their tables are
+// replaced when this version first opens the file.
 const std::string kCreate = "CREATE TABLE IF NOT EXISTS folder("
                             " path BLOB NOT NULL UNIQUE, used INTEGER NOT NULL, entries BLOB NOT NULL);"
                             "CREATE INDEX IF NOT EXISTS folder_used ON folder(used);"
@@ -37,7 +46,7 @@ const std::string kCreate = "CREATE TABLE IF NOT EXISTS folder("
     ";"
     "PRAGMA user_version=" +
     std::to_string(kSchemaVersion) + ";";
-constexpr int32_t kReplacedSchemaVersion = 1;
+constexpr int32_t kReplacedSchemaVersions[] = {1, 2};
 
 // A stored entry: what is known of one file of a folder in one state (device, inode, size and
 // times), its quick digest, its full digest or both. A file may have two entries when its two
@@ -78,6 +87,24 @@ uint64_t GetNumber(const char* at, size_t bytes)
     return value;
 }
 
+// Asks the processor to fetch a record, which may lie across two cache lines.
+void PrefetchRecord(const CFileRecord* record)
+{
+    __builtin_prefetch(record);
+    __builtin_prefetch(reinterpret_cast<const char*>(record) + sizeof(CFileRecord) - 1);
+}
+
+// A path's folder (before its last separator) and name (after it).
+std::u16string_view FolderOf(std::u16string_view path)
+{
+    const size_t slash = path.rfind(u'/');
+    return slash == std::u16string_view::npos ? std::u16string_view() : path.substr(0, slash);
+}
+std::u16string_view NameOf(std::u16string_view path)
+{
+    return path.substr(path.rfind(u'/') + 1);
+}
+
 void AppendEntry(std::string& blob, const StoredEntry& entry)
 {
     const size_t start = blob.size();
@@ -92,6 +119,29 @@ void AppendEntry(std::string& blob, const StoredEntry& entry)
     for (int kind = 0; kind < 2; ++kind)
         if (entry.has[kind])
             at = std::copy(entry.digest[kind].begin(), entry.digest[kind].end(), at);
+}
+
+// The entry of a file a search digested, in the state `learned` holds (by kind; the two, when both
+// are there, of one state), used `today`; written as AppendEntry writes it, without a copy.
+void AppendLearnedEntry(std::string& blob, std::u16string_view name, const std::array<const CFileRecord*, 2>& learned,
+                        int64_t today)
+{
+    const CFileRecord& state = learned[0] ? *learned[0] : *learned[1];
+    const size_t start = blob.size();
+    blob.resize(start + 3);
+    AppendEncodedNativeName(blob, name);
+    const size_t nameBytes = blob.size() - start - 3;
+    blob.resize(blob.size() + kEntryFixedBytes - 3 + sizeof(Md5Digest) * ((learned[0] ? 1 : 0) + (learned[1] ? 1 : 0)));
+    char* at = blob.data() + start;
+    at = PutNumber<1>(at, (learned[0] ? 1u : 0u) | (learned[1] ? 2u : 0u));
+    at = PutNumber<2>(at, nameBytes) + nameBytes;
+    for (const uint64_t number :
+         {state.identity.device, state.identity.inode, state.size, uint64_t(state.lastWrite), state.changeTime})
+        at = PutNumber<8>(at, number);
+    at = PutNumber<4>(at, static_cast<uint64_t>(today));
+    for (const CFileRecord* entry : learned)
+        if (entry)
+            at = std::copy(entry->digest.begin(), entry->digest.end(), at);
 }
 
 // The entries of a folder's blob, as views into it; false when the blob is not made of whole
@@ -149,7 +199,8 @@ public:
         size_t first = 0;  // its members: m_members[first, first + count)
         size_t count = 0;
         bool named = false;
-        std::string names;  // the members' names, once named
+        bool oneListing = true;  // its files come from one folder listing: each name is there once
+        std::string names;       // the members' names, once named
     };
     using Members = std::pair<std::vector<Member>::const_iterator, std::vector<Member>::const_iterator>;
 
@@ -175,8 +226,10 @@ public:
             uint32_t group = 0;
             if (file.folder == 0) {
                 const auto [place, added] = byText.try_emplace(FolderOf(file.path), static_cast<uint32_t>(groups.size()));
-                if (added)
+                if (added) {
                     groups.emplace_back(EncodeNativeName(place->first));
+                    groups.back().oneListing = false;
+                }
                 group = place->second;
             } else {
                 uint32_t* slot = numbered ? &byNumber[file.folder - low] : &numberedElsewhere[file.folder];
@@ -197,8 +250,12 @@ public:
         std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groups[a].folder < groups[b].folder; });
         std::vector<uint32_t> finalOf(groups.size());
         for (const uint32_t g : order) {
-            if (m_groups.empty() || m_groups.back().folder != groups[g].folder)
+            if (m_groups.empty() || m_groups.back().folder != groups[g].folder) {
                 m_groups.emplace_back(std::move(groups[g].folder));
+                m_groups.back().oneListing = groups[g].oneListing;
+            } else {
+                m_groups.back().oneListing = false;
+            }
             finalOf[g] = static_cast<uint32_t>(m_groups.size() - 1);
             m_groups.back().count += groups[g].count;
         }
@@ -267,18 +324,23 @@ private:
         return {first, first + static_cast<std::ptrdiff_t>(m_groups[index].count)};
     }
 
-    // A path's folder (before its last separator) and name (after it).
-    static std::u16string_view FolderOf(std::u16string_view path)
-    {
-        const size_t slash = path.rfind(u'/');
-        return slash == std::u16string_view::npos ? std::u16string_view() : path.substr(0, slash);
-    }
-    static std::u16string_view NameOf(std::u16string_view path) { return path.substr(path.rfind(u'/') + 1); }
-
     const std::vector<IDigestStore::Wanted>& m_files;
     std::vector<Group> m_groups;
     std::vector<Member> m_members;
 };
+
+// Binds bytes as a blob (also none: an empty blob, not NULL).
+void BindBlob(sqlite3_stmt* stmt, int index, std::string_view bytes, sqlite3_destructor_type kind = SQLITE_STATIC)
+{
+    sqlite3_bind_blob(stmt, index, bytes.empty() ? "" : bytes.data(), static_cast<int>(bytes.size()), kind);
+}
+
+std::string_view ColumnBlob(sqlite3_stmt* stmt, int column)
+{
+    const void* bytes = sqlite3_column_blob(stmt, column);
+    return bytes ? std::string_view(static_cast<const char*>(bytes), static_cast<size_t>(sqlite3_column_bytes(stmt, column)))
+                 : std::string_view();
+}
 
 // A prepared statement, finalized when it goes.
 class Statement {
@@ -295,11 +357,10 @@ private:
     int m_rc;
 };
 
-// Writes the rows of a transaction: a row is made (Add, then its blob written and NoteUse called
-// for each entry) while a digest thread stores the rows made before it, a stretch of rows at a
-// time. A row whose blob stays empty is deleted. The connection is used by one thread at a time:
-// the digest thread between the hand-over of a stretch and the next Add that fills a stretch, or
-// Finish.
+// Writes the rows of a transaction: rows are made on the caller while a digest thread stores the
+// rows made before them, a stretch of rows at a time. The connection is used by one thread at a
+// time: the digest thread between the hand-over of a stretch and the next Add or Remove that fills
+// a stretch, or Finish.
 class RowWriter {
 public:
     explicit RowWriter(sqlite3* db)
@@ -311,17 +372,16 @@ public:
     RowWriter& operator=(const RowWriter&) = delete;
 
     bool Ok() const { return m_write.Ok() && m_remove.Ok(); }
-    // A new row for `folder` (whose text must outlive Finish); returns its blob, empty, to be filled.
-    std::string& Add(std::string_view folder)
+    // Stores the row `key` (whose text must outlive Finish), replacing the one stored; `lastUse` is
+    // the last day any of its entries was used.
+    void Add(std::string_view key, std::string&& blob, int64_t lastUse)
     {
         if (m_making.size() == kRowsPerStretch)
             HandOver();
-        Row& row = m_making.emplace_back();
-        row.folder = folder;
-        return row.blob;
+        m_making.push_back(Row{key, lastUse, std::move(blob)});
     }
-    // An entry of the row last added was used on `day`.
-    void NoteUse(int64_t day) { m_making.back().lastUse = std::max(m_making.back().lastUse, day); }
+    // Deletes the row `key` (whose text must outlive Finish).
+    void Remove(std::string_view key) { Add(key, std::string(), 0); }
     // Stores the rows left; true when every row was stored.
     bool Finish()
     {
@@ -332,12 +392,13 @@ public:
 
 private:
     struct Row {
-        std::string_view folder;
+        std::string_view key;
         int64_t lastUse = 0;
-        std::string blob;
+        std::string blob;  // empty: the row is deleted
     };
-    // Enough rows that handing them over costs little beside storing them.
-    static constexpr size_t kRowsPerStretch = 256;
+    // Enough rows that handing them over costs little beside storing them, few enough that the
+    // last stretch, stored after every row is made, is short.
+    static constexpr size_t kRowsPerStretch = 32;
 
     void HandOver()
     {
@@ -362,10 +423,10 @@ private:
             const bool remove = row.blob.empty();
             sqlite3_stmt* const stmt = remove ? *m_remove : *m_write;
             sqlite3_reset(stmt);
-            sqlite3_bind_blob(stmt, 1, row.folder.data(), static_cast<int>(row.folder.size()), SQLITE_STATIC);
+            BindBlob(stmt, 1, row.key);
             if (!remove) {
                 sqlite3_bind_int64(stmt, 2, row.lastUse);
-                sqlite3_bind_blob(stmt, 3, row.blob.data(), static_cast<int>(row.blob.size()), SQLITE_STATIC);
+                BindBlob(stmt, 3, row.blob);
             }
             if (sqlite3_step(stmt) != SQLITE_DONE) {
                 m_failed = true;
@@ -474,6 +535,8 @@ void CSqliteDigestStore::Close()
 {
     sqlite3_finalize(m_select);
     m_select = nullptr;
+    sqlite3_finalize(m_floor);
+    m_floor = nullptr;
     sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
@@ -505,7 +568,9 @@ bool CSqliteDigestStore::Open()
     if (!Validate())
         return false;
     if (sqlite3_prepare_v2(m_db, "SELECT path, entries FROM folder WHERE path>=?1 ORDER BY path", -1, &m_select, nullptr) !=
-        SQLITE_OK) {
+            SQLITE_OK ||
+        sqlite3_prepare_v2(m_db, "SELECT path FROM folder WHERE path<=?1 ORDER BY path DESC LIMIT 1", -1, &m_floor, nullptr) !=
+            SQLITE_OK) {
         Fail(sqlite3_errmsg(m_db));
         return false;
     }
@@ -544,7 +609,9 @@ bool CSqliteDigestStore::Validate()
         tables = sqlite3_column_int(*read, 2);
     }
     // A file of the version before is ours to take over: its entries only cost a search's reads.
-    const bool replace = application == kApplicationId && version == kReplacedSchemaVersion;
+    const bool replace = application == kApplicationId &&
+        std::find(std::begin(kReplacedSchemaVersions), std::end(kReplacedSchemaVersions), version) !=
+            std::end(kReplacedSchemaVersions);
     if (application == kApplicationId && version != kSchemaVersion && !replace) {
         Fail("made by another version of the program, left as it is");
         return false;
@@ -564,56 +631,100 @@ bool CSqliteDigestStore::Validate()
         ExecWaiting(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error) != SQLITE_OK ||
         (application == 0 && ExecWaiting(m_db, "BEGIN IMMEDIATE;" + kCreate + "COMMIT;", error) != SQLITE_OK) ||
         (replace &&
-         ExecWaiting(m_db, "BEGIN IMMEDIATE; DROP TABLE IF EXISTS digest;" + kCreate + "COMMIT;", error) != SQLITE_OK)) {
+         ExecWaiting(m_db, "BEGIN IMMEDIATE; DROP TABLE IF EXISTS digest; DROP TABLE IF EXISTS folder;" + kCreate + "COMMIT;",
+                     error) != SQLITE_OK)) {
         Fail(error);
         return false;
     }
     return true;
 }
 
-bool CSqliteDigestStore::WalkFolders(const std::vector<std::string_view>& folders,
-                                     const std::function<bool(size_t, std::string_view)>& visit)
+bool CSqliteDigestStore::ParseSections(std::string_view key, std::string_view blob, std::vector<Section>& sections)
+{
+    sections.clear();
+    size_t at = 0;
+    const auto take = [&](std::string_view& part) {
+        if (blob.size() - at < 4)
+            return false;
+        const size_t bytes = GetNumber(blob.data() + at, 4);
+        at += 4;
+        if (blob.size() - at < bytes)
+            return false;
+        part = blob.substr(at, bytes);
+        at += bytes;
+        return true;
+    };
+    while (at < blob.size()) {
+        Section section;
+        if (!take(section.folder) || !take(section.entries) || section.entries.empty())
+            return false;
+        if (sections.empty() ? section.folder != key : section.folder <= sections.back().folder)
+            return false;
+        sections.push_back(section);
+    }
+    return !sections.empty();
+}
+
+bool CSqliteDigestStore::WalkRows(const std::vector<std::string_view>& folders, const RowVisit& visit)
 {
     if (folders.empty())
         return true;
-    // The table is walked in path order beside the sorted folders, from the first one on: a search's
-    // folders lie together in that order, and a row follows another in far less time than a lookup
-    // takes. A stretch of rows that nobody wants is left by seeking to the next wanted folder.
-    const auto seek = [&](std::string_view from) {
+    // The table is walked in key order beside the sorted folders, from the row that may hold the
+    // first one: a search's folders lie together in that order, and a row follows another in far
+    // less time than a lookup takes. A stretch of rows that nobody wants is left by seeking the
+    // row of the next wanted folder.
+    const auto seek = [&](std::string_view folder) {
+        sqlite3_reset(m_floor);
+        BindBlob(m_floor, 1, folder);
+        const int rc = sqlite3_step(m_floor);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return false;
         sqlite3_reset(m_select);
-        sqlite3_bind_blob(m_select, 1, from.data(), static_cast<int>(from.size()), SQLITE_TRANSIENT);
+        if (rc == SQLITE_DONE)
+            BindBlob(m_select, 1, folder);  // no row before it
+        else
+            BindBlob(m_select, 1, ColumnBlob(m_floor, 0), SQLITE_TRANSIENT);
+        sqlite3_reset(m_floor);
+        return true;
     };
-    seek(folders.front());
-    size_t next = 0;   // the first folder not met yet
+    std::vector<Section> sections;
+    size_t next = 0;   // the first folder not placed yet
     int unwanted = 0;  // rows passed since the last wanted one
-    bool ok = true;
+    bool ok = seek(folders.front());
     while (ok && next < folders.size()) {
         const int rc = sqlite3_step(m_select);
         if (rc == SQLITE_DONE)
             break;
-        if (rc != SQLITE_ROW) {
+        if (rc != SQLITE_ROW || !ParseSections(ColumnBlob(m_select, 0), ColumnBlob(m_select, 1), sections)) {
             ok = false;
             break;
         }
-        const std::string_view row(static_cast<const char*>(sqlite3_column_blob(m_select, 0)),
-                                   static_cast<size_t>(sqlite3_column_bytes(m_select, 0)));
-        while (next < folders.size() && folders[next] < row)
-            ++next;  // not stored
-        if (next == folders.size())
-            break;
-        if (folders[next] != row) {
-            if (++unwanted >= kUnwantedRowsBeforeSeek) {
-                seek(folders[next]);
-                unwanted = 0;
-            }
-            continue;
+        const Row row{ColumnBlob(m_select, 0), ColumnBlob(m_select, 1), sections};
+        size_t end = next;
+        while (end < folders.size() && folders[end] < row.key)
+            ++end;
+        const bool between = end > next;
+        if (between) {
+            ok = visit(nullptr, next, end);
+            next = end;
         }
-        unwanted = 0;
-        const std::string_view blob(static_cast<const char*>(sqlite3_column_blob(m_select, 1)),
-                                    static_cast<size_t>(sqlite3_column_bytes(m_select, 1)));
-        ok = visit(next++, blob);
+        while (end < folders.size() && folders[end] <= sections.back().folder)
+            ++end;
+        if (ok && end > next) {
+            ok = visit(&row, next, end);
+            next = end;
+            unwanted = 0;
+        } else if (between) {
+            unwanted = 0;
+        } else if (++unwanted >= kUnwantedRowsBeforeSeek) {
+            ok = seek(folders[next]);
+            unwanted = 0;
+        }
     }
     sqlite3_reset(m_select);
+    sqlite3_reset(m_floor);
+    if (ok && next < folders.size())
+        ok = visit(nullptr, next, folders.size());
     return ok;
 }
 
@@ -627,7 +738,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);
     std::vector<StoredEntry> entries;
-    const auto visit = [&](size_t index, std::string_view blob) {
+    const auto visitFolder = [&](size_t index, std::string_view blob) {
         if (!ParseEntries(blob, entries))
             return false;
         std::vector<std::pair<int, std::string>>* used = nullptr;
@@ -660,7 +771,22 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
         }
         return true;
     };
-    const bool ok = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK && WalkFolders(folders, visit);
+    // The sections of the rows met, beside the folders wanted.
+    const auto visit = [&](const Row* row, size_t first, size_t last) {
+        if (!row)
+            return true;
+        size_t index = first;
+        for (const Section& section : row->sections) {
+            while (index < last && folders[index] < section.folder)
+                ++index;
+            if (index == last)
+                break;
+            if (folders[index] == section.folder && !visitFolder(index++, section.entries))
+                return false;
+        }
+        return true;
+    };
+    const bool ok = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK && WalkRows(folders, visit);
     if (!ok) {
         const std::string what = sqlite3_errmsg(m_db);
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -695,7 +821,7 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     for (size_t q = 0, f = 0; q < quick.size() || f < full.size();) {
         for (const auto& [list, at] : {std::pair{&quick, q}, std::pair{&full, f}}) {
             if (at + 16 < list->size())
-                __builtin_prefetch((*list)[at + 16]);
+                PrefetchRecord((*list)[at + 16]);
             if (at + 8 < list->size())
                 (*list)[at + 8]->path.Prefetch();
         }
@@ -723,54 +849,50 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
         folders.push_back(folder);
         std::sort(uses.begin(), uses.end());
     }
-    std::sort(folders.begin(), folders.end());
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    if (!m_used.empty()) {
+        std::sort(folders.begin(), folders.end());
+        folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    }
 
     Statement expire(m_db, "DELETE FROM folder WHERE used<?1");
     bool ok = expire.Ok() && sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    // The rows as they are now, inside the transaction: what another program wrote meanwhile stays.
-    std::vector<std::string> stored(folders.size());
-    ok = ok && WalkFolders(folders, [&](size_t index, std::string_view blob) {
-             stored[index].assign(blob);
+    // The places of the folders as they are now, inside the transaction (what another program
+    // wrote meanwhile stays): the rows that hold them, copied, and the stretches between rows.
+    struct Place {
+        bool stored = false;
+        std::string key;
+        std::string blob;
+        size_t first = 0;  // the folders written in its place: folders[first, last)
+        size_t last = 0;
+    };
+    std::vector<Place> places;
+    ok = ok && WalkRows(folders, [&](const Row* row, size_t first, size_t last) {
+             places.push_back(row ? Place{true, std::string(row->key), std::string(row->blob), first, last}
+                                  : Place{false, {}, {}, first, last});
              return true;
          });
     RowWriter rows(m_db);
     ok = ok && rows.Ok();
+
+    // The entries of one folder, merged name by name, for each kind: the digest learned, else the
+    // one stored (marked used today when it was loaded, dropped when unused for too long). Two
+    // digests of one state share an entry. Appended to `blob`; returns the last day of use.
     std::vector<StoredEntry> entries;
     std::vector<StoredEntry> merged;
-    size_t group = 0;
-    for (size_t index = 0; ok && index < folders.size(); ++index) {
-        const std::string_view folder = folders[index];
-        if (!ParseEntries(stored[index], entries)) {
-            ok = false;
-            break;
-        }
-        while (group < groups.Groups().size() && groups.Groups()[group].folder < folder)
-            ++group;
-        const bool learnedHere = group < groups.Groups().size() && groups.Groups()[group].folder == folder;
-        if (group + 2 < groups.Groups().size()) {
-            // The files of the groups ahead lie scattered: what is read of them is asked for now.
-            const auto [first, last] = groups.Unnamed(group + 2);
-            for (auto member = first; member != last; ++member) {
-                for (const CFileRecord* entry : learned[member->index])
-                    if (entry)
-                        __builtin_prefetch(entry);
-                const std::u16string_view path = files[member->index].path;
-                __builtin_prefetch(path.data() + path.size() - 1);
-            }
-        }
-        const auto uses = m_used.find(std::string(folder));
+    const auto mergeFolder = [&](std::string_view folder, std::string_view storedEntries, size_t group,
+                                 std::string& blob) -> std::optional<int64_t> {
+        if (!ParseEntries(storedEntries, entries))
+            return std::nullopt;
+        const auto uses = m_used.empty() ? m_used.end() : m_used.find(std::string(folder));
         const auto usedToday = [&](int kind, std::string_view name) {
             return uses != m_used.end() &&
                 std::binary_search(uses->second.begin(), uses->second.end(), std::pair<int, std::string>(kind, name));
         };
-        // Name by name, for each kind: the digest learned, else the one stored (marked used today when
-        // it was loaded, dropped when unused for too long). Two digests of one state share an entry.
         std::stable_sort(entries.begin(), entries.end(),
                          [](const StoredEntry& a, const StoredEntry& b) { return a.name < b.name; });
         merged.clear();
         auto entry = entries.begin();
-        auto [member, membersEnd] = learnedHere ? groups.MembersOf(group) : FolderGroups::Members();
+        auto [member, membersEnd] = group != SIZE_MAX ? groups.MembersOf(group) : FolderGroups::Members();
         while (entry != entries.end() || member != membersEnd) {
             std::string_view name = entry != entries.end() ? entry->name : member->name;
             if (member != membersEnd && member->name < name)
@@ -820,11 +942,101 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
                 if (kept.has[0] || kept.has[1])
                     merged.push_back(kept);
         }
-        std::string& blob = rows.Add(folder);
+        int64_t lastUse = 0;
         for (const StoredEntry& kept : merged) {
             AppendEntry(blob, kept);
-            rows.NoteUse(kept.used);
+            lastUse = std::max(lastUse, kept.used);
         }
+        return lastUse;
+    };
+    // The files of a folder listed once, that the store had none of, are written as they come.
+    const auto writeLearned = [&](size_t group, std::string& blob) {
+        const auto [first, last] = groups.Unnamed(group);
+        for (auto member = first; member != last; ++member) {
+            const std::u16string_view name = NameOf(files[member->index].path);
+            if (!name.empty())
+                AppendLearnedEntry(blob, name, learned[member->index], today);
+        }
+    };
+
+    // Each place is written again: its stored folders and the folders written into it, in byte
+    // order, as rows of about kRowBytes. Its row is deleted when no new row takes its key.
+    std::vector<Section> stored;
+    size_t group = 0;
+    for (size_t p = 0; ok && p < places.size(); ++p) {
+        const Place& place = places[p];
+        ok = !place.stored || ParseSections(place.key, place.blob, stored);
+        if (!place.stored)
+            stored.clear();
+        std::string blob;
+        std::string_view key;
+        int64_t lastUse = 0;
+        bool keyKept = false;
+        const auto endRow = [&] {
+            if (blob.empty())
+                return;
+            keyKept = keyKept || (place.stored && key == place.key);
+            rows.Add(key, std::move(blob), lastUse);
+            blob = std::string();
+            lastUse = 0;
+        };
+        size_t s = 0;
+        size_t index = place.first;
+        while (ok && (s < stored.size() || index < place.last)) {
+            const bool fromStore = s < stored.size() && (index == place.last || stored[s].folder <= folders[index]);
+            const std::string_view folder = fromStore ? stored[s].folder : folders[index];
+            const std::string_view storedEntries = fromStore ? stored[s++].entries : std::string_view();
+            if (index < place.last && folders[index] == folder)
+                ++index;
+            while (group < groups.Groups().size() && groups.Groups()[group].folder < folder)
+                ++group;
+            const bool learnedHere = group < groups.Groups().size() && groups.Groups()[group].folder == folder;
+            if (learnedHere && group + 2 < groups.Groups().size()) {
+                // The files of the groups ahead lie scattered: what is read of them is asked for now.
+                const auto [first, last] = groups.Unnamed(group + 2);
+                for (auto member = first; member != last; ++member) {
+                    for (const CFileRecord* entry : learned[member->index])
+                        if (entry)
+                            PrefetchRecord(entry);
+                    const std::u16string_view path = files[member->index].path;
+                    __builtin_prefetch(path.data() + path.size() - 1);
+                }
+            }
+            // The section: the folder, then its entries.
+            const size_t start = blob.size();
+            blob.resize(start + 4);
+            PutNumber<4>(blob.data() + start, folder.size());
+            blob.append(folder);
+            const size_t entriesAt = blob.size();
+            blob.resize(entriesAt + 4);
+            int64_t use = today;
+            if (learnedHere && storedEntries.empty() && groups.Groups()[group].oneListing) {
+                writeLearned(group, blob);
+            } else if (const auto merged = mergeFolder(folder, storedEntries, learnedHere ? group : SIZE_MAX, blob)) {
+                use = *merged;
+            } else {
+                ok = false;
+            }
+            if (blob.size() == entriesAt + 4) {
+                blob.resize(start);  // nothing left of the folder
+                continue;
+            }
+            PutNumber<4>(blob.data() + entriesAt, blob.size() - entriesAt - 4);
+            if (start == 0) {
+                key = folder;
+            } else if (key.size() + blob.size() > kRowBytes) {
+                // The folder begins the next row.
+                std::string section = blob.substr(start);
+                blob.resize(start);
+                endRow();
+                blob = std::move(section);
+                key = folder;
+            }
+            lastUse = std::max(lastUse, use);
+        }
+        endRow();
+        if (place.stored && !keyKept)
+            rows.Remove(place.key);
     }
     ok = rows.Finish() && ok;
     if (ok && !m_expired) {

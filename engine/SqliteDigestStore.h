@@ -54,16 +54,35 @@ private:
     std::string m_file;
     std::string m_problem;
     sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_select = nullptr;
-    bool m_perUser = false;  // the file is PerUserFile, found when first opened
-    bool m_expired = false;  // old entries were dropped by this process already
-    bool m_empty = false;    // the store held no entry when opened, and none was saved since
+    sqlite3_stmt* m_select = nullptr;  // the rows from a key on, in key order
+    sqlite3_stmt* m_floor = nullptr;   // the key of the last row at or before a folder
+    bool m_perUser = false;            // the file is PerUserFile, found when first opened
+    bool m_expired = false;            // old entries were dropped by this process already
+    bool m_empty = false;              // the store held no entry when opened, and none was saved since
     int64_t m_today = -1;
     std::thread m_checkpoint;  // see Save
-    // Walks the rows of `folders` (native paths, sorted, each once), calling visit(index, entries)
-    // for each folder that has a row, until it returns false; false when the table cannot be read
-    // or visit returned false.
-    bool WalkFolders(const std::vector<std::string_view>& folders, const std::function<bool(size_t, std::string_view)>& visit);
+    // A folder's part of a row: the folder (native path) and its entries.
+    struct Section {
+        std::string_view folder;
+        std::string_view entries;
+    };
+    // The sections of a row (views into `blob`); false when the row is damaged: no section, a part
+    // cut short, a first folder that is not the row's key, or folders out of order.
+    static bool ParseSections(std::string_view key, std::string_view blob, std::vector<Section>& sections);
+    // A row of the table as read: its key and blob, and the sections parsed from it.
+    struct Row {
+        std::string_view key;
+        std::string_view blob;
+        const std::vector<Section>& sections;
+    };
+    // Walks, in key order, the places of `folders` (native paths, sorted, each once), calling
+    // visit(row, first, last) for each place that holds some of them, folders[first, last), until
+    // it returns false. The place is either a row whose folders, from its first to its last, span
+    // these folders, or (row nullptr) a stretch between two rows (or before the first row, or after
+    // the last) that no row holds. The row's views are valid during the call only. False when the
+    // table cannot be read or is damaged, or when visit returned false.
+    using RowVisit = std::function<bool(const Row* row, size_t first, size_t last)>;
+    bool WalkRows(const std::vector<std::string_view>& folders, const RowVisit& visit);
 
     // Entries loaded with an older day of use, by folder (native path): their kinds and names.
     std::unordered_map<std::string, std::vector<std::pair<int, std::string>>> m_used;

@@ -268,7 +268,7 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
     const std::vector<Case> cases = {
         {"damaged", [&] { WriteFile(StoreFile(), RandomBytes(5000, 1)); }},
         {"a database of something else", [&] { makeWith("CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')"); }},
-        {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=3"); }},
+        {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=4"); }},
         {"a folder's entries cut short", cutAFolderShort},
         {"its folder's place taken by a file", [&] { WriteFile(dir / "cache", "a file"); }},
     };
@@ -294,30 +294,42 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
     }
 }
 
-TEST_F(DigestCacheTest, AStoreOfTheVersionBeforeIsTakenOverAndThenAnswers)
+TEST_F(DigestCacheTest, AStoreOfAVersionBeforeIsTakenOverAndThenAnswers)
 {
     WriteFile(dir / "tree/a", "same");
     WriteFile(dir / "tree/b", "same");
-    MakeDirs(dir / "cache");
-    sqlite3* db = nullptr;
-    sqlite3_open(StoreFile().c_str(), &db);
-    sqlite3_exec(db,
-                 "CREATE TABLE digest(path BLOB, kind INTEGER, md5 BLOB); INSERT INTO digest VALUES('x', 0, 'y');"
-                 "PRAGMA application_id=1363437927; PRAGMA user_version=1",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    // Two files of 4 bytes are read twice (quick and full digests), then nothing.
-    for (const uint64_t read : {16u, 0u}) {
-        CSqliteDigestStore store(StoreFile());
-        g_digestStore = &store;
-        ForgetDigestsInMemory();
-        fs.bytesRead = 0;
-        Search({dir / "tree"});
-        EXPECT_TRUE(store.Problem().empty()) << store.Problem();
-        EXPECT_EQ(g_duplicates.size(), 1u);
-        EXPECT_EQ(fs.bytesRead, read);
+    const std::string folder = dir / "tree";
+    const std::vector<std::string> versions = {
+        "CREATE TABLE digest(path BLOB, kind INTEGER, md5 BLOB); INSERT INTO digest VALUES('x', 0, 'y');"
+        "PRAGMA application_id=1363437927; PRAGMA user_version=1",
+        // A row per folder, its entries without the folder's section.
+        "CREATE TABLE folder(path BLOB NOT NULL UNIQUE, used INTEGER NOT NULL, entries BLOB NOT NULL);"
+        "INSERT INTO folder VALUES(CAST('" +
+            folder +
+            "' AS BLOB), 20000, zeroblob(80));"
+            "PRAGMA application_id=1363437927; PRAGMA user_version=2",
+    };
+    for (const std::string& sql : versions) {
+        SCOPED_TRACE(sql);
+        RemoveTree(dir / "cache");
+        MakeDirs(dir / "cache");
+        sqlite3* db = nullptr;
+        sqlite3_open(StoreFile().c_str(), &db);
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        // Two files of 4 bytes are read twice (quick and full digests), then nothing.
+        for (const uint64_t read : {16u, 0u}) {
+            CSqliteDigestStore store(StoreFile());
+            g_digestStore = &store;
+            ForgetDigestsInMemory();
+            fs.bytesRead = 0;
+            Search({dir / "tree"});
+            EXPECT_TRUE(store.Problem().empty()) << store.Problem();
+            EXPECT_EQ(g_duplicates.size(), 1u);
+            EXPECT_EQ(fs.bytesRead, read);
+        }
+        EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM sqlite_schema WHERE name='digest'"), "0");
     }
-    EXPECT_EQ(Query(StoreFile(), "SELECT count(*) FROM sqlite_schema WHERE name='digest'"), "0");
 }
 
 TEST_F(DigestCacheTest, AReadOnlyCacheFolderLeavesTheSearchWithoutAStore)
@@ -384,4 +396,46 @@ TEST_F(DigestCacheTest, TheStoreAnswersFoldersSearchedApartFromEntriesOfOthersLy
     Search({dir / "1", dir / "3"});
     EXPECT_EQ(g_duplicates.size(), 190u);
     EXPECT_EQ(fs.bytesRead, 0u) << "every digest came from the store";
+}
+
+TEST_F(DigestCacheTest, FoldersSavedAmongTheRowsOfEarlierSearchesAreAllAnsweredLater)
+{
+    // A row of the store holds a stretch of folders. The even folders are searched first, which
+    // fills rows; a second process searches the odd ones, which fall inside those rows, between
+    // them and after the last; a third searches all of them, and every digest comes from the store.
+    // One folder's entries are rewritten on the way (a file rewritten with the same size).
+    constexpr int kFolders = 300;
+    const auto folder = [&](int i) { return dir / Joined("tree/f", 1000 + i); };
+    for (int i = 0; i < kFolders; ++i)
+        for (const char* name : {"/a", "/b"})
+            WriteFile(folder(i) + name, Joined("content of folder ", 1000 + i, std::string(60, 'x')));
+    const auto searchIn = [&](const std::vector<std::string>& folders) {
+        CSqliteDigestStore store(StoreFile());
+        g_digestStore = &store;
+        ForgetDigestsInMemory();
+        fs.bytesRead = 0;
+        Search(folders);
+        EXPECT_TRUE(store.Problem().empty()) << store.Problem();
+        return fs.bytesRead.load();
+    };
+    std::vector<std::string> even, odd, all;
+    for (int i = 0; i < kFolders; ++i) {
+        (i % 2 == 0 ? even : odd).push_back(folder(i));
+        all.push_back(folder(i));
+    }
+    odd.push_back(dir / "tree/f2000");  // after every folder stored
+    WriteFile(dir / "tree/f2000/a", "after");
+    WriteFile(dir / "tree/f2000/b", "after");
+    searchIn(even);
+    const int rows = std::stoi(Query(StoreFile(), "SELECT count(*) FROM folder"));
+    EXPECT_GT(rows, 1);
+    EXPECT_LT(rows, kFolders / 4) << "a row per stretch of folders";
+    EXPECT_GT(searchIn(odd), 0u);
+    EXPECT_EQ(searchIn(even), 0u);
+    WaitForChangeTimeToPass(folder(10) + "/a", dir / "probe");
+    WriteFile(folder(10) + "/a", Joined("content of folder ", 9999, std::string(60, 'x')));
+    EXPECT_GT(searchIn(all), 0u);
+    all.push_back(dir / "tree/f2000");
+    EXPECT_EQ(searchIn(all), 0u);
+    EXPECT_EQ(g_duplicates.size(), static_cast<size_t>(kFolders));
 }
