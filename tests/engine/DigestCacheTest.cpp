@@ -403,11 +403,13 @@ TEST_F(DigestCacheTest, FoldersSavedAmongTheRowsOfEarlierSearchesAreAllAnsweredL
     // A row of the store holds a stretch of folders. The even folders are searched first, which
     // fills rows; a second process searches the odd ones, which fall inside those rows, between
     // them and after the last; a third searches all of them, and every digest comes from the store.
-    // One folder's entries are rewritten on the way (a file rewritten with the same size).
+    // One folder's entries are rewritten on the way (a file rewritten with the same size). Every
+    // third folder's names are not ASCII, some not even UTF-8: they are stored as their bytes.
     constexpr int kFolders = 300;
     const auto folder = [&](int i) { return dir / Joined("tree/f", 1000 + i); };
     for (int i = 0; i < kFolders; ++i)
-        for (const char* name : {"/a", "/b"})
+        for (const char* name :
+             i % 3 == 0 ? std::vector<const char*>{"/a\xff", "/b\xc3\xa9"} : std::vector<const char*>{"/a", "/b"})
             WriteFile(folder(i) + name, Joined("content of folder ", 1000 + i, std::string(60, 'x')));
     const auto searchIn = [&](const std::vector<std::string>& folders) {
         CSqliteDigestStore store(StoreFile());
@@ -432,8 +434,8 @@ TEST_F(DigestCacheTest, FoldersSavedAmongTheRowsOfEarlierSearchesAreAllAnsweredL
     EXPECT_LT(rows, kFolders / 4) << "a row per stretch of folders";
     EXPECT_GT(searchIn(odd), 0u);
     EXPECT_EQ(searchIn(even), 0u);
-    WaitForChangeTimeToPass(folder(10) + "/a", dir / "probe");
-    WriteFile(folder(10) + "/a", Joined("content of folder ", 9999, std::string(60, 'x')));
+    WaitForChangeTimeToPass(folder(11) + "/a", dir / "probe");
+    WriteFile(folder(11) + "/a", Joined("content of folder ", 9999, std::string(60, 'x')));
     EXPECT_GT(searchIn(all), 0u);
     all.push_back(dir / "tree/f2000");
     EXPECT_EQ(searchIn(all), 0u);
