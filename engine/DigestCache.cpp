@@ -56,9 +56,9 @@ void CDigestCache::MatchNext(CFileRecord& record)
     // to the new listing with its share of the text.
     if (match) {
         record.path = match->path;
-        m_listed.push_back(Slot{std::move(match->path), match->entry});
+        m_listed.push_back(Slot{std::move(match->path), match->entry, record.folder});
     } else {
-        m_listed.push_back(Slot{record.path});
+        m_listed.push_back(Slot{record.path, nullptr, record.folder});
     }
 }
 
@@ -100,27 +100,29 @@ void CDigestCache::NoteLearned(const CFileRecord& record, const CFileRecord& ent
     m_learned[record.listPosition / 64] |= uint64_t{1} << (record.listPosition % 64);
 }
 
-std::vector<const CFileRecord*> CDigestCache::TakeLearned()
+std::vector<CDigestCache::Learned> CDigestCache::TakeLearned()
 {
-    std::vector<const CFileRecord*> learned;
-    const auto add = [&](const CPathString& path) {
-        const auto found = find(path);
-        if (found != end())
-            learned.push_back(&found->second);
-    };
+    std::vector<Learned> learned;
     for (size_t word = 0; word < m_learned.size(); ++word) {
         for (uint64_t bits = m_learned[word]; bits != 0; bits &= bits - 1) {
-            const Slot& slot = m_listed[word * 64 + static_cast<size_t>(__builtin_ctzll(bits))];
+            const size_t place = word * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+            const Slot& slot = m_listed[place];
             // The entry noted at its place is the one learned, unless the places forgot their
             // entries since (an entry was removed): then the path finds what is left of it.
-            if (slot.entry)
-                learned.push_back(slot.entry);
-            else
-                add(slot.path);
+            const CFileRecord* entry = slot.entry;
+            if (!entry) {
+                const auto found = find(slot.path);
+                entry = found != end() ? &found->second : nullptr;
+            }
+            if (entry)
+                learned.push_back(Learned{static_cast<uint32_t>(place), slot.path.view(), slot.folder, entry});
         }
     }
-    for (const CPathString& path : m_learnedElsewhere)
-        add(path);
+    for (const CPathString& path : m_learnedElsewhere) {
+        const auto found = find(path);
+        if (found != end())
+            learned.push_back(Learned{Learned::kElsewhere, found->first.view(), found->second.folder, &found->second});
+    }
     m_learned.clear();
     m_learnedElsewhere.clear();
     return learned;

@@ -10,6 +10,7 @@
 // (CachedDigestFits), and clear() forgets both. Used on the search worker; the digest threads may
 // call the const members while nobody changes the cache.
 #include <cstdint>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -83,10 +84,21 @@ public:
     // Marks `entry`, an entry of this cache just computed for `record`, as learned: one the store
     // has yet to keep (TakeLearned).
     void NoteLearned(const CFileRecord& record, const CFileRecord& entry);
+    // An entry learned: its place in the current listing (kElsewhere for a record outside it), its
+    // path and folder listing (CFileRecord::folder), and the entry. The path is the cache's and
+    // valid while the cache is unchanged; the entry's own path is the same text.
+    struct Learned {
+        static constexpr uint32_t kElsewhere = UINT32_MAX;
+        uint32_t place;
+        std::u16string_view path;
+        uint32_t folder;
+        const CFileRecord* entry;
+    };
     // The entries learned since the last call that the cache still holds, each once, those of the
     // current listing's records in the listing's order (the order of the scan: the records of a
-    // folder lie together). Forgets the marks.
-    std::vector<const CFileRecord*> TakeLearned();
+    // folder lie together), then the others. Reads no entry to tell its path and folder. Forgets
+    // the marks.
+    std::vector<Learned> TakeLearned();
 
     // Entries read in bulk for the records of the current listing, held beside the hashed ones
     // when the cache holds none: each answers for the record at its listPosition (when its path
@@ -108,6 +120,7 @@ private:
     struct Slot {
         CPathString path;
         const CFileRecord* entry = nullptr;
+        uint32_t folder = 0;  // the listed record's
     };
     const Slot* SlotOf(const CFileRecord& record) const;
     void ForgetEntries();

@@ -60,8 +60,30 @@ void NoteDigestLearned(EDigestKind kind, const CFileRecord& record, const CFileR
 
 void SaveLearnedDigests()
 {
-    const std::vector<const CFileRecord*> quick = g_quickDigestCache.TakeLearned();
-    const std::vector<const CFileRecord*> full = g_fullDigestCache.TakeLearned();
-    if (g_digestStore)
-        g_digestStore->Save(quick, full);
+    using Learned = CDigestCache::Learned;
+    const std::vector<Learned> quick = g_quickDigestCache.TakeLearned();
+    const std::vector<Learned> full = g_fullDigestCache.TakeLearned();
+    if (!g_digestStore)
+        return;
+    // The two entries learned at one place of the listing are of one file; the others come alone.
+    std::vector<IDigestStore::Learned> files;
+    files.reserve(quick.size() + full.size());
+    size_t q = 0;
+    size_t f = 0;
+    while (q < quick.size() || f < full.size()) {
+        const uint32_t quickPlace = q < quick.size() ? quick[q].place : Learned::kElsewhere;
+        const uint32_t fullPlace = f < full.size() ? full[f].place : Learned::kElsewhere;
+        if (q < quick.size() && f < full.size() && quickPlace == fullPlace && quickPlace != Learned::kElsewhere) {
+            files.push_back({quick[q].path, quick[q].folder, {quick[q].entry, full[f].entry}});
+            ++q;
+            ++f;
+        } else if (q < quick.size() && (f == full.size() || quickPlace <= fullPlace)) {
+            files.push_back({quick[q].path, quick[q].folder, {quick[q].entry, nullptr}});
+            ++q;
+        } else {
+            files.push_back({full[f].path, full[f].folder, {nullptr, full[f].entry}});
+            ++f;
+        }
+    }
+    g_digestStore->Save(files);
 }

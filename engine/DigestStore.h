@@ -4,6 +4,7 @@
 // in memory, and saves what it digested when it ends. Whether a stored digest may stand for a file
 // is decided by CachedDigestFits, as for the caches in memory. Used by one thread at a time: the
 // search worker, or a digest thread reading for it while the worker waits or does other work.
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,14 @@ public:
         std::u16string_view path;
         uint32_t folder;
     };
+    // A file whose entries a search learned: its path and folder listing (as for Wanted) and its
+    // entry of each kind, by kind (nullptr for none; each with the file's path). The two entries
+    // may describe different states of the file (it changed between its two digests).
+    struct Learned {
+        std::u16string_view path;
+        uint32_t folder;
+        std::array<const CFileRecord*, 2> entry;
+    };
     // An entry found for a wanted file.
     struct Found {
         size_t wanted;  // the index of the file it was looked up for
@@ -39,10 +48,10 @@ public:
     // (recorded by the next Save). Nothing on failure (the store is then unusable; see Problem).
     // One thread at a time, not necessarily the search worker's.
     virtual void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) = 0;
-    // In one transaction: stores the entries of both kinds (each replacing the stored one of its path and kind)
-    // as used now, records the use of the entries loaded since the last Save, and drops entries
-    // unused for 90 days. Nothing on failure.
-    virtual void Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full) = 0;
+    // In one transaction: stores the entries learned (each replacing the stored one of its path and
+    // kind) as used now, records the use of the entries loaded since the last Save, and drops
+    // entries unused for 90 days. The texts of the paths must outlive the call. Nothing on failure.
+    virtual void Save(const std::vector<Learned>& learned) = 0;
     // Why the store cannot be used (it is damaged, foreign, locked, or cannot be created), for one
     // line to the user; empty while it works. Once it has a problem the store stays unused for the
     // rest of the process and its file is left as it is.

@@ -122,7 +122,7 @@ void AppendEntry(std::string& blob, const StoredEntry& entry)
 }
 
 // The entry of a file a search digested, in the state `learned` holds (by kind; the two, when both
-// are there, of one state), used `today`; written as AppendEntry writes it, without a copy.
+// are there, must be of one state), used `today`; written as AppendEntry writes it, without a copy.
 void AppendLearnedEntry(std::string& blob, std::u16string_view name, const std::array<const CFileRecord*, 2>& learned,
                         int64_t today)
 {
@@ -811,49 +811,17 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
     sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
 }
 
-void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full)
+void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
 {
-    if (quick.empty() && full.empty() && m_used.empty() && m_expired)
+    if (learned.empty() && m_used.empty() && m_expired)
         return;
     if (!Open())
         return;
     const int64_t today = Today();
-    // The files learned and their entries of each kind. The two entries of one listed record (the
-    // same place in the listing, path and state) make one file; a search gives both kinds in the
-    // order of its listing, so that they meet.
     std::vector<Wanted> files;
-    std::vector<std::array<const CFileRecord*, 2>> learned;  // of each file, by kind
-    files.reserve(quick.size() + full.size());
-    learned.reserve(quick.size() + full.size());
-    const auto add = [&](const CFileRecord* quickEntry, const CFileRecord* fullEntry) {
-        const CFileRecord& record = quickEntry ? *quickEntry : *fullEntry;
-        files.push_back(Wanted{record.path.view(), record.folder});
-        learned.push_back({quickEntry, fullEntry});
-    };
-    const auto sameFile = [](const CFileRecord& a, const CFileRecord& b) {
-        return a.listPosition == b.listPosition && a.path == b.path && CachedDigestFits(a, b);
-    };
-    for (size_t q = 0, f = 0; q < quick.size() || f < full.size();) {
-        for (const auto& [list, at] : {std::pair{&quick, q}, std::pair{&full, f}}) {
-            if (at + 16 < list->size())
-                PrefetchRecord((*list)[at + 16]);
-            if (at + 8 < list->size())
-                (*list)[at + 8]->path.Prefetch();
-        }
-        const CFileRecord* const quickEntry = q < quick.size() ? quick[q] : nullptr;
-        const CFileRecord* const fullEntry = f < full.size() ? full[f] : nullptr;
-        if (quickEntry && fullEntry && sameFile(*quickEntry, *fullEntry)) {
-            add(quickEntry, fullEntry);
-            ++q;
-            ++f;
-        } else if (quickEntry && (!fullEntry || quickEntry->listPosition <= fullEntry->listPosition)) {
-            add(quickEntry, nullptr);
-            ++q;
-        } else {
-            add(nullptr, fullEntry);
-            ++f;
-        }
-    }
+    files.reserve(learned.size());
+    for (const Learned& file : learned)
+        files.push_back(Wanted{file.path, file.folder});
     // The folders written: those of the files learned, and those of entries loaded to be marked
     // used today.
     FolderGroups groups(files);
@@ -929,7 +897,7 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
             }
             for (; member != membersEnd && member->name == name; ++member) {
                 for (int kind = 0; kind < 2; ++kind) {
-                    const CFileRecord* const record = learned[member->index][kind];
+                    const CFileRecord* const record = learned[member->index].entry[kind];
                     if (!record)
                         continue;
                     StoredEntry& made = byKind[kind];
@@ -969,8 +937,16 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
         const auto [first, last] = groups.Unnamed(group);
         for (auto member = first; member != last; ++member) {
             const std::u16string_view name = NameOf(files[member->index].path);
-            if (!name.empty())
-                AppendLearnedEntry(blob, name, learned[member->index], today);
+            const auto& [quick, full] = learned[member->index].entry;
+            if (name.empty())
+                continue;  // not the path of a file
+            if (quick && full && !CachedDigestFits(*quick, *full)) {
+                // Digests of two states: an entry each.
+                AppendLearnedEntry(blob, name, {quick, nullptr}, today);
+                AppendLearnedEntry(blob, name, {nullptr, full}, today);
+            } else {
+                AppendLearnedEntry(blob, name, {quick, full}, today);
+            }
         }
     };
 
@@ -1010,7 +986,7 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
                 // The files of the groups ahead lie scattered: what is read of them is asked for now.
                 const auto [first, last] = groups.Unnamed(group + 2);
                 for (auto member = first; member != last; ++member) {
-                    for (const CFileRecord* entry : learned[member->index])
+                    for (const CFileRecord* entry : learned[member->index].entry)
                         if (entry)
                             PrefetchRecord(entry);
                     const std::u16string_view path = files[member->index].path;
@@ -1068,12 +1044,12 @@ void CSqliteDigestStore::Save(const std::vector<const CFileRecord*>& quick, cons
     }
     m_used.clear();
     m_expired = true;
-    m_empty = m_empty && quick.empty() && full.empty();
+    m_empty = m_empty && learned.empty();
     // The log is copied into the file on a thread of its own, while the program goes on (showing
     // or printing the rows); the next use of the store, or its end, waits for it. A copy that
     // fails or finds readers in the way leaves the rest of the log for a later one: the log
     // stays part of the file until then. A forked child starts no thread: closing copies it.
-    if ((!quick.empty() || !full.empty()) && !CDigestPool::Instance().InForkedChild())
+    if (!learned.empty() && !CDigestPool::Instance().InForkedChild())
         m_checkpoint =
             std::thread([db = m_db] { sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr); });
 }

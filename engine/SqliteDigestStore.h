@@ -26,7 +26,7 @@ public:
     CSqliteDigestStore& operator=(const CSqliteDigestStore&) = delete;
 
     void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) override;
-    void Save(const std::vector<const CFileRecord*>& quick, const std::vector<const CFileRecord*>& full) override;
+    void Save(const std::vector<Learned>& learned) override;
     std::string Problem() const override { return m_problem; }
     bool HoldsNothing() override { return !Open() || m_empty; }
     void Settle() override { WaitForCheckpoint(); }

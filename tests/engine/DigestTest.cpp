@@ -207,8 +207,10 @@ TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingFo
     cache.erase(cache.find(listed[1].path));
 
     std::vector<std::u16string> taken;
-    for (const CFileRecord* entry : cache.TakeLearned())
-        taken.push_back(entry->path.str());
+    for (const CDigestCache::Learned& learned : cache.TakeLearned()) {
+        EXPECT_EQ(learned.path, learned.entry->path.view());
+        taken.push_back(learned.entry->path.str());
+    }
     EXPECT_EQ(taken, (std::vector<std::u16string>{u"/tree/f0", u"/tree/f3", u"/other/g"}));
     EXPECT_TRUE(cache.TakeLearned().empty());
 
