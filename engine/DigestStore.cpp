@@ -61,8 +61,8 @@ void NoteDigestLearned(EDigestKind kind, const CFileRecord& record, const CFileR
 void SaveLearnedDigests()
 {
     using Learned = CDigestCache::Learned;
-    const std::vector<Learned> quick = g_quickDigestCache.TakeLearned();
-    const std::vector<Learned> full = g_fullDigestCache.TakeLearned();
+    std::vector<Learned> quick = g_quickDigestCache.TakeLearned();
+    std::vector<Learned> full = g_fullDigestCache.TakeLearned();
     if (!g_digestStore)
         return;
     // The two entries learned at one place of the listing are of one file; the others come alone.
@@ -85,5 +85,7 @@ void SaveLearnedDigests()
             ++f;
         }
     }
+    quick = std::vector<Learned>();  // memory the save can use
+    full = std::vector<Learned>();
     g_digestStore->Save(files);
 }

@@ -197,6 +197,7 @@ bool ParseEntries(std::string_view blob, std::vector<StoredEntry>& entries)
 // names are encoded and put in byte order when its members are first asked for: a search writes
 // its rows while it does that, and a search that reads the store asks only for the groups of
 // folders the store has.
+template <typename File>  // with a path and a folder, as IDigestStore::Wanted
 class FolderGroups {
 public:
     struct Member {
@@ -212,15 +213,15 @@ public:
         bool oneListing = true;  // its files come from one folder listing: each name is there once
         std::string names;       // the members' names, once named
     };
-    using Members = std::pair<std::vector<Member>::const_iterator, std::vector<Member>::const_iterator>;
+    using Members = std::pair<typename std::vector<Member>::const_iterator, typename std::vector<Member>::const_iterator>;
 
     // `files` must outlive the groups.
-    explicit FolderGroups(const std::vector<IDigestStore::Wanted>& files) : m_files(files)
+    explicit FolderGroups(const std::vector<File>& files) : m_files(files)
     {
         std::vector<uint32_t> groupOf(files.size());
         uint32_t low = UINT32_MAX;
         uint32_t high = 0;
-        for (const IDigestStore::Wanted& file : files) {
+        for (const File& file : files) {
             if (file.folder != 0) {
                 low = std::min(low, file.folder);
                 high = std::max(high, file.folder);
@@ -232,7 +233,7 @@ public:
         std::unordered_map<std::u16string_view, uint32_t> byText;
         std::vector<Group> groups;
         for (size_t i = 0; i < files.size(); ++i) {
-            const IDigestStore::Wanted& file = files[i];
+            const File& file = files[i];
             if (i + 8 < files.size()) {
                 // The folder of a file that begins a group is read: the texts lie scattered.
                 __builtin_prefetch(files[i + 8].path.data());
@@ -333,13 +334,13 @@ public:
     }
 
 private:
-    std::pair<std::vector<Member>::iterator, std::vector<Member>::iterator> Range(size_t index)
+    std::pair<typename std::vector<Member>::iterator, typename std::vector<Member>::iterator> Range(size_t index)
     {
         const auto first = m_members.begin() + static_cast<std::ptrdiff_t>(m_groups[index].first);
         return {first, first + static_cast<std::ptrdiff_t>(m_groups[index].count)};
     }
 
-    const std::vector<IDigestStore::Wanted>& m_files;
+    const std::vector<File>& m_files;
     std::vector<Group> m_groups;
     std::vector<Member> m_members;
 };
@@ -818,10 +819,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     if (!Open())
         return;
     const int64_t today = Today();
-    std::vector<Wanted> files;
-    files.reserve(learned.size());
-    for (const Learned& file : learned)
-        files.push_back(Wanted{file.path, file.folder});
+    const std::vector<Learned>& files = learned;
     // The folders written: those of the files learned, and those of entries loaded to be marked
     // used today.
     FolderGroups groups(files);
@@ -875,7 +873,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
                          [](const StoredEntry& a, const StoredEntry& b) { return a.name < b.name; });
         merged.clear();
         auto entry = entries.begin();
-        auto [member, membersEnd] = group != SIZE_MAX ? groups.MembersOf(group) : FolderGroups::Members();
+        auto [member, membersEnd] = group != SIZE_MAX ? groups.MembersOf(group) : decltype(groups)::Members();
         while (entry != entries.end() || member != membersEnd) {
             std::string_view name = entry != entries.end() ? entry->name : member->name;
             if (member != membersEnd && member->name < name)
