@@ -819,10 +819,9 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     if (!Open())
         return;
     const int64_t today = Today();
-    const std::vector<Learned>& files = learned;
     // The folders written: those of the files learned, and those of entries loaded to be marked
     // used today.
-    FolderGroups groups(files);
+    FolderGroups groups(learned);
     std::vector<std::string_view> folders;
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);
@@ -934,7 +933,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     const auto writeLearned = [&](size_t group, std::string& blob) {
         const auto [first, last] = groups.Unnamed(group);
         for (auto member = first; member != last; ++member) {
-            const std::u16string_view name = NameOf(files[member->index].path);
+            const std::u16string_view name = NameOf(learned[member->index].path);
             const auto& [quick, full] = learned[member->index].entry;
             if (name.empty())
                 continue;  // not the path of a file
@@ -987,7 +986,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
                     for (const CFileRecord* entry : learned[member->index].entry)
                         if (entry)
                             PrefetchRecord(entry);
-                    const std::u16string_view path = files[member->index].path;
+                    const std::u16string_view path = learned[member->index].path;
                     __builtin_prefetch(path.data() + path.size() - 1);
                 }
             }
