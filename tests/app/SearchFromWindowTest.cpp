@@ -34,6 +34,7 @@
 namespace {
 
 using quillon::test::GateFileSystem;
+using quillon::test::Joined;
 using quillon::test::MakeDirs;
 using quillon::test::RandomBytes;
 using quillon::test::TempDir;
@@ -180,7 +181,7 @@ TEST_F(SearchFromWindowTest, TheTitleShowsThePercentOnlyOnceAHundredFilesWereExa
         SCOPED_TRACE(c.files);
         TempDir tree;
         for (int i = 0; i < c.files; ++i)
-            WriteFile(tree / ("f" + std::to_string(i)), RandomBytes(64, static_cast<unsigned>(i + 10)));
+            WriteFile(tree / Joined("f", i), RandomBytes(64, static_cast<unsigned>(i + 10)));
         theSettings.m_Folders.clear();
         AddSearchFolder(tree.Path());
         Open();

@@ -32,7 +32,7 @@ protected:
         EngineTest::SetUp();
         static const size_t kSizes[] = {1, 63, 64, 1000, 1024, 1025, 4200, 65535, 65536, 65537, 140000, 300000};
         for (size_t i = 0; i < 48; ++i) {
-            File file{"f" + std::to_string(i), RandomBytes(kSizes[i % std::size(kSizes)], static_cast<unsigned>(i) + 1)};
+            File file{Joined("f", i), RandomBytes(kSizes[i % std::size(kSizes)], static_cast<unsigned>(i) + 1)};
             file.fault = i == 5 ? EFault::Vanishes
                 : i == 11       ? EFault::ReadFails
                 : i == 23       ? EFault::Shrinks

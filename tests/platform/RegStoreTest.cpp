@@ -20,6 +20,7 @@
 #include "platform/Utf16Text.h"
 #include "tests/support/TempDir.h"
 
+using quillon::test::Joined;
 using quillon::test::ReadFile;
 using quillon::test::TempDir;
 using quillon::test::WriteFile;
@@ -372,7 +373,7 @@ TEST_F(RegStore, ABatchOnOneThreadNeitherTakesInNorLosesAnotherThreadsWrites)
             RegCloseKey(mine);
         });
         for (uint32_t i = 0; i < 50; ++i)
-            EXPECT_EQ(RegSetValueEx(key, u"n" + Utf16(std::to_string(i)), REG_DWORD, &i, sizeof i), ERROR_SUCCESS);
+            EXPECT_EQ(RegSetValueEx(key, Utf16(Joined("n", i)), REG_DWORD, &i, sizeof i), ERROR_SUCCESS);
         uint32_t read = 0, size = sizeof read;  // the batch reads what it wrote
         EXPECT_EQ(RegQueryValueEx(key, u"n49", nullptr, &read, &size), ERROR_SUCCESS);
         EXPECT_EQ(read, 49u);
