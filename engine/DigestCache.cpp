@@ -36,6 +36,7 @@ void CDigestCache::BeginListing(size_t records)
     m_learned.clear();
     m_previous = std::move(m_listed);
     m_listed.clear();
+    m_folderRuns.clear();
     m_listed.reserve(records);
     Map::reserve(records);  // a first search inserts about as many entries: no rehashing on the way
     m_next = 0;
@@ -54,11 +55,13 @@ void CDigestCache::MatchNext(CFileRecord& record)
     // The entry is kept without a look at it (Listed checks that it fits when it is asked for): most
     // records are never asked for, and the entries lie scattered in memory. A matched place moves
     // to the new listing with its share of the text.
+    if (m_folderRuns.empty() || m_folderRuns.back().second != record.folder)
+        m_folderRuns.emplace_back(static_cast<uint32_t>(m_listed.size()), record.folder);
     if (match) {
         record.path = match->path;
-        m_listed.push_back(Slot{std::move(match->path), match->entry, record.folder});
+        m_listed.push_back(Slot{std::move(match->path), match->entry});
     } else {
-        m_listed.push_back(Slot{record.path, nullptr, record.folder});
+        m_listed.push_back(Slot{record.path});
     }
 }
 
@@ -103,6 +106,7 @@ void CDigestCache::NoteLearned(const CFileRecord& record, const CFileRecord& ent
 std::vector<CDigestCache::Learned> CDigestCache::TakeLearned()
 {
     std::vector<Learned> learned;
+    size_t run = 0;  // of m_folderRuns, for the places in increasing order
     for (size_t word = 0; word < m_learned.size(); ++word) {
         for (uint64_t bits = m_learned[word]; bits != 0; bits &= bits - 1) {
             const size_t place = word * 64 + static_cast<size_t>(__builtin_ctzll(bits));
@@ -114,8 +118,11 @@ std::vector<CDigestCache::Learned> CDigestCache::TakeLearned()
                 const auto found = find(slot.path);
                 entry = found != end() ? &found->second : nullptr;
             }
+            while (run + 1 < m_folderRuns.size() && m_folderRuns[run + 1].first <= place)
+                ++run;
+            const uint32_t folder = run < m_folderRuns.size() ? m_folderRuns[run].second : 0;
             if (entry)
-                learned.push_back(Learned{static_cast<uint32_t>(place), slot.path.view(), slot.folder, entry});
+                learned.push_back(Learned{static_cast<uint32_t>(place), slot.path.view(), folder, entry});
         }
     }
     for (const CPathString& path : m_learnedElsewhere) {

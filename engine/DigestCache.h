@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/FileRecord.h"
@@ -29,6 +30,7 @@ public:
         m_learned.clear();
         m_learnedElsewhere.clear();
         m_listed.clear();
+        m_folderRuns.clear();
         m_previous.clear();
     }
     // Removes an entry. The listing order keeps no entry that is gone: every place it knew before
@@ -120,7 +122,6 @@ private:
     struct Slot {
         CPathString path;
         const CFileRecord* entry = nullptr;
-        uint32_t folder = 0;  // the listed record's
     };
     const Slot* SlotOf(const CFileRecord& record) const;
     void ForgetEntries();
@@ -132,6 +133,9 @@ private:
     std::vector<uint64_t> m_learned;
     std::vector<CPathString> m_learnedElsewhere;
     std::vector<Slot> m_listed;
+    // The folder listings of the places of m_listed: (first place, folder) of each run of places
+    // with one folder listing (CFileRecord::folder). A folder's files lie together in a listing.
+    std::vector<std::pair<uint32_t, uint32_t>> m_folderRuns;
     std::vector<Slot> m_previous;  // while a listing is matched
     size_t m_next = 0;             // the first slot of m_previous not matched yet
     size_t m_walked = 0;           // the first slot of m_listed the scan has not met yet
