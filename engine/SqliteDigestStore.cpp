@@ -105,20 +105,30 @@ std::u16string_view NameOf(std::u16string_view path)
     return path.substr(path.rfind(u'/') + 1);
 }
 
+// Writes the fields of an entry around its name, which the caller has put at at + 3 (see
+// kEntryFixedBytes): its kinds and the name's length before it, its state, day of use and digests
+// after it. Returns the end of the entry.
+char* PutEntry(char* at, size_t nameBytes, const std::array<uint64_t, 5>& state, int64_t used, const Md5Digest* quick,
+               const Md5Digest* full)
+{
+    at = PutNumber<1>(at, (quick ? 1u : 0u) | (full ? 2u : 0u));
+    at = PutNumber<2>(at, nameBytes) + nameBytes;
+    for (const uint64_t number : state)
+        at = PutNumber<8>(at, number);
+    at = PutNumber<4>(at, static_cast<uint64_t>(used));
+    for (const Md5Digest* digest : {quick, full})
+        if (digest)
+            at = std::copy(digest->begin(), digest->end(), at);
+    return at;
+}
+
 void AppendEntry(std::string& blob, const StoredEntry& entry)
 {
     const size_t start = blob.size();
     blob.resize(start + kEntryFixedBytes + entry.name.size() + sizeof(Md5Digest) * (entry.has[0] + entry.has[1]));
-    char* at = blob.data() + start;
-    at = PutNumber<1>(at, (entry.has[0] ? 1u : 0u) | (entry.has[1] ? 2u : 0u));
-    at = PutNumber<2>(at, entry.name.size());
-    at = std::copy(entry.name.begin(), entry.name.end(), at);
-    for (const uint64_t number : {entry.device, entry.inode, entry.size, entry.lastWrite, entry.changeTime})
-        at = PutNumber<8>(at, number);
-    at = PutNumber<4>(at, static_cast<uint64_t>(entry.used));
-    for (int kind = 0; kind < 2; ++kind)
-        if (entry.has[kind])
-            at = std::copy(entry.digest[kind].begin(), entry.digest[kind].end(), at);
+    std::copy(entry.name.begin(), entry.name.end(), blob.data() + start + 3);
+    PutEntry(blob.data() + start, entry.name.size(), {entry.device, entry.inode, entry.size, entry.lastWrite, entry.changeTime},
+             entry.used, entry.has[0] ? &entry.digest[0] : nullptr, entry.has[1] ? &entry.digest[1] : nullptr);
 }
 
 // The entry of a file a search digested, in the state `learned` holds (by kind; the two, when both
@@ -126,32 +136,27 @@ void AppendEntry(std::string& blob, const StoredEntry& entry)
 void AppendLearnedEntry(std::string& blob, std::u16string_view name, const std::array<const CFileRecord*, 2>& learned,
                         int64_t today)
 {
-    const CFileRecord& state = learned[0] ? *learned[0] : *learned[1];
-    const size_t digests = sizeof(Md5Digest) * ((learned[0] ? 1 : 0) + (learned[1] ? 1 : 0));
+    const auto& [quick, full] = learned;
+    const CFileRecord& state = quick ? *quick : *full;
     const size_t start = blob.size();
     // Room for the entry at its longest, filled in place, then cut to its length.
-    blob.resize(start + kEntryFixedBytes + 3 * name.size() + digests);
-    char* at = blob.data() + start + 3;
+    blob.resize(start + kEntryFixedBytes + 3 * name.size() + sizeof(Md5Digest) * ((quick ? 1 : 0) + (full ? 1 : 0)));
+    char* const put = blob.data() + start + 3;
     size_t nameBytes = 0;
     while (nameBytes < name.size() && name[nameBytes] < 0x80) {
-        at[nameBytes] = static_cast<char>(name[nameBytes]);
+        put[nameBytes] = static_cast<char>(name[nameBytes]);
         ++nameBytes;
     }
     if (nameBytes < name.size()) {
         const std::string encoded = EncodeNativeName(name);
         nameBytes = encoded.size();
-        std::copy(encoded.begin(), encoded.end(), at);
+        std::copy(encoded.begin(), encoded.end(), put);
     }
-    at = PutNumber<1>(blob.data() + start, (learned[0] ? 1u : 0u) | (learned[1] ? 2u : 0u));
-    at = PutNumber<2>(at, nameBytes) + nameBytes;
-    for (const uint64_t number :
-         {state.identity.device, state.identity.inode, state.size, uint64_t(state.lastWrite), state.changeTime})
-        at = PutNumber<8>(at, number);
-    at = PutNumber<4>(at, static_cast<uint64_t>(today));
-    for (const CFileRecord* entry : learned)
-        if (entry)
-            at = std::copy(entry->digest.begin(), entry->digest.end(), at);
-    blob.resize(static_cast<size_t>(at - blob.data()));
+    const char* const end = PutEntry(
+        blob.data() + start, nameBytes,
+        {state.identity.device, state.identity.inode, state.size, static_cast<uint64_t>(state.lastWrite), state.changeTime},
+        today, quick ? &quick->digest : nullptr, full ? &full->digest : nullptr);
+    blob.resize(static_cast<size_t>(end - blob.data()));
 }
 
 // The entries of a folder's blob, as views into it; false when the blob is not made of whole
