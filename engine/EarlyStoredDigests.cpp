@@ -27,8 +27,8 @@ void CEarlyStoredDigests::Listed(size_t index)
 {
     if (!m_active)
         return;
-    // Every record is looked up, those alone in their size too: a folder's row is read once, and
-    // whether a record shares its size is known only when the scan ends.
+    // Every record is looked up, those alone in their size too: a folder's entries are read once,
+    // and whether a record shares its size is known only when the scan ends.
     const CFileRecord& record = g_fileList[index];
     m_waiting.push_back(IDigestStore::Wanted{record.path.view(), record.folder});
     m_waitingIndices.push_back(static_cast<uint32_t>(index));
