@@ -30,12 +30,12 @@ public:
         uint32_t folder;
     };
     // A file whose entries a search learned: its path and folder listing (as for Wanted) and its
-    // entry of each kind, by kind (nullptr for none; each with the file's path). The two entries
-    // may describe different states of the file (it changed between its two digests).
+    // entry of each kind, by kind (nullptr for none). The two entries may describe different
+    // states of the file (it changed between its two digests).
     struct Learned {
-        std::u16string_view path;
+        const CPathString* path;
         uint32_t folder;
-        std::array<const CFileRecord*, 2> entry;
+        std::array<const DigestedState*, 2> entry;
     };
     // An entry found for a wanted file.
     struct Found {
@@ -50,7 +50,7 @@ public:
     virtual void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) = 0;
     // In one transaction: stores the entries learned (each replacing the stored one of its path and
     // kind) as used now, records the use of the entries loaded since the last Save, and drops
-    // entries unused for 90 days. The texts of the paths must outlive the call. Nothing on failure.
+    // entries unused for 90 days. Nothing on failure.
     virtual void Save(const std::vector<Learned>& learned) = 0;
     // Why the store cannot be used (it is damaged, foreign, locked, or cannot be created), for one
     // line to the user; empty while it works. Once it has a problem the store stays unused for the

@@ -87,13 +87,6 @@ uint64_t GetNumber(const char* at, size_t bytes)
     return value;
 }
 
-// Asks the processor to fetch a record, which may lie across two cache lines.
-void PrefetchRecord(const CFileRecord* record)
-{
-    __builtin_prefetch(record);
-    __builtin_prefetch(reinterpret_cast<const char*>(record) + sizeof(CFileRecord) - 1);
-}
-
 // A path's folder (before its last separator) and name (after it).
 std::u16string_view FolderOf(std::u16string_view path)
 {
@@ -103,6 +96,34 @@ std::u16string_view FolderOf(std::u16string_view path)
 std::u16string_view NameOf(std::u16string_view path)
 {
     return path.substr(path.rfind(u'/') + 1);
+}
+
+// The path and folder listing of a file wanted or learned.
+std::u16string_view PathOf(const IDigestStore::Wanted& file)
+{
+    return file.path;
+}
+std::u16string_view PathOf(const IDigestStore::Learned& file)
+{
+    return file.path->view();
+}
+// Asks the processor to fetch the start of a file's path.
+void PrefetchPath(const IDigestStore::Wanted& file)
+{
+    __builtin_prefetch(file.path.data());
+    __builtin_prefetch(file.path.data() + 32);
+}
+void PrefetchPath(const IDigestStore::Learned& file)
+{
+    file.path->Prefetch();
+}
+uint32_t ListingOf(const IDigestStore::Wanted& file)
+{
+    return file.folder;
+}
+uint32_t ListingOf(const IDigestStore::Learned& file)
+{
+    return file.folder;
 }
 
 // Writes the fields of an entry around its name, which the caller has put at at + 3 (see
@@ -133,32 +154,20 @@ void AppendEntry(std::string& blob, const StoredEntry& entry)
              entry.used, entry.has[0] ? &entry.digest[0] : nullptr, entry.has[1] ? &entry.digest[1] : nullptr);
 }
 
-// The entry of a file a search digested, in the state `learned` holds (by kind; the two, when both
-// are there, must be of one state), used `today`; written as AppendEntry writes it, without a copy.
-void AppendLearnedEntry(std::string& blob, std::u16string_view name, const std::array<const CFileRecord*, 2>& learned,
+// The entry of a file a search digested, named `name` (native bytes), in the state `learned` holds
+// (by kind; the two, when both are there, must be of one state), used `today`; written as
+// AppendEntry writes it, without a copy.
+void AppendLearnedEntry(std::string& blob, std::string_view name, const std::array<const DigestedState*, 2>& learned,
                         int64_t today)
 {
     const auto& [quick, full] = learned;
-    const CFileRecord& state = quick ? *quick : *full;
+    const DigestedState& state = quick ? *quick : *full;
     const size_t start = blob.size();
-    // Room for the entry at its longest, filled in place, then cut to its length.
-    blob.resize(start + kEntryFixedBytes + 3 * name.size() + sizeof(Md5Digest) * ((quick ? 1 : 0) + (full ? 1 : 0)));
-    char* const put = blob.data() + start + 3;
-    size_t nameBytes = 0;
-    while (nameBytes < name.size() && name[nameBytes] < 0x80) {
-        put[nameBytes] = static_cast<char>(name[nameBytes]);
-        ++nameBytes;
-    }
-    if (nameBytes < name.size()) {
-        const std::string encoded = EncodeNativeName(name);
-        nameBytes = encoded.size();
-        std::copy(encoded.begin(), encoded.end(), put);
-    }
-    const char* const end = PutEntry(
-        blob.data() + start, nameBytes,
-        {state.identity.device, state.identity.inode, state.size, static_cast<uint64_t>(state.lastWrite), state.changeTime},
-        today, quick ? &quick->digest : nullptr, full ? &full->digest : nullptr);
-    blob.resize(static_cast<size_t>(end - blob.data()));
+    blob.resize(start + kEntryFixedBytes + name.size() + sizeof(Md5Digest) * ((quick ? 1 : 0) + (full ? 1 : 0)));
+    std::copy(name.begin(), name.end(), blob.data() + start + 3);
+    PutEntry(blob.data() + start, name.size(),
+             {state.identity.device, state.identity.inode, state.size, static_cast<uint64_t>(state.lastWrite), state.changeTime},
+             today, quick ? &quick->digest : nullptr, full ? &full->digest : nullptr);
 }
 
 // The entries of a folder's blob, as views into it; false when the blob is not made of whole
@@ -197,6 +206,39 @@ bool ParseEntries(std::string_view blob, std::vector<StoredEntry>& entries)
     return true;
 }
 
+// The names of the files a search learned (native bytes), in one text, in the order of the files.
+// Their paths lie scattered in memory: each is asked for well before its name is read, first its
+// start (where its length is), then its end (where the name is).
+class LearnedNames {
+public:
+    explicit LearnedNames(const std::vector<IDigestStore::Learned>& files)
+    {
+        constexpr size_t kAhead = 16;
+        m_ends.reserve(files.size());
+        m_text.reserve(files.size() * 24);
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (i + 2 * kAhead < files.size())
+                files[i + 2 * kAhead].path->Prefetch();
+            if (i + kAhead < files.size()) {
+                const std::u16string_view ahead = files[i + kAhead].path->view();
+                __builtin_prefetch(ahead.data() + ahead.size() - 1);
+            }
+            AppendEncodedNativeName(m_text, NameOf(files[i].path->view()));
+            m_ends.push_back(static_cast<uint32_t>(m_text.size()));
+        }
+    }
+    // The name of files[index].
+    std::string_view operator[](size_t index) const
+    {
+        const uint32_t start = index == 0 ? 0 : m_ends[index - 1];
+        return std::string_view(m_text).substr(start, m_ends[index] - start);
+    }
+
+private:
+    std::string m_text;
+    std::vector<uint32_t> m_ends;
+};
+
 // Files grouped by folder: a folder (native bytes) is a row of the table, the name of each of its
 // files an entry in it. Each folder is encoded once; the groups come in the byte order of their
 // folders. The files of one folder listing (the same folder number) are put together by their
@@ -229,9 +271,9 @@ public:
         uint32_t low = UINT32_MAX;
         uint32_t high = 0;
         for (const File& file : files) {
-            if (file.folder != 0) {
-                low = std::min(low, file.folder);
-                high = std::max(high, file.folder);
+            if (ListingOf(file) != 0) {
+                low = std::min(low, ListingOf(file));
+                high = std::max(high, ListingOf(file));
             }
         }
         const bool numbered = low <= high && high - low <= 4 * files.size() + 1024;
@@ -243,21 +285,21 @@ public:
             const File& file = files[i];
             if (i + 8 < files.size()) {
                 // The folder of a file that begins a group is read: the texts lie scattered.
-                __builtin_prefetch(files[i + 8].path.data());
-                __builtin_prefetch(files[i + 8].path.data() + 32);
+                PrefetchPath(files[i + 8]);
             }
             uint32_t group = 0;
-            if (file.folder == 0) {
-                const auto [place, added] = byText.try_emplace(FolderOf(file.path), static_cast<uint32_t>(groups.size()));
+            const uint32_t listing = ListingOf(file);
+            if (listing == 0) {
+                const auto [place, added] = byText.try_emplace(FolderOf(PathOf(file)), static_cast<uint32_t>(groups.size()));
                 if (added) {
                     groups.emplace_back(EncodeNativeName(place->first));
                     groups.back().oneListing = false;
                 }
                 group = place->second;
             } else {
-                uint32_t* slot = numbered ? &byNumber[file.folder - low] : &numberedElsewhere[file.folder];
+                uint32_t* slot = numbered ? &byNumber[listing - low] : &numberedElsewhere[listing];
                 if (*slot == 0) {
-                    groups.emplace_back(EncodeNativeName(FolderOf(file.path)));
+                    groups.emplace_back(EncodeNativeName(FolderOf(PathOf(file))));
                     *slot = static_cast<uint32_t>(groups.size());
                 }
                 group = *slot - 1;
@@ -313,7 +355,7 @@ public:
             std::vector<size_t> ends;
             ends.reserve(group.count);
             for (auto member = first; member != last; ++member) {
-                AppendEncodedNativeName(group.names, NameOf(m_files[member->index].path));
+                AppendEncodedNativeName(group.names, NameOf(PathOf(m_files[member->index])));
                 ends.push_back(group.names.size());
             }
             size_t start = 0;
@@ -828,6 +870,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     const int64_t today = Today();
     // The folders written: those of the files learned, and those of entries loaded to be marked
     // used today.
+    const LearnedNames names(learned);
     FolderGroups groups(learned);
     std::vector<std::string_view> folders;
     for (const auto& group : groups.Groups())
@@ -901,20 +944,20 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
             }
             for (; member != membersEnd && member->name == name; ++member) {
                 for (int kind = 0; kind < 2; ++kind) {
-                    const CFileRecord* const record = learned[member->index].entry[kind];
-                    if (!record)
+                    const DigestedState* const state = learned[member->index].entry[kind];
+                    if (!state)
                         continue;
                     StoredEntry& made = byKind[kind];
                     made = StoredEntry{};
                     made.name = name;
-                    made.device = record->identity.device;
-                    made.inode = record->identity.inode;
-                    made.size = record->size;
-                    made.lastWrite = record->lastWrite;
-                    made.changeTime = record->changeTime;
+                    made.device = state->identity.device;
+                    made.inode = state->identity.inode;
+                    made.size = state->size;
+                    made.lastWrite = state->lastWrite;
+                    made.changeTime = state->changeTime;
                     made.used = today;
                     made.has[kind] = true;
-                    made.digest[kind] = record->digest;
+                    made.digest[kind] = state->digest;
                 }
             }
             if (byKind[0].has[0] && byKind[1].has[1] && byKind[0].State() == byKind[1].State()) {
@@ -940,11 +983,11 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     const auto writeLearned = [&](size_t group, std::string& blob) {
         const auto [first, last] = groups.Unnamed(group);
         for (auto member = first; member != last; ++member) {
-            const std::u16string_view name = NameOf(learned[member->index].path);
+            const std::string_view name = names[member->index];
             const auto& [quick, full] = learned[member->index].entry;
             if (name.empty())
                 continue;  // not the path of a file
-            if (quick && full && !CachedDigestFits(*quick, *full)) {
+            if (quick && full && !quick->SameStateAs(*full)) {
                 // Digests of two states: an entry each.
                 AppendLearnedEntry(blob, name, {quick, nullptr}, today);
                 AppendLearnedEntry(blob, name, {nullptr, full}, today);
@@ -986,17 +1029,6 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
             while (group < groups.Groups().size() && groups.Groups()[group].folder < folder)
                 ++group;
             const bool learnedHere = group < groups.Groups().size() && groups.Groups()[group].folder == folder;
-            if (learnedHere && group + 2 < groups.Groups().size()) {
-                // The files of the groups ahead lie scattered: what is read of them is asked for now.
-                const auto [first, last] = groups.Unnamed(group + 2);
-                for (auto member = first; member != last; ++member) {
-                    for (const CFileRecord* entry : learned[member->index].entry)
-                        if (entry)
-                            PrefetchRecord(entry);
-                    const std::u16string_view path = learned[member->index].path;
-                    __builtin_prefetch(path.data() + path.size() - 1);
-                }
-            }
             // The section: the folder, then its entries.
             const size_t start = blob.size();
             blob.resize(start + 4);
