@@ -34,7 +34,6 @@ void CDigestCache::BeginListing(size_t records)
         for (uint64_t bits = m_learned[word]; bits != 0; bits &= bits - 1)
             m_learnedElsewhere.push_back(m_listed[word * 64 + static_cast<size_t>(__builtin_ctzll(bits))].path);
     m_learned.clear();
-    m_learnedStates.clear();
     m_previous = std::move(m_listed);
     m_listed.clear();
     m_folderRuns.clear();
@@ -99,46 +98,45 @@ void CDigestCache::NoteLearned(const CFileRecord& record, const CFileRecord& ent
         m_learnedElsewhere.push_back(entry.path);
         return;
     }
-    if (m_learned.empty()) {
+    if (m_learned.empty())
         m_learned.resize((m_listed.size() + 63) / 64);
-        m_learnedStates.resize(m_listed.size());
-    }
     m_learned[record.listPosition / 64] |= uint64_t{1} << (record.listPosition % 64);
-    m_learnedStates[record.listPosition] = DigestedState::Of(entry);
 }
 
-CDigestCache::Taken CDigestCache::TakeLearned()
+std::vector<CDigestCache::Learned> CDigestCache::TakeLearned()
 {
-    Taken taken;
+    std::vector<Learned> learned;
     size_t count = m_learnedElsewhere.size();
     for (const uint64_t bits : m_learned)
         count += static_cast<size_t>(__builtin_popcountll(bits));
-    taken.learned.reserve(count);
-    taken.listed = std::move(m_learnedStates);
+    learned.reserve(count);
     size_t run = 0;  // of m_folderRuns, for the places in increasing order
     for (size_t word = 0; word < m_learned.size(); ++word) {
         for (uint64_t bits = m_learned[word]; bits != 0; bits &= bits - 1) {
             const size_t place = word * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+            const Slot& slot = m_listed[place];
+            // The entry noted at its place is the one learned, unless the places forgot their
+            // entries since (an entry was removed): then the path finds what is left of it.
+            const CFileRecord* entry = slot.entry;
+            if (!entry) {
+                const auto found = find(slot.path);
+                entry = found != end() ? &found->second : nullptr;
+            }
             while (run + 1 < m_folderRuns.size() && m_folderRuns[run + 1].first <= place)
                 ++run;
             const uint32_t folder = run < m_folderRuns.size() ? m_folderRuns[run].second : 0;
-            taken.learned.push_back(Learned{static_cast<uint32_t>(place), folder, &m_listed[place].path, &taken.listed[place]});
+            if (entry)
+                learned.push_back(Learned{static_cast<uint32_t>(place), folder, &slot.path, entry});
         }
     }
-    // Learned for records outside the listing (or for the places of a listing since replaced):
-    // what the cache holds for their paths now.
-    taken.elsewhere.reserve(m_learnedElsewhere.size());
     for (const CPathString& path : m_learnedElsewhere) {
         const auto found = find(path);
-        if (found == end())
-            continue;
-        taken.elsewhere.push_back(DigestedState::Of(found->second));
-        taken.learned.push_back(Learned{Learned::kElsewhere, found->second.folder, &found->first, &taken.elsewhere.back()});
+        if (found != end())
+            learned.push_back(Learned{Learned::kElsewhere, found->second.folder, &found->first, &found->second});
     }
     m_learned.clear();
-    m_learnedStates.clear();
     m_learnedElsewhere.clear();
-    return taken;
+    return learned;
 }
 
 bool CDigestCache::Hold(std::vector<std::vector<CFileRecord>>&& entries)

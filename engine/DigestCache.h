@@ -28,7 +28,6 @@ public:
         m_held = decltype(m_held)();
         m_heldCount = 0;
         m_learned.clear();
-        m_learnedStates.clear();
         m_learnedElsewhere.clear();
         m_listed.clear();
         m_folderRuns.clear();
@@ -85,28 +84,23 @@ public:
     void NoteListed(const CFileRecord& record, const CFileRecord& entry);
 
     // Marks `entry`, an entry of this cache just computed for `record`, as learned: one the store
-    // has yet to keep (TakeLearned). Its digest and state are kept as they are now.
+    // has yet to keep (TakeLearned).
     void NoteLearned(const CFileRecord& record, const CFileRecord& entry);
     // An entry learned: its place in the current listing (kElsewhere for a record outside it), its
-    // folder listing (CFileRecord::folder) and path (the cache's, valid while the cache is
-    // unchanged), and its digest and state as they were when it was learned.
+    // folder listing (CFileRecord::folder) and path, and the entry. The path is the cache's and
+    // valid while the cache is unchanged; the entry's own path is the same text.
     struct Learned {
         static constexpr uint32_t kElsewhere = UINT32_MAX;
         uint32_t place;
         uint32_t folder;
-        const CPathString* path;
-        const DigestedState* entry;  // held by the Taken that holds this
+        const CPathString* path;  // the cache's
+        const CFileRecord* entry;
     };
-    struct Taken {
-        std::vector<Learned> learned;
-        std::vector<DigestedState> listed;     // by place: the entries of learned places
-        std::vector<DigestedState> elsewhere;  // the others'
-    };
-    // The entries learned since the last call, each once, those of the current listing's records in
-    // the listing's order (the order of the scan: the records of a folder lie together), then those
-    // of other records that the cache still holds. Reads neither the entries nor their paths.
-    // Forgets the marks.
-    Taken TakeLearned();
+    // The entries learned since the last call that the cache still holds, each once, those of the
+    // current listing's records in the listing's order (the order of the scan: the records of a
+    // folder lie together), then the others. Reads neither the entries nor the texts of their paths
+    // to tell their paths and folders. Forgets the marks.
+    std::vector<Learned> TakeLearned();
 
     // Entries read in bulk for the records of the current listing, held beside the hashed ones
     // when the cache holds none: each answers for the record at its listPosition (when its path
@@ -134,10 +128,9 @@ private:
 
     std::vector<std::vector<CFileRecord>> m_held;  // see Hold
     size_t m_heldCount = 0;
-    // The listing places whose entries were learned, a bit each, with the entry as learned at each
-    // place (see NoteLearned), and the paths of those learned for records outside the listing.
+    // The listing places whose entries were learned, a bit each (see NoteLearned), and the paths
+    // of those learned for records outside the listing.
     std::vector<uint64_t> m_learned;
-    std::vector<DigestedState> m_learnedStates;
     std::vector<CPathString> m_learnedElsewhere;
     std::vector<Slot> m_listed;
     // The folder listings of the places of m_listed: (first place, folder) of each run of places

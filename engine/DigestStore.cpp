@@ -1,7 +1,5 @@
 #include "engine/DigestStore.h"
 
-#include <algorithm>
-
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
 #include "engine/SqliteDigestStore.h"
@@ -63,35 +61,31 @@ void NoteDigestLearned(EDigestKind kind, const CFileRecord& record, const CFileR
 void SaveLearnedDigests()
 {
     using Learned = CDigestCache::Learned;
-    CDigestCache::Taken quick = g_quickDigestCache.TakeLearned();
-    CDigestCache::Taken full = g_fullDigestCache.TakeLearned();
+    std::vector<Learned> quick = g_quickDigestCache.TakeLearned();
+    std::vector<Learned> full = g_fullDigestCache.TakeLearned();
     if (!g_digestStore)
         return;
     // The two entries learned at one place of the listing are of one file; the others come alone.
-    const std::vector<Learned>& quickLearned = quick.learned;
-    const std::vector<Learned>& fullLearned = full.learned;
     std::vector<IDigestStore::Learned> files;
-    files.reserve(std::max(quickLearned.size(), fullLearned.size()));
+    files.reserve(quick.size() + full.size());
     size_t q = 0;
     size_t f = 0;
-    while (q < quickLearned.size() || f < fullLearned.size()) {
-        const Learned* const quickOne = q < quickLearned.size() ? &quickLearned[q] : nullptr;
-        const Learned* const fullOne = f < fullLearned.size() ? &fullLearned[f] : nullptr;
-        const uint32_t quickPlace = quickOne ? quickOne->place : Learned::kElsewhere;
-        const uint32_t fullPlace = fullOne ? fullOne->place : Learned::kElsewhere;
-        if (quickOne && fullOne && quickPlace == fullPlace && quickPlace != Learned::kElsewhere) {
-            files.push_back({quickOne->path, quickOne->folder, {quickOne->entry, fullOne->entry}});
+    while (q < quick.size() || f < full.size()) {
+        const uint32_t quickPlace = q < quick.size() ? quick[q].place : Learned::kElsewhere;
+        const uint32_t fullPlace = f < full.size() ? full[f].place : Learned::kElsewhere;
+        if (q < quick.size() && f < full.size() && quickPlace == fullPlace && quickPlace != Learned::kElsewhere) {
+            files.push_back({quick[q].path, quick[q].folder, {quick[q].entry, full[f].entry}});
             ++q;
             ++f;
-        } else if (quickOne && (!fullOne || quickPlace <= fullPlace)) {
-            files.push_back({quickOne->path, quickOne->folder, {quickOne->entry, nullptr}});
+        } else if (q < quick.size() && (f == full.size() || quickPlace <= fullPlace)) {
+            files.push_back({quick[q].path, quick[q].folder, {quick[q].entry, nullptr}});
             ++q;
         } else {
-            files.push_back({fullOne->path, fullOne->folder, {nullptr, fullOne->entry}});
+            files.push_back({full[f].path, full[f].folder, {nullptr, full[f].entry}});
             ++f;
         }
     }
-    quick.learned = std::vector<Learned>();  // memory the save can use; the entries stay
-    full.learned = std::vector<Learned>();
+    quick = std::vector<Learned>();  // memory the save can use
+    full = std::vector<Learned>();
     g_digestStore->Save(files);
 }

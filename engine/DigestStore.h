@@ -30,12 +30,12 @@ public:
         uint32_t folder;
     };
     // A file whose entries a search learned: its path and folder listing (as for Wanted) and its
-    // entry of each kind, by kind (nullptr for none). The two entries may describe different
-    // states of the file (it changed between its two digests).
+    // entry of each kind, by kind (nullptr for none; each with the file's path). The two entries
+    // may describe different states of the file (it changed between its two digests).
     struct Learned {
         const CPathString* path;
         uint32_t folder;
-        std::array<const DigestedState*, 2> entry;
+        std::array<const CFileRecord*, 2> entry;
     };
     // An entry found for a wanted file.
     struct Found {

@@ -18,27 +18,6 @@ public:
     uint32_t folder = 0;        // number of the listing of the folder the scan found it in; 0: none
 };
 
-// A digest and the state of the file it was taken of (identity, size and times, as listed), without
-// the path: what the digest caches keep of each digest a search computed until the store takes it.
-struct DigestedState {
-    Md5Digest digest{};
-    uint64_t size = 0;
-    FileTime lastWrite = 0;
-    uint64_t changeTime = 0;
-    FileIdentity identity;
-
-    static DigestedState Of(const CFileRecord& entry)
-    {
-        return {entry.digest, entry.size, entry.lastWrite, entry.changeTime, entry.identity};
-    }
-    // Whether the two describe one state of a file (their digests may be of different kinds).
-    bool SameStateAs(const DigestedState& other) const
-    {
-        return lastWrite == other.lastWrite && changeTime == other.changeTime && size == other.size &&
-            identity == other.identity;
-    }
-};
-
 // The records of a search, contiguous: walking them in order stays in the processor's caches, and
 // the scan makes no allocation per file for them.
 using FileList = std::vector<CFileRecord>;

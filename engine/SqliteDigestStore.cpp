@@ -87,6 +87,13 @@ uint64_t GetNumber(const char* at, size_t bytes)
     return value;
 }
 
+// Asks the processor to fetch a record, which may lie across two cache lines.
+void PrefetchRecord(const CFileRecord* record)
+{
+    __builtin_prefetch(record);
+    __builtin_prefetch(reinterpret_cast<const char*>(record) + sizeof(CFileRecord) - 1);
+}
+
 // A path's folder (before its last separator) and name (after it).
 std::u16string_view FolderOf(std::u16string_view path)
 {
@@ -157,11 +164,10 @@ void AppendEntry(std::string& blob, const StoredEntry& entry)
 // The entry of a file a search digested, named `name` (native bytes), in the state `learned` holds
 // (by kind; the two, when both are there, must be of one state), used `today`; written as
 // AppendEntry writes it, without a copy.
-void AppendLearnedEntry(std::string& blob, std::string_view name, const std::array<const DigestedState*, 2>& learned,
-                        int64_t today)
+void AppendLearnedEntry(std::string& blob, std::string_view name, const std::array<const CFileRecord*, 2>& learned, int64_t today)
 {
     const auto& [quick, full] = learned;
-    const DigestedState& state = quick ? *quick : *full;
+    const CFileRecord& state = quick ? *quick : *full;
     const size_t start = blob.size();
     blob.resize(start + kEntryFixedBytes + name.size() + sizeof(Md5Digest) * ((quick ? 1 : 0) + (full ? 1 : 0)));
     std::copy(name.begin(), name.end(), blob.data() + start + 3);
@@ -944,7 +950,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
             }
             for (; member != membersEnd && member->name == name; ++member) {
                 for (int kind = 0; kind < 2; ++kind) {
-                    const DigestedState* const state = learned[member->index].entry[kind];
+                    const CFileRecord* const state = learned[member->index].entry[kind];
                     if (!state)
                         continue;
                     StoredEntry& made = byKind[kind];
@@ -987,7 +993,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
             const auto& [quick, full] = learned[member->index].entry;
             if (name.empty())
                 continue;  // not the path of a file
-            if (quick && full && !quick->SameStateAs(*full)) {
+            if (quick && full && !CachedDigestFits(*quick, *full)) {
                 // Digests of two states: an entry each.
                 AppendLearnedEntry(blob, name, {quick, nullptr}, today);
                 AppendLearnedEntry(blob, name, {nullptr, full}, today);
@@ -1029,6 +1035,14 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
             while (group < groups.Groups().size() && groups.Groups()[group].folder < folder)
                 ++group;
             const bool learnedHere = group < groups.Groups().size() && groups.Groups()[group].folder == folder;
+            if (learnedHere && group + 2 < groups.Groups().size()) {
+                // The entries of the groups ahead lie scattered: they are asked for now.
+                const auto [first, last] = groups.Unnamed(group + 2);
+                for (auto member = first; member != last; ++member)
+                    for (const CFileRecord* entry : learned[member->index].entry)
+                        if (entry)
+                            PrefetchRecord(entry);
+            }
             // The section: the folder, then its entries.
             const size_t start = blob.size();
             blob.resize(start + 4);

@@ -183,15 +183,13 @@ TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingFo
 {
     // Four records listed; the entries of the last and the first are learned (in that order),
     // and one for a path outside the listing. Removing another entry makes the listing forget
-    // every entry it knew: the learned ones are still given, each once, the listing's first, each
-    // with the state it was learned in.
+    // every entry it knew: the learned ones are still given, each once, the listing's first.
     CDigestCache cache;
     std::vector<CFileRecord> listed(4);
     cache.BeginListing(listed.size());
     for (uint32_t i = 0; i < listed.size(); ++i) {
         listed[i].path = CPathString(u"/tree/f" + std::u16string(1, static_cast<char16_t>(u'0' + i)));
         listed[i].listPosition = i;
-        listed[i].size = 100 + i;
         cache.MatchNext(listed[i]);
     }
     cache.EndListing();
@@ -201,7 +199,6 @@ TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingFo
         cache.NoteLearned(record, entry);
     };
     learn(listed[3]);
-    cache.find(listed[3].path)->second.size = 999;  // a later state of the entry is not the one learned
     learn(listed[0]);
     CFileRecord elsewhere;
     elsewhere.path = CPathString(u"/other/g");
@@ -210,20 +207,16 @@ TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingFo
     cache.erase(cache.find(listed[1].path));
 
     std::vector<std::u16string> taken;
-    const CDigestCache::Taken all = cache.TakeLearned();
-    for (const CDigestCache::Learned& learned : all.learned) {
-        taken.push_back(learned.path->str());
-        // Each comes with the state it was learned in, its own.
-        if (learned.place != CDigestCache::Learned::kElsewhere) {
-            EXPECT_EQ(learned.entry->size, 100 + learned.place);
-        }
+    for (const CDigestCache::Learned& learned : cache.TakeLearned()) {
+        EXPECT_EQ(learned.path->view(), learned.entry->path.view());
+        taken.push_back(learned.entry->path.str());
     }
     EXPECT_EQ(taken, (std::vector<std::u16string>{u"/tree/f0", u"/tree/f3", u"/other/g"}));
-    EXPECT_TRUE(cache.TakeLearned().learned.empty());
+    EXPECT_TRUE(cache.TakeLearned().empty());
 
     // Marks not taken when the next listing begins keep their paths.
     learn(listed[2]);
     cache.BeginListing(0);
     cache.EndListing();
-    ASSERT_EQ(cache.TakeLearned().learned.size(), 1u);
+    ASSERT_EQ(cache.TakeLearned().size(), 1u);
 }
