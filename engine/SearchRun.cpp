@@ -48,6 +48,7 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
         GroupCandidates(sink);
         if (!StopRequested()) {
             g_searchState = ESearchState::Pairing;
+            ForeseeLearnedDigests();
             PairDuplicates();
             return EndSearchRun(sink);
         }

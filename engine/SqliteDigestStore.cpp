@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -558,6 +559,7 @@ CSqliteDigestStore::CSqliteDigestStore(std::string file) : m_file(std::move(file
 
 CSqliteDigestStore::~CSqliteDigestStore()
 {
+    WaitForPrepared();
     WaitForCheckpoint();
     Close();
 }
@@ -799,6 +801,53 @@ bool CSqliteDigestStore::WalkRows(const std::vector<std::string_view>& folders, 
     return ok;
 }
 
+// What a save needs first of the files it is given: their names, and the files grouped by folder.
+// It refers to the files given (or keeps them).
+struct CSqliteDigestStore::Prepared {
+    explicit Prepared(const std::vector<Learned>& given) : files(given), names(files), groups(files) {}
+    explicit Prepared(std::vector<Learned>&& kept) : own(std::move(kept)), files(own), names(files), groups(files) {}
+
+    std::vector<Learned> own;
+    const std::vector<Learned>& files;
+    LearnedNames names;
+    FolderGroups<Learned> groups;
+};
+
+void CSqliteDigestStore::Foresee(std::vector<Learned> files)
+{
+    WaitForPrepared();
+    m_prepared.reset();
+    if (!m_problem.empty() || CDigestPool::Instance().InForkedChild())
+        return;
+    m_preparing =
+        std::thread([this, files = std::move(files)]() mutable { m_prepared = std::make_unique<Prepared>(std::move(files)); });
+}
+
+void CSqliteDigestStore::Settle()
+{
+    WaitForPrepared();
+    m_prepared.reset();  // made for a search that is over
+    WaitForCheckpoint();
+}
+
+void CSqliteDigestStore::WaitForPrepared()
+{
+    if (m_preparing.joinable())
+        m_preparing.join();
+}
+
+std::unique_ptr<CSqliteDigestStore::Prepared> CSqliteDigestStore::TakePrepared(const std::vector<Learned>& files)
+{
+    WaitForPrepared();
+    std::unique_ptr<Prepared> prepared = std::move(m_prepared);
+    if (!prepared || prepared->files.size() != files.size())
+        return nullptr;
+    for (size_t i = 0; i < files.size(); ++i)
+        if (prepared->files[i].path != files[i].path || prepared->files[i].folder != files[i].folder)
+            return nullptr;
+    return prepared;
+}
+
 void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found)
 {
     if (wanted.empty() || !Open() || m_empty)
@@ -869,6 +918,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
 
 void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
 {
+    std::unique_ptr<Prepared> preparedForThese = TakePrepared(learned);
     if (learned.empty() && m_used.empty() && m_expired)
         return;
     if (!Open())
@@ -876,8 +926,11 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     const int64_t today = Today();
     // The folders written: those of the files learned, and those of entries loaded to be marked
     // used today.
-    const LearnedNames names(learned);
-    FolderGroups groups(learned);
+    std::unique_ptr<Prepared> prepared = std::move(preparedForThese);
+    if (!prepared)
+        prepared = std::make_unique<Prepared>(learned);
+    const LearnedNames& names = prepared->names;
+    FolderGroups<Learned>& groups = prepared->groups;
     std::vector<std::string_view> folders;
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);
@@ -928,7 +981,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
                          [](const StoredEntry& a, const StoredEntry& b) { return a.name < b.name; });
         merged.clear();
         auto entry = entries.begin();
-        auto [member, membersEnd] = group != SIZE_MAX ? groups.MembersOf(group) : decltype(groups)::Members();
+        auto [member, membersEnd] = group != SIZE_MAX ? groups.MembersOf(group) : FolderGroups<Learned>::Members();
         while (entry != entries.end() || member != membersEnd) {
             std::string_view name = entry != entries.end() ? entry->name : member->name;
             if (member != membersEnd && member->name < name)

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -27,9 +28,10 @@ public:
 
     void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) override;
     void Save(const std::vector<Learned>& learned) override;
+    void Foresee(std::vector<Learned> files) override;
     std::string Problem() const override { return m_problem; }
     bool HoldsNothing() override { return !Open() || m_empty; }
-    void Settle() override { WaitForCheckpoint(); }
+    void Settle() override;
 
     // The file of the per-user store: ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/digests.sqlite
     // (an XDG_CACHE_HOME that is not absolute is ignored); empty when there is no home folder.
@@ -61,6 +63,14 @@ private:
     bool m_empty = false;              // the store held no entry when opened, and none was saved since
     int64_t m_today = -1;
     std::thread m_checkpoint;  // see Save
+    // The save of the files last foreseen, made ready on a thread of its own (see Foresee), and
+    // that thread.
+    struct Prepared;
+    std::unique_ptr<Prepared> m_prepared;
+    std::thread m_preparing;
+    void WaitForPrepared();
+    // What was made ready for a save of these files (once the thread is done), or nullptr.
+    std::unique_ptr<Prepared> TakePrepared(const std::vector<Learned>& files);
     // A folder's part of a row: the folder (native path) and its entries.
     struct Section {
         std::string_view folder;

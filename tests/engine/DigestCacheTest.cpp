@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <set>
@@ -440,4 +441,62 @@ TEST_F(DigestCacheTest, FoldersSavedAmongTheRowsOfEarlierSearchesAreAllAnsweredL
     all.push_back(dir / "tree/f2000");
     EXPECT_EQ(searchIn(all), 0u);
     EXPECT_EQ(g_duplicates.size(), static_cast<size_t>(kFolders));
+}
+
+TEST_F(DigestCacheTest, AStoreSavesExactlyTheFilesItIsGivenWhateverItForesaw)
+{
+    // What a store makes ready for the files it foresees serves a save of those very files only:
+    // a save of one more, one fewer, another file in a place, or another folder listing stores
+    // what it is given, each digest under its own name.
+    const CPathString a(u"/t/x/a"), b(u"/t/x/b"), c(u"/t/x/c"), d(u"/t/y/d");
+    std::vector<CFileRecord> records(4);
+    const CPathString* paths[] = {&a, &b, &c, &d};
+    for (size_t i = 0; i < records.size(); ++i) {
+        records[i].path = *paths[i];
+        records[i].size = 10 + i;
+        const std::string content = Joined("content ", i);
+        records[i].digest = CMd5::Of(content.data(), content.size());
+    }
+    const auto learned = [&](std::initializer_list<std::pair<size_t, uint32_t>> files) {
+        std::vector<IDigestStore::Learned> list;
+        for (const auto& [i, folder] : files)
+            list.push_back({paths[i], folder, {&records[i], nullptr}});
+        return list;
+    };
+    const struct {
+        std::vector<IDigestStore::Learned> foreseen, saved;
+    } cases[] = {
+        {learned({{0, 1}, {1, 1}}), learned({{0, 1}, {2, 1}})},
+        {learned({{0, 1}, {1, 1}}), learned({{0, 1}, {1, 1}, {3, 2}})},
+        {learned({{0, 1}, {1, 1}, {3, 2}}), learned({{0, 1}, {1, 1}})},
+        {learned({{0, 1}, {3, 2}}), learned({{0, 1}, {3, 3}})},
+        {learned({{0, 1}, {1, 1}}), learned({{0, 1}, {1, 1}})},
+    };
+    int round = 0;
+    for (const auto& [foreseen, saved] : cases) {
+        SCOPED_TRACE(++round);
+        const std::string file = dir / Joined("foresee", round, ".sqlite");
+        {
+            CSqliteDigestStore store(file);
+            store.Foresee(foreseen);
+            store.Save(saved);
+            ASSERT_TRUE(store.Problem().empty()) << store.Problem();
+        }
+        CSqliteDigestStore store(file);
+        std::vector<IDigestStore::Wanted> wanted;
+        for (const CPathString* path : paths)
+            wanted.push_back({path->view(), 0});
+        std::vector<IDigestStore::Found> found;
+        store.Load(kBothKinds, wanted, found);
+        std::set<size_t> stored;
+        for (const IDigestStore::Found& entry : found) {
+            EXPECT_EQ(entry.entry.digest, records[entry.wanted].digest);
+            EXPECT_EQ(entry.entry.size, records[entry.wanted].size);
+            stored.insert(entry.wanted);
+        }
+        std::set<size_t> given;
+        for (const IDigestStore::Learned& one : saved)
+            given.insert(static_cast<size_t>(std::find(std::begin(paths), std::end(paths), one.path) - std::begin(paths)));
+        EXPECT_EQ(stored, given);
+    }
 }
