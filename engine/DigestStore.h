@@ -50,7 +50,7 @@ public:
     virtual void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) = 0;
     // In one transaction: stores the entries learned (each replacing the stored one of its path and
     // kind) as used now, records the use of the entries loaded since the last Save, and drops
-    // entries unused for 90 days. Nothing on failure.
+    // entries unused for 90 days. The paths must outlive the call. Nothing on failure.
     virtual void Save(const std::vector<Learned>& learned) = 0;
     // The files a search expects to save next (those it learned so far, as Save would be given
     // them, with the entries learned so far): the store may prepare their save meanwhile, on a

@@ -918,7 +918,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
 
 void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
 {
-    std::unique_ptr<Prepared> preparedForThese = TakePrepared(learned);
+    std::unique_ptr<Prepared> prepared = TakePrepared(learned);
     if (learned.empty() && m_used.empty() && m_expired)
         return;
     if (!Open())
@@ -926,7 +926,6 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     const int64_t today = Today();
     // The folders written: those of the files learned, and those of entries loaded to be marked
     // used today.
-    std::unique_ptr<Prepared> prepared = std::move(preparedForThese);
     if (!prepared)
         prepared = std::make_unique<Prepared>(learned);
     const LearnedNames& names = prepared->names;
