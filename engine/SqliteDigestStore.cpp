@@ -250,9 +250,9 @@ private:
 // files an entry in it. Each folder is encoded once; the groups come in the byte order of their
 // folders. The files of one folder listing (the same folder number) are put together by their
 // numbers; the others, and listings of one folder made twice, by their folder's text. A group's
-// names are encoded and put in byte order when its members are first asked for: a search writes
-// its rows while it does that, and a search that reads the store asks only for the groups of
-// folders the store has.
+// names are encoded (or taken from the names given) and put in byte order when its members are
+// first asked for: a search writes its rows while it does that, and a search that reads the store
+// asks only for the groups of folders the store has.
 template <typename File>  // with a path and a folder, as IDigestStore::Wanted
 class FolderGroups {
 public:
@@ -344,6 +344,10 @@ public:
         }
     }
 
+    // The same, with the names of the files already known (LearnedNames of `files`), which must
+    // outlive the groups as well.
+    FolderGroups(const std::vector<File>& files, const LearnedNames& names) : FolderGroups(files) { m_names = &names; }
+
     const std::vector<Group>& Groups() const { return m_groups; }
 
     // The indices of a group's files, in no particular order until the group is named.
@@ -358,7 +362,12 @@ public:
     {
         Group& group = m_groups[index];
         const auto [first, last] = Range(index);
-        if (!group.named) {
+        if (group.named)
+            return {first, last};
+        if (m_names) {
+            for (auto member = first; member != last; ++member)
+                member->name = (*m_names)[member->index];
+        } else {
             std::vector<size_t> ends;
             ends.reserve(group.count);
             for (auto member = first; member != last; ++member) {
@@ -370,10 +379,10 @@ public:
                 first[static_cast<std::ptrdiff_t>(k)].name = std::string_view(group.names).substr(start, ends[k] - start);
                 start = ends[k];
             }
-            std::sort(first, last,
-                      [](const Member& a, const Member& b) { return std::tie(a.name, a.index) < std::tie(b.name, b.index); });
-            group.named = true;
         }
+        std::sort(first, last,
+                  [](const Member& a, const Member& b) { return std::tie(a.name, a.index) < std::tie(b.name, b.index); });
+        group.named = true;
         return {first, last};
     }
 
@@ -397,6 +406,7 @@ private:
     }
 
     const std::vector<File>& m_files;
+    const LearnedNames* m_names = nullptr;
     std::vector<Group> m_groups;
     std::vector<Member> m_members;
 };
@@ -804,8 +814,8 @@ bool CSqliteDigestStore::WalkRows(const std::vector<std::string_view>& folders, 
 // What a save needs first of the files it is given: their names, and the files grouped by folder.
 // It refers to the files given (or keeps them).
 struct CSqliteDigestStore::Prepared {
-    explicit Prepared(const std::vector<Learned>& given) : files(given), names(files), groups(files) {}
-    explicit Prepared(std::vector<Learned>&& kept) : own(std::move(kept)), files(own), names(files), groups(files) {}
+    explicit Prepared(const std::vector<Learned>& given) : files(given), names(files), groups(files, names) {}
+    explicit Prepared(std::vector<Learned>&& kept) : own(std::move(kept)), files(own), names(files), groups(files, names) {}
 
     std::vector<Learned> own;
     const std::vector<Learned>& files;
