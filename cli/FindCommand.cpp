@@ -23,6 +23,7 @@
 #include "platform/NativeName.h"
 #include "platform/PathRules.h"
 #include "platform/Utf16Text.h"
+#include "res/Version.h"
 
 namespace {
 

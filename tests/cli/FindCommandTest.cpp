@@ -308,7 +308,7 @@ TEST_F(FindCommandTest, ExitStatusTellsUsageErrorsMissingFoldersAndSuccess)
     const Outcome help = RunProcess({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--format jsonl"), std::string::npos);
-    EXPECT_EQ(RunProcess({"--version"}).out, "quillon-find 1.0.0\n");
+    EXPECT_EQ(RunProcess({"--version"}).out, "quillon-find 1.10.0\n");
 }
 
 TEST_F(FindCommandTest, ProgressLineIsDrawnOnlyWhenAskedOrOnATerminal)
