@@ -615,6 +615,30 @@ TEST(RowText, JsonStringsStayValidForEveryKindOfText)
     EXPECT_EQ(JsonString(u"\x9B\xA0"), "\"\\u009b\xC2\xA0\"");
 }
 
+TEST(RowText, BidirectionalControlsAreEscapedInEveryFormLikeTheOtherControls)
+{
+    // Raw, each would reverse the rest of a terminal's line; their neighbours are plain text.
+    const struct {
+        char16_t unit;
+        bool escaped;
+    } cases[] = {
+        {0x2029, false}, {0x202A, true}, {0x202B, true}, {0x202C, true}, {0x202D, true}, {0x202E, true},  {0x202F, false},
+        {0x2065, false}, {0x2066, true}, {0x2067, true}, {0x2068, true}, {0x2069, true}, {0x206A, false},
+    };
+    for (const auto& c : cases) {
+        const std::u16string text = std::u16string(u"a") + c.unit + u"b";
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c.unit));
+        const std::string expected = c.escaped ? "\"a" + std::string(escape) + "b\"" : "\"" + EncodeNativeName(text) + "\"";
+        EXPECT_EQ(QuotedText(text), expected) << std::hex << static_cast<unsigned>(c.unit);
+        EXPECT_EQ(JsonString(text), expected) << std::hex << static_cast<unsigned>(c.unit);
+        CProgressLine::SState state;
+        state.folder = text;
+        const std::string line = CProgressLine::Compose(state, 79);
+        EXPECT_EQ(line.substr(line.rfind("  ") + 2), c.escaped ? "a?b" : EncodeNativeName(text));
+    }
+}
+
 TEST(ProgressLine, ShortensThePathInTheMiddleToFitTheWidth)
 {
     CProgressLine::SState state;
