@@ -131,8 +131,10 @@ FileCheckResult CFileCheck::EqualToCopy(const std::string& path, const FileSeen&
     m_error = 0;
     if (seen.identity == copySeen.identity) {
         // One file under two names: nothing to read, but both names must still be that file.
-        const FileCheckResult result = Unchanged(path, seen);
-        return result != FileCheckResult::Same ? result : AsCopy(Unchanged(copy, copySeen));
+        FileCheckResult result = Unchanged(path, seen);
+        if (result == FileCheckResult::Same)
+            result = AsCopy(Unchanged(copy, copySeen));
+        return result == FileCheckResult::Same ? FileCheckResult::SameFile : result;
     }
     CFd file;
     CFd other;

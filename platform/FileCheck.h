@@ -32,6 +32,7 @@ enum class FileCheckResult {
     CopyChanged,
     CopyUnreadable,
     Different,  // both as the search saw them, but their bytes differ
+    SameFile,   // both as the search saw them, and one file (a hard link): nothing to compare
 };
 
 class CFileCheck {
@@ -47,8 +48,8 @@ public:
 
     // Whether `path` is still the file `seen`, `copy` still the file `copySeen`, and both hold the
     // same bytes: reads both to their end (or to their first difference), then makes sure that
-    // neither changed while it read. A copy that is the file itself (one identity, a hard link)
-    // is Same without reading. Any result but Unreadable and CopyUnreadable leaves Error() 0.
+    // neither changed while it read. A copy that is the file itself (one identity: a hard link)
+    // is SameFile, without reading. Any result but Unreadable and CopyUnreadable leaves Error() 0.
     FileCheckResult EqualToCopy(const std::string& path, const FileSeen& seen, const std::string& copy, const FileSeen& copySeen);
 
     // The system error (errno) behind the last Unreadable or CopyUnreadable.

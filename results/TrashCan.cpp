@@ -86,6 +86,7 @@ bool CTrashCan::CopyStays(const std::string& bytes, const TrashRequest& request,
             switch (const FileCheckResult result =
                         m_check.EqualToCopy(bytes, request.seen, EncodeNativeName(copy.path.view()), copy.seen)) {
             case FileCheckResult::Same:
+            case FileCheckResult::SameFile:  // a hard link of it stays: so does its content
                 return true;
             case FileCheckResult::Gone:
             case FileCheckResult::Changed:

@@ -60,7 +60,7 @@ TEST(FileCheck, AFileEqualsItsCopyOnlyWhileBothAreAsSeenAndTheirBytesAgree)
              seen = *CFileCheck::Look(file);  // a new link changes the file's change time
              copySeen = *CFileCheck::Look(copy);
          },
-         FileCheckResult::Same},
+         FileCheckResult::SameFile},
     };
     TempDir dir("quillon-filecheck");
     CFileCheck check;
