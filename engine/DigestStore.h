@@ -1,24 +1,17 @@
 #pragma once
 // A store of digests that outlives the process, beneath the two in-memory caches. A search loads
 // from it, in bulk, the entries for the files whose digests it is about to need and cannot find
-// in memory, and saves what it digested when it ends. Whether a stored digest may stand for a file
-// is decided by CachedDigestFits, as for the caches in memory. Used by one thread at a time: the
-// search worker, or a digest thread reading for it while the worker waits or does other work.
+// in memory (see CPhaseDigests), and saves what it digested when it ends. A stored digest stands
+// for a file only in an equal FileState, as for the caches in memory. Used by one thread at a
+// time: the search worker, or a digest thread reading for it while the worker waits or does other
+// work.
 #include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/DigestKind.h"
 #include "engine/FileRecord.h"
-
-enum class EDigestKind : int { Quick = 0, Full = 1 };
-// A set of digest kinds, a bit for each.
-using DigestKinds = unsigned;
-constexpr DigestKinds KindsOf(EDigestKind kind)
-{
-    return 1u << static_cast<int>(kind);
-}
-constexpr DigestKinds kBothKinds = KindsOf(EDigestKind::Quick) | KindsOf(EDigestKind::Full);
 
 class IDigestStore {
 public:
@@ -41,7 +34,7 @@ public:
     struct Found {
         size_t wanted;  // the index of the file it was looked up for
         EDigestKind kind;
-        CFileRecord entry;  // digest, size, times and identity as stored; no path
+        CFileRecord entry;  // the digest and the state as stored; no path
     };
     // Appends to `found` the stored entry of every wanted file whose path has one of the given
     // kinds, for each of those kinds; `found` may come in any order. Entries found count as used
@@ -73,20 +66,6 @@ public:
 // The store the next searches use; nullptr for none. At start-up it is the per-user store
 // (CSqliteDigestStore::PerUser, opened when a search first needs it).
 extern IDigestStore* g_digestStore;
-
-// For the search run, before a phase: whether the store should be read in bulk for the phase's
-// records, which it is when the cache in memory holds fewer entries than half of them (the first
-// search of a process) and the store holds any. Otherwise the digest threads ask it only for what
-// memory cannot answer.
-bool StoreWorthLoadingInBulk(EDigestKind kind, size_t records);
-
-// For the search run and the digest threads: loads into the cache (the quick or the full one) the stored entries of
-// the records that it cannot answer (CachedDigestFits), before they would be digested.
-void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records);
-
-// For the digest caches: the cache entry `entry` was just computed for `record`; it is saved at
-// the end of the run.
-void NoteDigestLearned(EDigestKind kind, const CFileRecord& record, const CFileRecord& entry);
 
 // For the search run, when the pairing phase begins: tells the store what it will save (the quick
 // digests learned so far; a first search learns a full digest only of a file it learned the quick

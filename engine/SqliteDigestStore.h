@@ -12,11 +12,13 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "engine/DigestStore.h"
+#include "engine/FolderGroups.h"
+#include "engine/StoreCodec.h"
+#include "engine/StoreSave.h"
 
 class CSqliteDigestStore final : public IDigestStore {
 public:
@@ -71,19 +73,11 @@ private:
     void WaitForPrepared();
     // What was made ready for a save of these files (once the thread is done), or nullptr.
     std::unique_ptr<Prepared> TakePrepared(const std::vector<Learned>& files);
-    // A folder's part of a row: the folder (native path) and its entries.
-    struct Section {
-        std::string_view folder;
-        std::string_view entries;
-    };
-    // The sections of a row (views into `blob`); false when the row is damaged: no section, a part
-    // cut short, a first folder that is not the row's key, or folders out of order.
-    static bool ParseSections(std::string_view key, std::string_view blob, std::vector<Section>& sections);
     // A row of the table as read: its key and blob, and the sections parsed from it.
     struct Row {
         std::string_view key;
         std::string_view blob;
-        const std::vector<Section>& sections;
+        const std::vector<StoredSection>& sections;
     };
     // Walks, in key order, the places of `folders` (native paths, sorted, each once), calling
     // visit(row, first, last) for each place that holds some of them, folders[first, last), until
@@ -94,6 +88,11 @@ private:
     using RowVisit = std::function<bool(const Row* row, size_t first, size_t last)>;
     bool WalkRows(const std::vector<std::string_view>& folders, const RowVisit& visit);
 
-    // Entries loaded with an older day of use, by folder (native path): their kinds and names.
-    std::unordered_map<std::string, std::vector<std::pair<int, std::string>>> m_used;
+    // The found entries of a wanted folder's section (group of `groups`), appended to `found`.
+    void LoadFolder(CFolderGroups<Wanted>& groups, size_t group, const std::vector<StoredEntry>& entries, DigestKinds kinds,
+                    int64_t today, std::vector<Found>& found);
+    bool WriteSave(CStoreSave& save, int64_t today);
+
+    // Entries loaded with an older day of use, marked used by the next save.
+    UsedEntries m_used;
 };
