@@ -27,6 +27,32 @@ inline bool SameFile(const CFileRecord& a, const CFileRecord& b)
     return a.identity == b.identity && a.identity != FileIdentity{};
 }
 
+// The folder listing numbers (CFileRecord::folder) some files carry. The listings of one run have
+// consecutive numbers, so a table by number fits in an array over [Low(), Low() + Span()) when the
+// numbers are dense: the array is then at most a few times as long as there are files.
+class CFolderNumbers {
+public:
+    // Of `files` (records, or anything with a `folder` number); 0 is no number.
+    template <typename Files>
+    explicit CFolderNumbers(const Files& files) : m_files(files.size())
+    {
+        for (const auto& file : files) {
+            if (file.folder != 0) {
+                m_low = file.folder < m_low ? file.folder : m_low;
+                m_high = file.folder > m_high ? file.folder : m_high;
+            }
+        }
+    }
+    bool Dense() const { return m_low <= m_high && m_high - m_low <= 4 * m_files + 1024; }
+    uint32_t Low() const { return m_low; }
+    size_t Span() const { return Dense() ? m_high - m_low + 1 : 0; }
+
+private:
+    size_t m_files;
+    uint32_t m_low = UINT32_MAX;
+    uint32_t m_high = 0;
+};
+
 // The records of a search, contiguous: walking them in order stays in the processor's caches, and
 // the scan makes no allocation per file for them.
 using FileList = std::vector<CFileRecord>;

@@ -9,17 +9,10 @@
 
 CFolderCounts::CFolderCounts(const FileList& records)
 {
-    uint32_t low = UINT32_MAX;
-    uint32_t high = 0;
-    for (const CFileRecord& record : records) {
-        if (record.folder != 0) {
-            low = std::min(low, record.folder);
-            high = std::max(high, record.folder);
-        }
-    }
-    if (low <= high && high - low <= 4 * records.size() + 1024) {
-        m_base = low;
-        m_byListing.resize(high - low + 1);
+    const CFolderNumbers numbers(records);
+    if (numbers.Dense()) {
+        m_base = numbers.Low();
+        m_byListing.resize(numbers.Span());
     }
 }
 

@@ -14,8 +14,8 @@
 
 class CFolderCounts {
 public:
-    // For rows made of `records`: the listings of one run have consecutive numbers, so their counts
-    // lie in an array over the numbers the records carry.
+    // For rows made of `records`: counted in an array over the folder numbers the records carry
+    // when they are dense (CFolderNumbers).
     explicit CFolderCounts(const FileList& records);
     // One appearance of the folder of the record's path.
     void Add(const CFileRecord& record);

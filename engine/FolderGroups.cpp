@@ -45,17 +45,11 @@ template <typename File>
 std::vector<typename CFolderGroups<File>::Group> CFolderGroups<File>::GroupByListing(std::vector<uint32_t>& groupOf) const
 {
     const std::vector<File>& files = m_files;
-    uint32_t low = UINT32_MAX;
-    uint32_t high = 0;
-    for (const File& file : files) {
-        if (file.folder != 0) {
-            low = std::min(low, file.folder);
-            high = std::max(high, file.folder);
-        }
-    }
-    const bool numbered = low <= high && high - low <= 4 * files.size() + 1024;
-    std::vector<uint32_t> byNumber(numbered ? high - low + 1 : 0);  // group + 1 by number - low
-    std::unordered_map<uint32_t, uint32_t> numberedElsewhere;       // numbers too spread for it
+    const CFolderNumbers numbers(files);
+    const bool numbered = numbers.Dense();
+    const uint32_t low = numbers.Low();
+    std::vector<uint32_t> byNumber(numbers.Span());            // group + 1 by number - low
+    std::unordered_map<uint32_t, uint32_t> numberedElsewhere;  // numbers too spread for it
     std::unordered_map<std::u16string_view, uint32_t> byText;
     std::vector<Group> groups;
     for (size_t i = 0; i < files.size(); ++i) {
