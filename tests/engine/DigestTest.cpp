@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <random>
+#include <type_traits>
 
 #include "engine/Digest.h"
 #include "tests/engine/EngineFixture.h"
@@ -179,6 +180,10 @@ TEST_F(DigestTest, NameThatIsNotUtf8IsDigested)
     ASSERT_TRUE(GetFullDigest(record));
     EXPECT_EQ(record.digest, CMd5::Of(content.data(), content.size()));
 }
+
+// The listing places point into a cache's entries: nothing may copy, move or swap them away.
+static_assert(!std::is_copy_constructible_v<CDigestCache> && !std::is_move_constructible_v<CDigestCache> &&
+              !std::is_swappable_v<CDigestCache>);
 
 TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingForgetsItsEntries)
 {
