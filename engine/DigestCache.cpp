@@ -104,14 +104,6 @@ void CDigestCache::NoteLearned(const CFileRecord& record, const CFileRecord& ent
 
 std::vector<CDigestCache::Learned> CDigestCache::TakeLearned()
 {
-    std::vector<Learned> learned = LearnedSoFar();
-    m_learned.clear();
-    m_learnedElsewhere.clear();
-    return learned;
-}
-
-std::vector<CDigestCache::Learned> CDigestCache::LearnedSoFar() const
-{
     std::vector<Learned> learned;
     size_t count = m_learnedElsewhere.size();
     for (const uint64_t bits : m_learned)
@@ -139,6 +131,8 @@ std::vector<CDigestCache::Learned> CDigestCache::LearnedSoFar() const
         if (found != m_entries.end())
             learned.push_back(Learned{Learned::kElsewhere, found->second.folder, &found->first, &found->second});
     }
+    m_learned.clear();
+    m_learnedElsewhere.clear();
     return learned;
 }
 

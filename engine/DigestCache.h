@@ -130,8 +130,6 @@ public:
     // folder lie together), then the others. Reads neither the entries nor the texts of their paths
     // to tell their paths and folders. Forgets the marks.
     std::vector<Learned> TakeLearned();
-    // The entries TakeLearned would give now, without forgetting their marks.
-    std::vector<Learned> LearnedSoFar() const;
 
     // Entries read in bulk for the records of the current listing, held beside the hashed ones
     // when the cache holds none: each answers for the record at its listPosition (when its path

@@ -5,23 +5,6 @@
 
 IDigestStore* g_digestStore = &CSqliteDigestStore::PerUser();
 
-void ForeseeLearnedDigests()
-{
-    // A save of fewer files takes little time. Files learned outside the listing are not foreseen:
-    // their paths are those of the cache's entries, which may go before the save.
-    constexpr size_t kWorthForeseeing = 256;
-    if (!g_digestStore)
-        return;
-    const std::vector<CDigestCache::Learned> quick = g_quickDigestCache.LearnedSoFar();
-    if (quick.size() < kWorthForeseeing || quick.back().place == CDigestCache::Learned::kElsewhere)
-        return;
-    std::vector<IDigestStore::Learned> files;
-    files.reserve(quick.size());
-    for (const CDigestCache::Learned& learned : quick)
-        files.push_back({learned.path, learned.folder, {learned.entry, nullptr}});
-    g_digestStore->Foresee(std::move(files));
-}
-
 void SaveLearnedDigests()
 {
     using Learned = CDigestCache::Learned;

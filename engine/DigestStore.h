@@ -45,20 +45,13 @@ public:
     // kind) as used now, records the use of the entries loaded since the last Save, and drops
     // entries unused for 90 days. The paths must outlive the call. Nothing on failure.
     virtual void Save(const std::vector<Learned>& learned) = 0;
-    // The files a search expects to save next (those it learned so far, as Save would be given
-    // them, with the entries learned so far): the store may prepare their save meanwhile, on a
-    // thread of its own, while the search goes on. The next Save uses what was prepared when it is
-    // given the same files (paths and folder listings) in the same order; given others, it
-    // prepares afresh. The paths and their texts must stay as they are until that Save, or
-    // Settle. Search worker.
-    virtual void Foresee(std::vector<Learned> files) { (void)files; }
     // Why the store cannot be used (it is damaged, foreign, locked, or cannot be created), for one
     // line to the user; empty while it works. Once it has a problem the store stays unused for the
     // rest of the process and its file is left as it is.
     virtual std::string Problem() const = 0;
     // Whether the store can answer no lookup now: it holds no entry, or cannot be used.
     virtual bool HoldsNothing() = 0;
-    // Waits for what the last Save (or Foresee) left running in the background, if anything; at the
+    // Waits for what the last Save left running in the background, if anything; at the
     // start of a search, so that a search never lists the store's own files while they change.
     virtual void Settle() {}
 };
@@ -66,11 +59,6 @@ public:
 // The store the next searches use; nullptr for none. At start-up it is the per-user store
 // (CSqliteDigestStore::PerUser, opened when a search first needs it).
 extern IDigestStore* g_digestStore;
-
-// For the search run, when the pairing phase begins: tells the store what it will save (the quick
-// digests learned so far; a first search learns a full digest only of a file it learned the quick
-// digest of), when that is enough to be worth preparing.
-void ForeseeLearnedDigests();
 
 // For the search run, when it ends (also after a stop): saves the digests the run computed, and
 // marks those it loaded as used, then forgets them.

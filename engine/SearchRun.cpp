@@ -62,7 +62,6 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
         companion.reset();  // what it made is taken
         if (!StopRequested()) {
             g_searchState = ESearchState::Pairing;
-            ForeseeLearnedDigests();
             PairDuplicates();
             return EndSearchRun(sink);
         }

@@ -84,7 +84,6 @@ CSqliteDigestStore::CSqliteDigestStore(std::string file) : m_file(std::move(file
 
 CSqliteDigestStore::~CSqliteDigestStore()
 {
-    WaitForPrepared();
     WaitForCheckpoint();
     Close();
 }
@@ -301,51 +300,9 @@ bool CSqliteDigestStore::WalkRows(const std::vector<std::string_view>& folders, 
     return ok;
 }
 
-// What a save needs first of the files it is given: their names, and the files grouped by folder.
-// It refers to the files given (or keeps them).
-struct CSqliteDigestStore::Prepared {
-    explicit Prepared(const std::vector<Learned>& given) : files(given), names(files), groups(files, names) {}
-    explicit Prepared(std::vector<Learned>&& kept) : own(std::move(kept)), files(own), names(files), groups(files, names) {}
-
-    std::vector<Learned> own;
-    const std::vector<Learned>& files;
-    CLearnedNames names;
-    CFolderGroups<Learned> groups;
-};
-
-void CSqliteDigestStore::Foresee(std::vector<Learned> files)
-{
-    WaitForPrepared();
-    m_prepared.reset();
-    if (!m_problem.empty() || CDigestPool::Instance().InForkedChild())
-        return;
-    m_preparing =
-        std::thread([this, files = std::move(files)]() mutable { m_prepared = std::make_unique<Prepared>(std::move(files)); });
-}
-
 void CSqliteDigestStore::Settle()
 {
-    WaitForPrepared();
-    m_prepared.reset();  // made for a search that is over
     WaitForCheckpoint();
-}
-
-void CSqliteDigestStore::WaitForPrepared()
-{
-    if (m_preparing.joinable())
-        m_preparing.join();
-}
-
-std::unique_ptr<CSqliteDigestStore::Prepared> CSqliteDigestStore::TakePrepared(const std::vector<Learned>& files)
-{
-    WaitForPrepared();
-    std::unique_ptr<Prepared> prepared = std::move(m_prepared);
-    if (!prepared || prepared->files.size() != files.size())
-        return nullptr;
-    for (size_t i = 0; i < files.size(); ++i)
-        if (prepared->files[i].path != files[i].path || prepared->files[i].folder != files[i].folder)
-            return nullptr;
-    return prepared;
 }
 
 void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found)
@@ -417,15 +374,16 @@ void CSqliteDigestStore::LoadFolder(CFolderGroups<Wanted>& groups, size_t group,
 
 void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
 {
-    std::unique_ptr<Prepared> prepared = TakePrepared(learned);
     if (learned.empty() && m_used.empty() && m_expired)
         return;
     if (!Open())
         return;
-    if (!prepared)
-        prepared = std::make_unique<Prepared>(learned);
+    // What the rows need first: the files' names, read in their order, and the files grouped by
+    // folder.
+    const CLearnedNames names(learned);
+    CFolderGroups<Learned> groups(learned, names);
     const int64_t today = Today();
-    CStoreSave save(learned, prepared->groups, prepared->names, m_used, today, today - kKeepDays);
+    CStoreSave save(learned, groups, names, m_used, today, today - kKeepDays);
     if (!WriteSave(save, today)) {
         const std::string what = sqlite3_errmsg(m_db);
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);

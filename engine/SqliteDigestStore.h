@@ -30,7 +30,6 @@ public:
 
     void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) override;
     void Save(const std::vector<Learned>& learned) override;
-    void Foresee(std::vector<Learned> files) override;
     std::string Problem() const override { return m_problem; }
     bool HoldsNothing() override { return !Open() || m_empty; }
     void Settle() override;
@@ -65,14 +64,6 @@ private:
     bool m_empty = false;              // the store held no entry when opened, and none was saved since
     int64_t m_today = -1;
     std::thread m_checkpoint;  // see Save
-    // The save of the files last foreseen, made ready on a thread of its own (see Foresee), and
-    // that thread.
-    struct Prepared;
-    std::unique_ptr<Prepared> m_prepared;
-    std::thread m_preparing;
-    void WaitForPrepared();
-    // What was made ready for a save of these files (once the thread is done), or nullptr.
-    std::unique_ptr<Prepared> TakePrepared(const std::vector<Learned>& files);
     // A row of the table as read: its key and blob, and the sections parsed from it.
     struct Row {
         std::string_view key;
