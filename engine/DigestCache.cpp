@@ -81,7 +81,7 @@ const CFileRecord* CDigestCache::Listed(const CFileRecord& record) const
 {
     const Slot* slot = SlotOf(record);
     const CFileRecord* entry = slot ? slot->entry : nullptr;
-    return entry && entry->State() == record.State() ? entry : nullptr;
+    return entry && Fits(*entry, record) ? entry : nullptr;
 }
 
 void CDigestCache::NoteListed(const CFileRecord& record, const CFileRecord& entry)
@@ -157,7 +157,7 @@ CDigestCache::Kept CDigestCache::KeepComputed(const CFileRecord& listed, const M
         std::tie(slot, made) = m_entries.try_emplace(listed.path);
     else
         slot = m_entries.find(listed.path);
-    if (slot != m_entries.end() && !made && slot->second.State() == listed.State())
+    if (slot != m_entries.end() && !made && Fits(slot->second, listed))
         return {&slot->second, false};
     if (!digest) {
         if (slot != m_entries.end()) {

@@ -7,7 +7,7 @@
 // listing finds most of its entries by walking the two listings side by side, in memory order,
 // instead of by one scattered hashed lookup per file. That order is only a faster way to the same
 // answers: an entry found there answers for a record exactly when the hashed one would
-// (equal FileState), and clear() forgets both. Used on the search worker; the digest threads may
+// (Fits), and clear() forgets both. Used on the search worker; the digest threads may
 // call the const members while nobody changes the cache.
 #include <cstdint>
 #include <string_view>
@@ -25,6 +25,10 @@ public:
     CDigestCache(const CDigestCache&) = delete;
     CDigestCache& operator=(const CDigestCache&) = delete;
 
+    // The rule of every entry, hashed, held or stored: it answers for a listed record of its path
+    // exactly when it was taken of the state the record was listed in.
+    static bool Fits(const CFileRecord& entry, const CFileRecord& listed) { return entry.State() == listed.State(); }
+
     // The entry kept under this path, whatever state it describes; nullptr for none.
     const CFileRecord* Find(const CPathString& path) const
     {
@@ -36,7 +40,7 @@ public:
     const CFileRecord* Fitting(const CFileRecord& record) const
     {
         const CFileRecord* entry = Find(record.path);
-        return entry && entry->State() == record.State() ? entry : nullptr;
+        return entry && Fits(*entry, record) ? entry : nullptr;
     }
     // Makes `entry` the entry of its path, replacing the one there; returns the entry as kept.
     const CFileRecord& Keep(const CFileRecord& entry) { return m_entries.insert_or_assign(entry.path, entry).first->second; }
