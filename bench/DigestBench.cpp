@@ -101,12 +101,13 @@ void BM_FullDigestCachedFile(benchmark::State& state)
         close(fd);
     }
     const std::u16string path16 = DecodeNativeName(path);
-    CFileRecord record;
-    DigestFile(path16, record, 0);  // warm the page cache
+    Md5Digest digest{};
+    uint64_t bytes = 0;
+    ComputeDigest(path16, 0, digest, bytes);  // warm the page cache
     for (auto _ : state) {
-        if (!DigestFile(path16, record, 0))
+        if (!ComputeDigest(path16, 0, digest, bytes))
             state.SkipWithError("digest failed");
-        benchmark::DoNotOptimize(record.digest);
+        benchmark::DoNotOptimize(digest);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
     unlink(path.c_str());

@@ -10,13 +10,14 @@ int main(int argc, char** argv)
 {
     int status = 0;
     for (int i = 1; i < argc; ++i) {
-        CFileRecord record;
-        if (!DigestFile(DecodeNativeName(argv[i]), record, 0)) {
+        Md5Digest digest{};
+        uint64_t bytes = 0;
+        if (!ComputeDigest(DecodeNativeName(argv[i]), 0, digest, bytes)) {
             std::fprintf(stderr, "quillon-digest: cannot digest %s\n", argv[i]);
             status = 1;
             continue;
         }
-        for (uint8_t byte : record.digest)
+        for (uint8_t byte : digest)
             std::printf("%02x", byte);
         std::printf("  %s\n", argv[i]);
     }

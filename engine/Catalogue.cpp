@@ -1,7 +1,6 @@
 #include "engine/Catalogue.h"
 
-#include "engine/EarlyDigests.h"
-#include "engine/EarlyStoredDigests.h"
+#include "engine/DigestKind.h"
 #include "platform/PosixFileSystem.h"
 
 FileList g_fileList;
@@ -21,10 +20,13 @@ std::atomic<ESearchState> g_searchState{ESearchState::Idle};
 
 IFileSystem* g_fileSystem = &CPosixFileSystem::Instance();
 
+CDigestCache& CacheOf(EDigestKind kind)
+{
+    return kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache;
+}
+
 void ResetCatalogue()
 {
-    CEarlyDigests::Instance().Clear();
-    CEarlyStoredDigests::Instance().Clear();
     g_fileList.clear();
     g_duplicates.clear();
     g_folderTally.clear();

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "engine/Catalogue.h"
-#include "engine/DigestStore.h"
 
 namespace {
 
@@ -53,52 +52,4 @@ bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, 
     }
     digest = md5.Final();
     return true;
-}
-
-bool DigestFile(std::u16string_view path, CFileRecord& record, uint64_t limit)
-{
-    uint64_t bytes = 0;
-    return ComputeDigest(path, limit, record.digest, bytes);
-}
-
-bool CachedDigestFits(const CFileRecord& cached, const CFileRecord& listed)
-{
-    return cached.lastWrite == listed.lastWrite && cached.changeTime == listed.changeTime && cached.size == listed.size &&
-        cached.identity == listed.identity;
-}
-
-bool GetCachedDigest(DigestCache& cache, CFileRecord& record, uint64_t limit)
-{
-    const EDigestKind kind = limit == 0 ? EDigestKind::Full : EDigestKind::Quick;
-    auto found = cache.find(record.path);
-    if (found == cache.end() || !CachedDigestFits(found->second, record)) {
-        LoadStoredDigests(kind, {&record});
-        found = cache.find(record.path);
-    }
-    if (found != cache.end()) {
-        const CFileRecord& cached = found->second;
-        if (CachedDigestFits(cached, record)) {
-            record.digest = cached.digest;
-            record.size = cached.size;
-            cache.NoteListed(record, cached);
-            return true;
-        }
-        cache.erase(found);
-    }
-    if (!DigestFile(record.path, record, limit))
-        return false;
-    const auto slot = cache.insert_or_assign(record.path, record).first;
-    cache.NoteListed(record, slot->second);
-    NoteDigestLearned(kind, record, slot->second);
-    return true;
-}
-
-bool GetQuickDigest(CFileRecord& record)
-{
-    return GetCachedDigest(g_quickDigestCache, record, kQuickDigestBytes);
-}
-
-bool GetFullDigest(CFileRecord& record)
-{
-    return GetCachedDigest(g_fullDigestCache, record, 0);
 }

@@ -1,7 +1,10 @@
 #pragma once
-// The digests of a batch of jobs (CDigestLanes on every digest thread), begun in the background:
-// the search worker starts a batch, does other work while the pool's helpers digest, and joins
-// them when it finishes the batch. Every job's outcome is the one CDigestLanes::ComputeAll gives.
+// The digests of a batch of jobs, begun in the background: every digest thread keeps up to eight
+// files in flight (CDigestLanes), each file read as ComputeDigest(job.path, limit, ...) would read
+// it, with its outcome. The search worker starts a batch, does other work while the pool's helpers
+// digest, and joins them when it finishes the batch. When the last batch's reads waited for the
+// disk, a few more threads meanwhile ask the system to read the files not begun yet (they only
+// hint, never open files).
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -12,8 +15,10 @@
 class CDigestBatch {
 public:
     // Begins the digests of every job on the digest pool's helpers, the files in the order of their
-    // expected bytes, largest first (see CDigestLanes::ComputeAll). The jobs and their paths must
-    // stay as they are until Finish, and the pool runs nothing else meanwhile. Search worker only.
+    // expected bytes, largest first, so that no long file is left to digest alone at the end. With
+    // `skipAfterStop`, a job not yet begun when a stop is requested is left not computed. The jobs
+    // and their paths must stay as they are until Finish, and the pool runs nothing else meanwhile.
+    // Writes only the jobs' outcome fields. Search worker only.
     CDigestBatch(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop);
     // Takes part in the digests until every job is done; the jobs' outcome fields are then written.
     // Called again, does nothing.

@@ -1,8 +1,7 @@
 #include "engine/DigestCache.h"
 
+#include <tuple>
 #include <utility>
-
-#include "engine/Digest.h"
 
 namespace {
 
@@ -38,7 +37,7 @@ void CDigestCache::BeginListing(size_t records)
     m_listed.clear();
     m_folderRuns.clear();
     m_listed.reserve(records);
-    Map::reserve(records);  // a first search inserts about as many entries: no rehashing on the way
+    Reserve(records);  // a first search inserts about as many entries
     m_next = 0;
 }
 
@@ -82,7 +81,7 @@ const CFileRecord* CDigestCache::Listed(const CFileRecord& record) const
 {
     const Slot* slot = SlotOf(record);
     const CFileRecord* entry = slot ? slot->entry : nullptr;
-    return entry && CachedDigestFits(*entry, record) ? entry : nullptr;
+    return entry && Fits(*entry, record) ? entry : nullptr;
 }
 
 void CDigestCache::NoteListed(const CFileRecord& record, const CFileRecord& entry)
@@ -105,14 +104,6 @@ void CDigestCache::NoteLearned(const CFileRecord& record, const CFileRecord& ent
 
 std::vector<CDigestCache::Learned> CDigestCache::TakeLearned()
 {
-    std::vector<Learned> learned = LearnedSoFar();
-    m_learned.clear();
-    m_learnedElsewhere.clear();
-    return learned;
-}
-
-std::vector<CDigestCache::Learned> CDigestCache::LearnedSoFar() const
-{
     std::vector<Learned> learned;
     size_t count = m_learnedElsewhere.size();
     for (const uint64_t bits : m_learned)
@@ -126,10 +117,8 @@ std::vector<CDigestCache::Learned> CDigestCache::LearnedSoFar() const
             // The entry noted at its place is the one learned, unless the places forgot their
             // entries since (an entry was removed): then the path finds what is left of it.
             const CFileRecord* entry = slot.entry;
-            if (!entry) {
-                const auto found = find(slot.path);
-                entry = found != end() ? &found->second : nullptr;
-            }
+            if (!entry)
+                entry = Find(slot.path);
             while (run + 1 < m_folderRuns.size() && m_folderRuns[run + 1].first <= place)
                 ++run;
             const uint32_t folder = run < m_folderRuns.size() ? m_folderRuns[run].second : 0;
@@ -138,10 +127,12 @@ std::vector<CDigestCache::Learned> CDigestCache::LearnedSoFar() const
         }
     }
     for (const CPathString& path : m_learnedElsewhere) {
-        const auto found = find(path);
-        if (found != end())
+        const auto found = m_entries.find(path);
+        if (found != m_entries.end())
             learned.push_back(Learned{Learned::kElsewhere, found->second.folder, &found->first, &found->second});
     }
+    m_learned.clear();
+    m_learnedElsewhere.clear();
     return learned;
 }
 
@@ -156,6 +147,37 @@ bool CDigestCache::Hold(std::vector<std::vector<CFileRecord>>&& entries)
             NoteListed(entry, entry);
     }
     return true;
+}
+
+CDigestCache::Kept CDigestCache::KeepComputed(const CFileRecord& listed, const Md5Digest* digest)
+{
+    auto slot = m_entries.end();
+    bool made = false;
+    if (digest)
+        std::tie(slot, made) = m_entries.try_emplace(listed.path);
+    else
+        slot = m_entries.find(listed.path);
+    if (slot != m_entries.end() && !made && Fits(slot->second, listed))
+        return {&slot->second, false};
+    if (!digest) {
+        if (slot != m_entries.end()) {
+            ForgetEntries();
+            m_entries.erase(slot);
+        }
+        return {};
+    }
+    slot->second = listed;
+    slot->second.digest = *digest;
+    return {&slot->second, true};
+}
+
+void CDigestCache::Remove(const CPathString& path)
+{
+    const auto found = m_entries.find(path);
+    if (found == m_entries.end())
+        return;
+    ForgetEntries();
+    m_entries.erase(found);
 }
 
 void CDigestCache::ForgetEntries()

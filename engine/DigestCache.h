@@ -7,7 +7,7 @@
 // listing finds most of its entries by walking the two listings side by side, in memory order,
 // instead of by one scattered hashed lookup per file. That order is only a faster way to the same
 // answers: an entry found there answers for a record exactly when the hashed one would
-// (CachedDigestFits), and clear() forgets both. Used on the search worker; the digest threads may
+// (Fits), and clear() forgets both. Used on the search worker; the digest threads may
 // call the const members while nobody changes the cache.
 #include <cstdint>
 #include <string_view>
@@ -17,14 +17,53 @@
 
 #include "engine/FileRecord.h"
 
-class CDigestCache : public std::unordered_map<CPathString, CFileRecord, PathHash> {
+class CDigestCache {
 public:
-    using Map = std::unordered_map<CPathString, CFileRecord, PathHash>;
+    CDigestCache() = default;
+    // The listing places point at the entries: a copy, a swap or a move of the entries would leave
+    // them pointing into another cache, so there is none.
+    CDigestCache(const CDigestCache&) = delete;
+    CDigestCache& operator=(const CDigestCache&) = delete;
+
+    // The rule of every entry, hashed, held or stored: it answers for a listed record of its path
+    // exactly when it was taken of the state the record was listed in.
+    static bool Fits(const CFileRecord& entry, const CFileRecord& listed) { return entry.State() == listed.State(); }
+
+    // The entry kept under this path, whatever state it describes; nullptr for none.
+    const CFileRecord* Find(const CPathString& path) const
+    {
+        const auto found = m_entries.find(path);
+        return found != m_entries.end() ? &found->second : nullptr;
+    }
+    // The hashed entry that answers for a record: its path's, of an equal state; nullptr when there
+    // is none (the held entries are not looked up by path: see Hold).
+    const CFileRecord* Fitting(const CFileRecord& record) const
+    {
+        const CFileRecord* entry = Find(record.path);
+        return entry && Fits(*entry, record) ? entry : nullptr;
+    }
+    // Makes `entry` the entry of its path, replacing the one there; returns the entry as kept.
+    const CFileRecord& Keep(const CFileRecord& entry) { return m_entries.insert_or_assign(entry.path, entry).first->second; }
+    // After the digest of a listed record was computed (`digest`; nullptr when it failed): the entry
+    // that answers for the record from now on (nullptr for none), and whether it is the one just
+    // computed. One hashed probe finds the path's entry or makes it. An entry of the path that fits
+    // the record answers whatever was computed (the path was digested meanwhile: a folder walked
+    // twice); otherwise a computed digest becomes the path's entry (the record with `digest`), and a
+    // failure removes an entry that does not fit.
+    struct Kept {
+        const CFileRecord* entry = nullptr;
+        bool computed = false;
+    };
+    Kept KeepComputed(const CFileRecord& listed, const Md5Digest* digest);
+    // Removes the entry of the path, if any. The listing order keeps no entry that is gone: every
+    // place it knew before is forgotten, and the held entries with it (the hashed entries and the
+    // store still answer for their records).
+    void Remove(const CPathString& path);
 
     // Forgets every entry, and the listing order with them.
     void clear() noexcept
     {
-        Map::clear();
+        m_entries.clear();
         m_held = decltype(m_held)();
         m_heldCount = 0;
         m_learned.clear();
@@ -33,15 +72,9 @@ public:
         m_folderRuns.clear();
         m_previous.clear();
     }
-    // Removes an entry. The listing order keeps no entry that is gone: every place it knew before
-    // an entry was removed is forgotten, and the held entries with it (the hashed entries and the
-    // store still answer for their records).
-    iterator erase(const_iterator entry)
-    {
-        ForgetEntries();
-        return Map::erase(entry);
-    }
-    iterator erase(iterator entry) { return erase(const_iterator(entry)); }
+    // Gives the hashed entries room for this many in all, so that a search that inserts about as
+    // many does not rehash on the way.
+    void Reserve(size_t entries) { m_entries.reserve(entries); }
 
     // At the start of a search's grouping phase the run's listing is matched against the previous
     // one, record by record in scan order: BeginListing, then MatchNext for every record (numbered
@@ -101,8 +134,6 @@ public:
     // folder lie together), then the others. Reads neither the entries nor the texts of their paths
     // to tell their paths and folders. Forgets the marks.
     std::vector<Learned> TakeLearned();
-    // The entries TakeLearned would give now, without forgetting their marks.
-    std::vector<Learned> LearnedSoFar() const;
 
     // Entries read in bulk for the records of the current listing, held beside the hashed ones
     // when the cache holds none: each answers for the record at its listPosition (when its path
@@ -114,8 +145,8 @@ public:
     bool Hold(std::vector<std::vector<CFileRecord>>&& entries);
 
     // The entries, hashed and held.
-    size_t size() const noexcept { return Map::size() + m_heldCount; }
-    bool empty() const noexcept { return Map::empty() && m_heldCount == 0; }
+    size_t size() const noexcept { return m_entries.size() + m_heldCount; }
+    bool empty() const noexcept { return m_entries.empty() && m_heldCount == 0; }
 
 private:
     // A listed record's place: its path, and the entry that answered for it last (checked against
@@ -128,6 +159,8 @@ private:
     const Slot* SlotOf(const CFileRecord& record) const;
     void ForgetEntries();
 
+    // The hashed entries, owned here alone: nothing outside can move them from under the places.
+    std::unordered_map<CPathString, CFileRecord, PathHash> m_entries;
     std::vector<std::vector<CFileRecord>> m_held;  // see Hold
     size_t m_heldCount = 0;
     // The listing places whose entries were learned, a bit each (see NoteLearned), and the paths

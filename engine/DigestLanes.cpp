@@ -5,8 +5,6 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
-#include "engine/DigestBatch.h"
-#include "engine/DigestPool.h"
 
 namespace {
 
@@ -21,12 +19,6 @@ uint8_t* LaneBuffers()
 }
 
 }  // namespace
-
-void CDigestLanes::ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop)
-{
-    CDigestBatch batch(jobs, limit, skipAfterStop);
-    batch.Finish();
-}
 
 CDigestLanes::CDigestLanes(std::vector<DigestJob*>& jobs, std::atomic<size_t>& next, uint64_t limit, bool skipAfterStop,
                            std::atomic<size_t>& waited)

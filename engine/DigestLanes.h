@@ -3,7 +3,7 @@
 // lane of CMd5Lanes, and gives a lane the next file as soon as its file is done, so that the lanes
 // stay full across files of unequal length. Each file is read and checked exactly as
 // ComputeDigest reads and checks it (the same steps, the same stop checks, the same failures), so
-// every outcome is the one ComputeDigest would give.
+// every outcome is the one ComputeDigest would give. CDigestBatch runs it.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -23,19 +23,10 @@ struct DigestJob {
     Md5Digest digest{};
 };
 
+// The work of one digest thread within a CDigestBatch, which runs one on every thread.
 class CDigestLanes {
-public:
-    // Digests every job, as ComputeDigest(job.path, limit, ...) would, on the digest pool
-    // (CDigestPool), each thread with up to eight files in flight, beginning the files in the order
-    // of their expected bytes, largest first, so that no long file is left to digest alone at the
-    // end. When the last call's reads waited for the disk, a few more threads meanwhile ask the
-    // system to read the files not begun yet (they only open files, never read them). With `skipAfterStop`, a job not yet begun when a stop is requested is left not
-    // computed. Writes only the jobs' outcome fields; the paths must stay valid meanwhile. Called
-    // on the search worker.
-    static void ComputeAll(std::vector<DigestJob>& jobs, uint64_t limit, bool skipAfterStop);
-
 private:
-    friend class CDigestBatch;  // runs a CDigestLanes on every digest thread
+    friend class CDigestBatch;
     struct Slot {
         DigestJob* job = nullptr;
         std::unique_ptr<IFileReader> reader;

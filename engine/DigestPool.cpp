@@ -1,6 +1,7 @@
 #include "engine/DigestPool.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include <unistd.h>
@@ -42,8 +43,17 @@ CDigestPool::~CDigestPool()
         helper.join();
 }
 
+void CDigestPool::RequireNoTasks(const char* caller) const
+{
+    if (!m_task)
+        return;
+    std::fprintf(stderr, "CDigestPool::%s: the tasks of the last Start are not finished; one caller at a time\n", caller);
+    std::abort();
+}
+
 void CDigestPool::Run(size_t count, std::function<void(size_t)> task)
 {
+    RequireNoTasks("Run");
     if (count < 2) {
         for (size_t i = 0; i < count; ++i)
             task(i);  // nobody to share it with: waking a helper would only cost time
@@ -55,6 +65,8 @@ void CDigestPool::Run(size_t count, std::function<void(size_t)> task)
 
 void CDigestPool::Start(size_t count, std::function<void(size_t)> task)
 {
+    RequireNoTasks("Start");
+    m_starter = std::this_thread::get_id();
     m_task = std::move(task);
     m_count = count;
     m_next.store(0);
@@ -73,6 +85,10 @@ void CDigestPool::Finish()
 {
     if (!m_task)
         return;
+    if (std::this_thread::get_id() != m_starter) {
+        std::fprintf(stderr, "CDigestPool::Finish: called on another thread than its Start\n");
+        std::abort();
+    }
     Work();
     if (m_started) {
         std::unique_lock<std::mutex> lock(m_mutex);

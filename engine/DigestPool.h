@@ -1,7 +1,17 @@
 #pragma once
-// Threads that compute file digests for the search worker. The worker hands a batch of tasks to
-// Run and takes part itself; Run returns when every task is done. Tasks only read files and write
-// their own result slots: the engine's containers and caches stay with the worker.
+// Threads that work for the search worker. The worker hands a batch of tasks to Run and takes part
+// itself; Run returns when every task is done. Tasks only read files (or the store) and write their
+// own result slots: the engine's containers and caches stay with the worker.
+//
+// The pool runs one caller's tasks at a time: a Start is finished (Finish) by the thread that
+// started it before anyone starts or runs anything else, which the pool checks (it ends the
+// process when the rule is broken: tasks overwritten under its helpers would be memory gone wrong).
+// Its users, and when each runs, on the search worker (or the thread that runs a search):
+// - while the scan lists files, the run's scan companion (IScanCompanion), one of two:
+//   CEarlyDigests (a CDigestBatch at a time) or CEarlyStoredDigests (one task reading the store);
+// - in each phase, CPhaseDigests: in Start the hashed lookups of a window (Run), then the window's
+//   digests (a CDigestBatch, finished by Advance before the next window starts);
+// - when the run ends, the store's save (CRowWriter, one task storing rows while the next are made).
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -20,13 +30,14 @@ public:
     static CDigestPool& Instance();
 
     // Calls task(i) for every i below count, spread over the calling thread and the helpers (a
-    // single task runs on the calling thread). One caller at a time (the search worker). In a
-    // forked child the caller does every task.
+    // single task runs on the calling thread). In a forked child the caller does every task.
     void Run(size_t count, std::function<void(size_t)> task);
     // Run in two halves: Start hands the tasks (a single one too) to the helpers and returns at
     // once, so that the caller can do other work meanwhile; Finish takes part in the tasks left and returns when every
     // task is done. Without helpers (one processor, a forked child) Finish does them all. Between
     // the two the pool runs nothing else; Finish without a Start does nothing.
+    // Run and Start end the process when tasks of a Start are not finished yet, and Finish when
+    // called on another thread than that Start's.
     void Start(size_t count, std::function<void(size_t)> task);
     void Finish();
     // Whether the helpers have no task of the last Start left (Finish then only does what no helper
@@ -49,6 +60,10 @@ private:
     static size_t HelperCount();
     void HelperLoop();
     void Work();
+    // Ends the process, naming the broken rule, when tasks of a Start are not finished yet.
+    void RequireNoTasks(const char* caller) const;
+
+    std::thread::id m_starter;  // the thread of the last Start, until its Finish
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

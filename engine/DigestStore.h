@@ -1,24 +1,17 @@
 #pragma once
 // A store of digests that outlives the process, beneath the two in-memory caches. A search loads
 // from it, in bulk, the entries for the files whose digests it is about to need and cannot find
-// in memory, and saves what it digested when it ends. Whether a stored digest may stand for a file
-// is decided by CachedDigestFits, as for the caches in memory. Used by one thread at a time: the
-// search worker, or a digest thread reading for it while the worker waits or does other work.
+// in memory (see CPhaseDigests), and saves what it digested when it ends. A stored digest stands
+// for a file only in an equal FileState, as for the caches in memory. Used by one thread at a
+// time: the search worker, or a digest thread reading for it while the worker waits or does other
+// work.
 #include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/DigestKind.h"
 #include "engine/FileRecord.h"
-
-enum class EDigestKind : int { Quick = 0, Full = 1 };
-// A set of digest kinds, a bit for each.
-using DigestKinds = unsigned;
-constexpr DigestKinds KindsOf(EDigestKind kind)
-{
-    return 1u << static_cast<int>(kind);
-}
-constexpr DigestKinds kBothKinds = KindsOf(EDigestKind::Quick) | KindsOf(EDigestKind::Full);
 
 class IDigestStore {
 public:
@@ -41,7 +34,7 @@ public:
     struct Found {
         size_t wanted;  // the index of the file it was looked up for
         EDigestKind kind;
-        CFileRecord entry;  // digest, size, times and identity as stored; no path
+        CFileRecord entry;  // the digest and the state as stored; no path
     };
     // Appends to `found` the stored entry of every wanted file whose path has one of the given
     // kinds, for each of those kinds; `found` may come in any order. Entries found count as used
@@ -52,20 +45,13 @@ public:
     // kind) as used now, records the use of the entries loaded since the last Save, and drops
     // entries unused for 90 days. The paths must outlive the call. Nothing on failure.
     virtual void Save(const std::vector<Learned>& learned) = 0;
-    // The files a search expects to save next (those it learned so far, as Save would be given
-    // them, with the entries learned so far): the store may prepare their save meanwhile, on a
-    // thread of its own, while the search goes on. The next Save uses what was prepared when it is
-    // given the same files (paths and folder listings) in the same order; given others, it
-    // prepares afresh. The paths and their texts must stay as they are until that Save, or
-    // Settle. Search worker.
-    virtual void Foresee(std::vector<Learned> files) { (void)files; }
     // Why the store cannot be used (it is damaged, foreign, locked, or cannot be created), for one
     // line to the user; empty while it works. Once it has a problem the store stays unused for the
     // rest of the process and its file is left as it is.
     virtual std::string Problem() const = 0;
     // Whether the store can answer no lookup now: it holds no entry, or cannot be used.
     virtual bool HoldsNothing() = 0;
-    // Waits for what the last Save (or Foresee) left running in the background, if anything; at the
+    // Waits for what the last Save left running in the background, if anything; at the
     // start of a search, so that a search never lists the store's own files while they change.
     virtual void Settle() {}
 };
@@ -73,25 +59,6 @@ public:
 // The store the next searches use; nullptr for none. At start-up it is the per-user store
 // (CSqliteDigestStore::PerUser, opened when a search first needs it).
 extern IDigestStore* g_digestStore;
-
-// For the search run, before a phase: whether the store should be read in bulk for the phase's
-// records, which it is when the cache in memory holds fewer entries than half of them (the first
-// search of a process) and the store holds any. Otherwise the digest threads ask it only for what
-// memory cannot answer.
-bool StoreWorthLoadingInBulk(EDigestKind kind, size_t records);
-
-// For the search run and the digest threads: loads into the cache (the quick or the full one) the stored entries of
-// the records that it cannot answer (CachedDigestFits), before they would be digested.
-void LoadStoredDigests(EDigestKind kind, const std::vector<const CFileRecord*>& records);
-
-// For the digest caches: the cache entry `entry` was just computed for `record`; it is saved at
-// the end of the run.
-void NoteDigestLearned(EDigestKind kind, const CFileRecord& record, const CFileRecord& entry);
-
-// For the search run, when the pairing phase begins: tells the store what it will save (the quick
-// digests learned so far; a first search learns a full digest only of a file it learned the quick
-// digest of), when that is enough to be worth preparing.
-void ForeseeLearnedDigests();
 
 // For the search run, when it ends (also after a stop): saves the digests the run computed, and
 // marks those it loaded as used, then forgets them.

@@ -5,7 +5,6 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
-#include "engine/DigestStore.h"
 
 namespace {
 
@@ -15,22 +14,8 @@ constexpr size_t kBatchRecords = 1024;
 
 }  // namespace
 
-CEarlyDigests& CEarlyDigests::Instance()
-{
-    static CEarlyDigests instance;
-    return instance;
-}
-
-void CEarlyDigests::BeginScan()
-{
-    Clear();
-    m_active = g_quickDigestCache.empty() && g_fullDigestCache.empty() && (!g_digestStore || g_digestStore->HoldsNothing());
-}
-
 void CEarlyDigests::Listed(size_t index)
 {
-    if (!m_active)
-        return;
     if (!SeenBefore(g_fileList[index].size))
         return;
     m_waiting.push_back(static_cast<uint32_t>(index));
@@ -66,7 +51,6 @@ void CEarlyDigests::EndScan()
         m_batch->Finish();
         Collect();
     }
-    m_active = false;
     m_waiting = decltype(m_waiting)();
     m_batchRecords = decltype(m_batchRecords)();
     m_batchJobs = decltype(m_batchJobs)();
@@ -74,22 +58,6 @@ void CEarlyDigests::EndScan()
     m_sizesUsed = 0;
     m_list = g_fileList.data();
     m_listed = g_fileList.size();
-}
-
-void CEarlyDigests::Clear()
-{
-    if (m_batch)
-        m_batch->Finish();
-    m_batch.reset();
-    m_active = false;
-    m_sizes = decltype(m_sizes)();
-    m_sizesUsed = 0;
-    m_waiting = decltype(m_waiting)();
-    m_batchRecords = decltype(m_batchRecords)();
-    m_batchJobs = decltype(m_batchJobs)();
-    m_outcomes = decltype(m_outcomes)();
-    m_list = nullptr;
-    m_listed = 0;
 }
 
 void CEarlyDigests::Launch()
@@ -120,8 +88,8 @@ void CEarlyDigests::Collect()
             continue;  // skipped after a stop request
         const size_t index = m_batchRecords[k];
         if (m_outcomes.size() <= index)
-            m_outcomes.resize(std::max(index + 1, m_outcomes.size() * 2), EOutcome::None);
-        m_outcomes[index] = job.succeeded ? EOutcome::Digested : EOutcome::Failed;
+            m_outcomes.resize(std::max(index + 1, m_outcomes.size() * 2), EEarlyDigest::None);
+        m_outcomes[index] = job.succeeded ? EEarlyDigest::Digested : EEarlyDigest::Failed;
         if (job.succeeded)
             g_fileList[index].digest = job.digest;
     }

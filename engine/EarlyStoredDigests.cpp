@@ -1,5 +1,7 @@
 #include "engine/EarlyStoredDigests.h"
 
+#include "engine/Catalogue.h"
+#include "engine/DigestCache.h"
 #include "engine/DigestPool.h"
 
 namespace {
@@ -10,22 +12,9 @@ constexpr size_t kBatchRecords = 1024;
 
 }  // namespace
 
-CEarlyStoredDigests& CEarlyStoredDigests::Instance()
-{
-    static CEarlyStoredDigests instance;
-    return instance;
-}
-
-void CEarlyStoredDigests::BeginScan()
-{
-    Clear();
-    m_store = g_digestStore;
-    m_active = m_store && g_quickDigestCache.empty() && g_fullDigestCache.empty() && !m_store->HoldsNothing();
-}
-
 void CEarlyStoredDigests::Listed(size_t index)
 {
-    if (!m_active)
+    if (!m_reading)
         return;
     // Every record is looked up, those alone in their size too: a folder's entries are read once,
     // and whether a record shares its size is known only when the scan ends.
@@ -38,46 +27,32 @@ void CEarlyStoredDigests::Listed(size_t index)
 
 void CEarlyStoredDigests::EndScan()
 {
-    if (m_active && !StopRequested() && !m_waiting.empty())
+    if (m_reading && !StopRequested() && !m_waiting.empty())
         Launch();
-    EndReading();
+    FinishBatch();
+    m_reading = false;
+    m_waiting = decltype(m_waiting)();
+    m_waitingIndices = decltype(m_waitingIndices)();
+    m_batch = decltype(m_batch)();
+    m_batchIndices = decltype(m_batchIndices)();
+    m_found = decltype(m_found)();
     m_list = g_fileList.data();
     m_listed = g_fileList.size();
 }
 
 void CEarlyStoredDigests::HandOver()
 {
-    if (m_list && g_fileList.data() == m_list && g_fileList.size() == m_listed) {
-        for (const EDigestKind kind : {EDigestKind::Quick, EDigestKind::Full}) {
-            std::vector<std::vector<CFileRecord>>& entries = m_entries[static_cast<int>(kind)];
-            for (std::vector<CFileRecord>& part : entries)
-                for (CFileRecord& entry : part)
-                    entry.path = g_fileList[entry.listPosition].path;
-            (kind == EDigestKind::Quick ? g_quickDigestCache : g_fullDigestCache).Hold(std::move(entries));
-        }
+    const bool sameList = m_list && g_fileList.data() == m_list && g_fileList.size() == m_listed;
+    for (const EDigestKind kind : kKinds) {
+        std::vector<std::vector<CFileRecord>> entries = std::move(m_entries[static_cast<int>(kind)]);
+        if (!sameList)
+            continue;
+        for (std::vector<CFileRecord>& part : entries)
+            for (CFileRecord& entry : part)
+                entry.path = g_fileList[entry.listPosition].path;
+        CacheOf(kind).Hold(std::move(entries));
     }
-    Clear();
-}
-
-void CEarlyStoredDigests::Clear()
-{
-    EndReading();
-    m_store = nullptr;
-    for (std::vector<std::vector<CFileRecord>>& entries : m_entries)
-        entries = std::vector<std::vector<CFileRecord>>();
     m_list = nullptr;
-    m_listed = 0;
-}
-
-void CEarlyStoredDigests::EndReading()
-{
-    FinishBatch();
-    m_active = false;
-    m_waiting = decltype(m_waiting)();
-    m_waitingIndices = decltype(m_waitingIndices)();
-    m_batch = decltype(m_batch)();
-    m_batchIndices = decltype(m_batchIndices)();
-    m_found = decltype(m_found)();
 }
 
 void CEarlyStoredDigests::Launch()
@@ -102,7 +77,7 @@ void CEarlyStoredDigests::FinishBatch()
 void CEarlyStoredDigests::ReadBatch()
 {
     m_found.clear();
-    m_store->Load(kBothKinds, m_batch, m_found);
+    m_store.Load(kBothKinds, m_batch, m_found);
     size_t count[2] = {0, 0};
     for (const IDigestStore::Found& found : m_found)
         ++count[static_cast<int>(found.kind)];

@@ -6,45 +6,42 @@
 // up, both kinds at once, in batches while the scan lists the next ones. When the grouping phase
 // begins, the entries found become the caches' held entries (CDigestCache::Hold), which answer
 // for their records through the listing order at once. Whether an entry may stand for a file is
-// decided when it is asked for, as for any entry (CachedDigestFits). Used on the search worker only.
+// decided when it is asked for, as for any entry (an equal FileState). Used on the search worker
+// only.
 #include <cstdint>
 #include <vector>
 
-#include "engine/Catalogue.h"
 #include "engine/DigestStore.h"
 #include "engine/FileRecord.h"
+#include "engine/ScanCompanion.h"
 
-class CEarlyStoredDigests {
+class CEarlyStoredDigests final : public IScanCompanion {
 public:
-    static CEarlyStoredDigests& Instance();
+    // Reads `store`, which must hold entries and outlive this.
+    explicit CEarlyStoredDigests(IDigestStore& store) : m_store(store) {}
+    // Waits for the reading under way.
+    ~CEarlyStoredDigests() override { FinishBatch(); }
+    CEarlyStoredDigests(const CEarlyStoredDigests&) = delete;
+    CEarlyStoredDigests& operator=(const CEarlyStoredDigests&) = delete;
 
-    // At the start of ScanSearchFolders: forgets the last run's entries, and reads the store in
-    // this one when the caches in memory hold nothing and the store holds entries.
-    void BeginScan();
-    // The scan appended a record to g_fileList at `index`.
-    void Listed(size_t index);
-    // At the end of the scan: reads what is left to read (nothing more after a stop request) and
-    // waits for the reading under way.
-    void EndScan();
-    // For the grouping phase, once the listing is numbered and matched: the entries read become
-    // the caches' held entries, when the caches still hold none and g_fileList is the list the scan
-    // made. Forgets them in any case.
-    void HandOver();
-    // Forgets every entry read, waiting for the reading under way.
-    void Clear();
+    void Listed(size_t index) override;
+    // Reads what is left to read (nothing more after a stop request) and waits for the reading
+    // under way.
+    void EndScan() override;
+    // The entries read become the caches' held entries, when the caches still hold none and
+    // g_fileList is the list the scan made. Forgets them in any case.
+    void HandOver() override;
 
 private:
     // The records waiting are handed to a digest thread, once the batch before them is done.
     void Launch();
     // Waits for the batch under way.
     void FinishBatch();
-    // Waits for the batch under way, reads no more, and gives the batches' memory back.
-    void EndReading();
     // On the digest thread: looks the batch's records up and keeps what the store has for them.
     void ReadBatch();
 
-    bool m_active = false;
-    IDigestStore* m_store = nullptr;
+    IDigestStore& m_store;
+    bool m_reading = true;  // until the scan ends
     // The records to look up: their paths (whose texts stay where they are while the scan goes on)
     // and their places in g_fileList.
     std::vector<IDigestStore::Wanted> m_waiting;

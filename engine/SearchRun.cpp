@@ -1,5 +1,7 @@
 #include "engine/SearchRun.h"
 
+#include <memory>
+
 #include "engine/Catalogue.h"
 #include "engine/Detection.h"
 #include "engine/DigestStore.h"
@@ -13,14 +15,24 @@ void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB)
     SetSizeBounds(sizeFromKB, sizeToKB);
     g_stopFlag.store(0);
     g_fileList.clear();
-    CEarlyDigests::Instance().Clear();
-    CEarlyStoredDigests::Instance().Clear();
     g_duplicateBytes = 0;
     g_fileCount = 0;
     g_currentPath.clear();
 }
 
 namespace {
+
+// What the digest threads do while this run's scan lists files (see IScanCompanion): when memory
+// holds nothing, they read the store if it holds anything, or else read the quick digests the
+// grouping phase is sure to ask for; when memory holds entries, nothing.
+std::unique_ptr<IScanCompanion> ChooseScanCompanion()
+{
+    if (!g_quickDigestCache.empty() || !g_fullDigestCache.empty())
+        return nullptr;
+    if (g_digestStore && !g_digestStore->HoldsNothing())
+        return std::make_unique<CEarlyStoredDigests>(*g_digestStore);
+    return std::make_unique<CEarlyDigests>();
+}
 
 // The end of every run, stopped or not: the digests learned go to the store, the front end hears
 // that the run is done, and the engine is idle again. Returns SearchThreadProc's result.
@@ -42,18 +54,20 @@ int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folde
     // What the last save left running on the store's files ends before they can be listed.
     if (g_digestStore)
         g_digestStore->Settle();
-    ScanSearchFolders(folders, sink);
+    std::unique_ptr<IScanCompanion> companion = ChooseScanCompanion();
+    ScanSearchFolders(folders, sink, companion.get());
     if (!StopRequested()) {
         g_searchState = ESearchState::Grouping;
-        GroupCandidates(sink);
+        GroupCandidates(sink, companion.get());
+        companion.reset();  // what it made is taken
         if (!StopRequested()) {
             g_searchState = ESearchState::Pairing;
-            ForeseeLearnedDigests();
             PairDuplicates();
             return EndSearchRun(sink);
         }
     }
-    g_fileList.clear();  // early digests of it are no longer found (CEarlyDigests::Outcome)
+    companion.reset();
+    g_fileList.clear();
     g_duplicates.clear();
     return EndSearchRun(sink);
 }

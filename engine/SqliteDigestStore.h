@@ -12,11 +12,13 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "engine/DigestStore.h"
+#include "engine/FolderGroups.h"
+#include "engine/StoreCodec.h"
+#include "engine/StoreSave.h"
 
 class CSqliteDigestStore final : public IDigestStore {
 public:
@@ -28,7 +30,6 @@ public:
 
     void Load(DigestKinds kinds, const std::vector<Wanted>& wanted, std::vector<Found>& found) override;
     void Save(const std::vector<Learned>& learned) override;
-    void Foresee(std::vector<Learned> files) override;
     std::string Problem() const override { return m_problem; }
     bool HoldsNothing() override { return !Open() || m_empty; }
     void Settle() override;
@@ -63,27 +64,11 @@ private:
     bool m_empty = false;              // the store held no entry when opened, and none was saved since
     int64_t m_today = -1;
     std::thread m_checkpoint;  // see Save
-    // The save of the files last foreseen, made ready on a thread of its own (see Foresee), and
-    // that thread.
-    struct Prepared;
-    std::unique_ptr<Prepared> m_prepared;
-    std::thread m_preparing;
-    void WaitForPrepared();
-    // What was made ready for a save of these files (once the thread is done), or nullptr.
-    std::unique_ptr<Prepared> TakePrepared(const std::vector<Learned>& files);
-    // A folder's part of a row: the folder (native path) and its entries.
-    struct Section {
-        std::string_view folder;
-        std::string_view entries;
-    };
-    // The sections of a row (views into `blob`); false when the row is damaged: no section, a part
-    // cut short, a first folder that is not the row's key, or folders out of order.
-    static bool ParseSections(std::string_view key, std::string_view blob, std::vector<Section>& sections);
     // A row of the table as read: its key and blob, and the sections parsed from it.
     struct Row {
         std::string_view key;
         std::string_view blob;
-        const std::vector<Section>& sections;
+        const std::vector<StoredSection>& sections;
     };
     // Walks, in key order, the places of `folders` (native paths, sorted, each once), calling
     // visit(row, first, last) for each place that holds some of them, folders[first, last), until
@@ -94,6 +79,11 @@ private:
     using RowVisit = std::function<bool(const Row* row, size_t first, size_t last)>;
     bool WalkRows(const std::vector<std::string_view>& folders, const RowVisit& visit);
 
-    // Entries loaded with an older day of use, by folder (native path): their kinds and names.
-    std::unordered_map<std::string, std::vector<std::pair<int, std::string>>> m_used;
+    // The found entries of a wanted folder's section (group of `groups`), appended to `found`.
+    void LoadFolder(CFolderGroups<Wanted>& groups, size_t group, const std::vector<StoredEntry>& entries, DigestKinds kinds,
+                    int64_t today, std::vector<Found>& found);
+    bool WriteSave(CStoreSave& save, int64_t today);
+
+    // Entries loaded with an older day of use, marked used by the next save.
+    UsedEntries m_used;
 };

@@ -7,28 +7,7 @@
 #include <string>
 #include <string_view>
 
-// A last-write time: 100-nanosecond intervals since 1601-01-01 UTC.
-using FileTime = uint64_t;
-
-// Converts POSIX seconds and nanoseconds since 1970 to nanoseconds since 1970 (the change time).
-constexpr uint64_t NanosecondsFromUnix(int64_t seconds, int64_t nanoseconds)
-{
-    return static_cast<uint64_t>(seconds) * 1000000000ull + static_cast<uint64_t>(nanoseconds);
-}
-
-// Converts POSIX seconds and nanoseconds since 1970 to a FileTime.
-constexpr FileTime FileTimeFromUnix(int64_t seconds, int64_t nanoseconds)
-{
-    return static_cast<FileTime>((seconds + 11644473600LL) * 10000000LL + nanoseconds / 100);
-}
-
-// A file's identity: two paths with equal identity name the same file (a hard link, a folder
-// reached twice through a link or through overlapping search folders).
-struct FileIdentity {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
+#include "platform/FileState.h"
 
 // One entry of a folder listing. "." and ".." are never reported.
 struct DirEntry {

@@ -22,9 +22,30 @@ std::u16string_view FolderViewOfPath(std::u16string_view path)
     return path.substr(0, slash == 0 ? 1 : slash);  // the root keeps its separator
 }
 
-std::u16string FolderOfPath(std::u16string_view path)
+std::u16string_view NameViewOfPath(std::u16string_view path)
 {
-    return std::u16string(FolderViewOfPath(path));
+    return path.substr(path.rfind(kPathSeparator) + 1);  // npos + 1 is 0: all of it
+}
+
+std::string NativeFolderOf(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return ".";
+    return std::string(path.substr(0, slash == 0 ? 1 : slash));
+}
+
+std::string_view NativeNameOf(std::string_view path)
+{
+    return path.substr(path.rfind('/') + 1);
+}
+
+std::string JoinNativePath(std::string_view folder, std::string_view name)
+{
+    std::string joined(folder);
+    if (joined.empty() || joined.back() != '/')
+        joined.push_back('/');
+    return joined.append(name);
 }
 
 std::u16string AbsoluteFolder(std::u16string_view folder, std::u16string_view base)

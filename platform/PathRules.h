@@ -1,6 +1,7 @@
 #pragma once
 // Path rules of the program on this platform: the separator is '/', and the root "/" plays the
-// part a drive root plays elsewhere. Pure functions on UTF-16 text; any thread may call them.
+// part a drive root plays elsewhere. Pure functions on UTF-16 text, and the same splitting of native
+// paths (bytes); any thread may call them.
 #include <string>
 #include <string_view>
 
@@ -10,12 +11,20 @@ constexpr char16_t kPathSeparator = u'/';
 // empty path, or one that ends with the separator, unchanged.
 void AddTrailingBackslash(std::u16string& path);
 
-// The folder of a path: drops the last component and the separator before it, except that the
-// root keeps its separator. "/a/b.txt" -> "/a", "/b.txt" -> "/", "/" -> "/", "name" -> "",
-// "/a/b/" -> "/a/b". Paths of any length are handled.
-std::u16string FolderOfPath(std::u16string_view path);
-// The same as a view into `path`.
+// The folder of a path, as a view into it: drops the last component and the separator before it,
+// except that the root keeps its separator. "/a/b.txt" -> "/a", "/b.txt" -> "/", "/" -> "/",
+// "name" -> "", "/a/b/" -> "/a/b". Paths of any length are handled.
 std::u16string_view FolderViewOfPath(std::u16string_view path);
+// The last component of a path, as a view into it: what follows its last separator (all of a
+// path without one). "/a/b.txt" -> "b.txt", "name" -> "name", "/a/" -> "".
+std::u16string_view NameViewOfPath(std::u16string_view path);
+
+// The same rules for native paths (bytes), where a path is handed to the system: the folder of a
+// bare name is the current folder "." (the folder a system call would use), the root keeps its
+// separator ("/b" -> "/"), and joining never doubles the root's separator ("/" + "b" -> "/b").
+std::string NativeFolderOf(std::string_view path);
+std::string_view NativeNameOf(std::string_view path);
+std::string JoinNativePath(std::string_view folder, std::string_view name);
 
 // The absolute form of a folder argument, resolved lexically against `base` (an absolute
 // folder): "." and empty components are dropped, ".." removes the component before it (never

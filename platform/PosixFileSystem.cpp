@@ -16,16 +16,6 @@
 
 namespace {
 
-FileTime LastWriteOf(const struct stat& st)
-{
-    return FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-}
-
-FileIdentity IdentityOf(const struct stat& st)
-{
-    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-}
-
 // File systems whose folders the kernel makes up as they are listed (process tables, devices,
 // control files): their links form webs without end, and they hold no files worth comparing.
 // devtmpfs cannot be told from tmpfs this way; it holds devices, which never become records.
@@ -59,10 +49,7 @@ bool IsPseudoFileSystem(uint64_t type)
 
 class CPosixDirListing final : public IDirListing {
 public:
-    CPosixDirListing(DIR* dir, const struct stat& self)
-        : m_dir(dir), m_identity{static_cast<uint64_t>(self.st_dev), static_cast<uint64_t>(self.st_ino)}
-    {
-    }
+    CPosixDirListing(DIR* dir, const struct stat& self) : m_dir(dir), m_identity(FileStateOf(self).identity) {}
     ~CPosixDirListing() override { closedir(m_dir); }
 
     FileIdentity Identity() const override { return m_identity; }
@@ -106,11 +93,12 @@ private:
         if (fstatat(dirfd(m_dir), raw.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return false;
         if (S_ISREG(st.st_mode)) {
+            const FileState state = FileStateOf(st);
             entry.isFile = true;
-            entry.size = static_cast<uint64_t>(st.st_size);
-            entry.lastWrite = LastWriteOf(st);
-            entry.changeTime = NanosecondsFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
-            entry.identity = IdentityOf(st);
+            entry.size = state.size;
+            entry.lastWrite = state.lastWrite;
+            entry.changeTime = state.changeTime;
+            entry.identity = state.identity;
         } else if (S_ISDIR(st.st_mode)) {
             entry.isFolder = true;
         } else if (S_ISLNK(st.st_mode)) {
@@ -119,7 +107,7 @@ private:
             struct stat target;
             entry.isFolder = fstatat(dirfd(m_dir), raw.d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
             if (entry.isFolder) {
-                entry.identity = IdentityOf(target);
+                entry.identity = FileStateOf(target).identity;
                 entry.onPseudoFileSystem = LeadsToPseudoFileSystem(raw.d_name);
             }
         }

@@ -304,6 +304,6 @@ TEST_F(DetectionTest, TheFolderTallyCountsTheTwoFoldersOfEveryRowAlsoWhenAFolder
     std::map<std::u16string, uint32_t, CodeUnitLess> expected;
     for (const CDuplicatePair& row : g_duplicates)
         for (const CPathString* path : {&row.originalPath, &row.duplicatePath})
-            ++expected[FolderOfPath(path->view())];
+            ++expected[std::u16string(FolderViewOfPath(path->view()))];
     EXPECT_EQ(g_folderTally, expected);
 }

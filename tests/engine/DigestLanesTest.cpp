@@ -10,6 +10,7 @@
 #include "engine/Digest.h"
 #include "engine/DigestLanes.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/support/EngineHelpers.h"
 
 using namespace quillon::test;
 
@@ -82,7 +83,7 @@ TEST_F(DigestLanesTest, EveryFileGetsTheDigestOrTheFailureOfTheSequentialDigestO
         slowReads = coldDisk ? 16 : 0;
         fs.opened.clear();
         std::vector<DigestJob> jobs = Jobs();
-        CDigestLanes::ComputeAll(jobs, limit, false);
+        ComputeAll(jobs, limit, false);
         // Reading ahead for a cold disk is a hint, not an opening: each file is opened once.
         EXPECT_EQ(fs.opened.size(), paths.size()) << "limit " << limit << (coldDisk ? " cold" : "");
         for (size_t i = 0; i < files.size(); ++i) {
@@ -113,7 +114,7 @@ TEST_F(DigestLanesTest, AfterAStopOnlyDigestsOfMoreThanOneStepFailAndFilesNotYet
                 g_stopFlag.store(1);
         };
         std::vector<DigestJob> jobs = Jobs();
-        CDigestLanes::ComputeAll(jobs, 0, skipAfterStop);
+        ComputeAll(jobs, 0, skipAfterStop);
         EXPECT_FALSE(jobs[9].succeeded) << "its second step comes after the stop";
         for (size_t i = 0; i < files.size(); ++i) {
             const File& file = files[i];

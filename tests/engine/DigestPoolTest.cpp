@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -75,5 +76,29 @@ TEST(DigestPool, StartedTasksRunWhileTheCallerWorksAndFinishLeavesNoneUndone)
         for (size_t i = 0; i < runs.size(); ++i)
             ASSERT_EQ(runs[i].load(), 1) << "task " << i << " with " << helpers << " helpers";
         EXPECT_EQ(whileCallerWorked.load() > 0, helpers != 0) << helpers << " helpers";
+    }
+}
+
+TEST(DigestPoolDeathTest, ASecondCallerWhileTheTasksOfAStartAreUnfinishedEndsTheProcess)
+{
+    // Overwriting the tasks under the helpers' feet would run the wrong code on freed captures.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* what;
+        std::function<void(CDigestPool&)> call;
+    } cases[] = {
+        {"Start", [](CDigestPool& pool) { pool.Start(4, [](size_t) {}); }},
+        {"Run", [](CDigestPool& pool) { pool.Run(4, [](size_t) {}); }},
+        {"Finish", [](CDigestPool& pool) { std::thread([&] { pool.Finish(); }).join(); }},
+    };
+    for (const auto& c : cases) {
+        EXPECT_DEATH(
+            {
+                CDigestPool pool(1);
+                pool.Start(4, [](size_t) {});
+                c.call(pool);
+            },
+            "CDigestPool::")
+            << c.what;
     }
 }

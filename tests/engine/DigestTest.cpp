@@ -4,10 +4,11 @@
 
 #include <cstdio>
 #include <random>
+#include <type_traits>
 
 #include "engine/Digest.h"
-#include "engine/FolderScan.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/support/EngineHelpers.h"
 
 using namespace quillon::test;
 
@@ -79,8 +80,9 @@ TEST_F(DigestTest, ChangedTimeRecomputesAndReplacesTheCacheEntry)
     ASSERT_TRUE(GetQuickDigest(record));
     EXPECT_EQ(record.digest, CMd5::Of("second content", 14));
     ASSERT_EQ(g_quickDigestCache.size(), 1u);
-    EXPECT_EQ(g_quickDigestCache.begin()->second.lastWrite, record.lastWrite);
-    EXPECT_EQ(g_quickDigestCache.begin()->second.digest, record.digest);
+    ASSERT_NE(g_quickDigestCache.Find(record.path), nullptr);
+    EXPECT_EQ(g_quickDigestCache.Find(record.path)->lastWrite, record.lastWrite);
+    EXPECT_EQ(g_quickDigestCache.Find(record.path)->digest, record.digest);
 }
 
 TEST_F(DigestTest, EntryWhoseTimeDiffersIsRemovedWhenTheNewDigestFails)
@@ -179,6 +181,10 @@ TEST_F(DigestTest, NameThatIsNotUtf8IsDigested)
     EXPECT_EQ(record.digest, CMd5::Of(content.data(), content.size()));
 }
 
+// The listing places point into a cache's entries: nothing may copy, move or swap them away.
+static_assert(!std::is_copy_constructible_v<CDigestCache> && !std::is_move_constructible_v<CDigestCache> &&
+              !std::is_swappable_v<CDigestCache>);
+
 TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingForgetsItsEntries)
 {
     // Four records listed; the entries of the last and the first are learned (in that order),
@@ -194,7 +200,7 @@ TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingFo
     }
     cache.EndListing();
     const auto learn = [&](const CFileRecord& record) {
-        CFileRecord& entry = cache.try_emplace(record.path, record).first->second;
+        const CFileRecord& entry = cache.Keep(record);
         cache.NoteListed(record, entry);
         cache.NoteLearned(record, entry);
     };
@@ -203,8 +209,8 @@ TEST_F(DigestTest, LearnedEntriesAreTakenOnceInListingOrderAlsoAfterTheListingFo
     CFileRecord elsewhere;
     elsewhere.path = CPathString(u"/other/g");
     learn(elsewhere);
-    cache.try_emplace(listed[1].path, listed[1]);
-    cache.erase(cache.find(listed[1].path));
+    cache.Keep(listed[1]);
+    cache.Remove(listed[1].path);
 
     std::vector<std::u16string> taken;
     for (const CDigestCache::Learned& learned : cache.TakeLearned()) {

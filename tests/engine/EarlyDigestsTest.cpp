@@ -60,7 +60,9 @@ TEST_F(EarlyDigestsTest, QuickDigestsTakenWhileTheScanRunsGiveTheRowsOfTheGroupi
     // The same search with something in the cache: every quick digest waits for the grouping phase.
     ResetEngine();
     g_fileSystem = &fs;
-    g_fullDigestCache.try_emplace(CPathString(u"/elsewhere"));
+    CFileRecord elsewhere;
+    elsewhere.path = CPathString(u"/elsewhere");
+    g_fullDigestCache.Keep(elsewhere);
     openedWhileScanning = 0;
     fs.opened.clear();
     Search({dir.Path()});

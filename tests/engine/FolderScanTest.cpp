@@ -10,6 +10,7 @@
 
 #include "engine/FolderScan.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/support/EngineHelpers.h"
 
 using namespace quillon::test;
 

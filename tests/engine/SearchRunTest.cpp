@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "engine/Detection.h"
 #include "engine/SearchRun.h"
 #include "tests/engine/EngineFixture.h"
 
@@ -76,7 +75,7 @@ TEST_F(SearchRunTest, StopDuringPairingKeepsRowsMadeSoFarAndLargerDigestsFail)
     ASSERT_EQ(g_duplicates.size(), 1u) << "the small pair is still compared, the large one fails";
     EXPECT_EQ(g_duplicates[0].originalPath, U(dir / "2/small-b"));
     EXPECT_EQ(g_folderTally.size(), 2u) << "the tally of this run replaced the old one";
-    EXPECT_EQ(g_fullDigestCache.count(U(dir / "1/big-a")), 0u);
+    EXPECT_EQ(g_fullDigestCache.Find(U(dir / "1/big-a")), nullptr);
     EXPECT_EQ(sink.Count(WMU_SEARCHDONE), 1u);
 }
 
@@ -112,15 +111,4 @@ TEST_F(SearchRunTest, SizeBoundsOfTheRunApply)
     BeginSearchRun(1, 3);
     SearchThreadProc(&sink, {U(dir / "1"), U(dir / "2")});
     EXPECT_EQ(g_duplicates.size(), 1u);
-}
-
-TEST(TallyFolder, CountsOneAppearanceOfTheFolderOfEachPath)
-{
-    g_folderTally.clear();
-    TallyFolder(u"/photos/a.jpg");
-    TallyFolder(u"/photos/b.jpg");
-    TallyFolder(u"/Photos/c.jpg");
-    TallyFolder(u"/top.jpg");
-    EXPECT_EQ(g_folderTally, (std::map<std::u16string, uint32_t, CodeUnitLess>{{u"/", 1}, {u"/Photos", 1}, {u"/photos", 2}}));
-    g_folderTally.clear();
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/NativeName.h"
 #include "platform/PathRules.h"
 #include "platform/Utf16Text.h"
 
@@ -20,14 +21,36 @@ TEST(PathRules, AddTrailingBackslashAppendsOnlyWhenMissing)
 
 TEST(PathRules, FolderOfPathDropsTheLastComponentButKeepsTheRoot)
 {
-    EXPECT_EQ(FolderOfPath(u"/a/b.txt"), u"/a");
-    EXPECT_EQ(FolderOfPath(u"/b.txt"), u"/");
-    EXPECT_EQ(FolderOfPath(u"/"), u"/");
-    EXPECT_EQ(FolderOfPath(u"name"), u"");
-    EXPECT_EQ(FolderOfPath(u"/a/b/"), u"/a/b");
-    EXPECT_EQ(FolderOfPath(u"/A/b.txt"), u"/A") << "case is kept";
+    EXPECT_EQ(FolderViewOfPath(u"/a/b.txt"), u"/a");
+    EXPECT_EQ(FolderViewOfPath(u"/b.txt"), u"/");
+    EXPECT_EQ(FolderViewOfPath(u"/"), u"/");
+    EXPECT_EQ(FolderViewOfPath(u"name"), u"");
+    EXPECT_EQ(FolderViewOfPath(u"/a/b/"), u"/a/b");
+    EXPECT_EQ(FolderViewOfPath(u"/A/b.txt"), u"/A") << "case is kept";
     const std::u16string deep = u"/" + std::u16string(5000, u'x') + u"/f";
-    EXPECT_EQ(FolderOfPath(deep).size(), 5001u) << "no length limit";
+    EXPECT_EQ(FolderViewOfPath(deep).size(), 5001u) << "no length limit";
+}
+
+TEST(PathRules, NativePathsSplitAndJoinWithTheRootAndABareNameKept)
+{
+    const struct {
+        const char* path;
+        const char* folder;
+        const char* name;
+    } cases[] = {
+        {"/a/b.txt", "/a", "b.txt"},
+        {"/b.txt", "/", "b.txt"},
+        {"b.txt", ".", "b.txt"},
+        {"/a/\xff", "/a", "\xff"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NativeFolderOf(c.path), c.folder) << c.path;
+        EXPECT_EQ(NativeNameOf(c.path), c.name) << c.path;
+        EXPECT_EQ(NameViewOfPath(DecodeNativeName(c.path)), DecodeNativeName(c.name)) << c.path;
+        if (c.path[0] == '/') {
+            EXPECT_EQ(JoinNativePath(c.folder, c.name), c.path) << "joining undoes the split";
+        }
+    }
 }
 
 TEST(PathRules, AbsoluteFolderResolvesDotsLexically)
