@@ -179,11 +179,10 @@ bool CListControlModel::setData(const QModelIndex& index, const QVariant& value,
 {
     if (role != Qt::CheckStateRole || !MarkOf(index))
         return false;
-    const bool marked = value.toInt() == Qt::Checked;
-    Cell* cell = MutableCell(index.row(), index.column());
-    cell->image = marked ? 1 : 0;
-    emit dataChanged(index, index, {Qt::DecorationRole, Qt::CheckStateRole});
-    return true;
+    const int image = value.toInt() == Qt::Checked ? 1 : 0;
+    if (m_markWriter)
+        return m_markWriter(index.row(), index.column(), image);
+    return SetCellImage(index.row(), index.column(), image);
 }
 
 void CListControlModel::multiData(const QModelIndex& index, QModelRoleDataSpan roleDataSpan) const

@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -45,6 +46,15 @@ public:
     // itself is never drawn: the image is the mark on screen.
     void SetMarkImages(bool marks);
     bool HasMarkImages() const { return m_bMarkImages; }
+    // True for a cell whose image is its mark (with mark images on: image 0 or 1, in a column
+    // that shows images).
+    bool IsMarkCell(const QModelIndex& index) const { return MarkOf(index).has_value(); }
+
+    // Where a change of a mark's check state goes (Space, a screen reader's "toggle"): the writer
+    // sets the image of the cell (and of whatever else shows the same file) and returns true when
+    // it did. Without a writer the cell's own image is set.
+    using MarkWriter = std::function<bool(int row, int column, int image)>;
+    void SetMarkWriter(MarkWriter writer) { m_markWriter = std::move(writer); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -71,4 +81,5 @@ private:
     const CImageList* m_pImages = nullptr;
     bool m_bSubItemImages = false;
     bool m_bMarkImages = false;
+    MarkWriter m_markWriter;
 };

@@ -8,6 +8,7 @@
 #include <QStyleOptionButton>
 
 #include "res/MenuTemplate.h"
+#include "widgets/Contrast.h"
 #include "widgets/Dialog.h"
 #include "widgets/QtText.h"
 #include "widgets/ThemeAccess.h"
@@ -245,7 +246,7 @@ void CMenuButton::DrawClassicFrame(QPainter& painter, const QRect& rect, uint32_
 {
     QRect area = rect;
     if (state & ODS_FOCUS) {
-        FrameRect(painter, area, Qt::black);
+        FrameRect(painter, area, FocusColour());
         area.adjust(1, 1, -1, -1);
     }
     painter.fillRect(area, palette().color(QPalette::Button));
@@ -285,6 +286,11 @@ void CMenuButton::DrawCaption(QPainter& painter, const QRect& rect, uint32_t sta
     }
 }
 
+QColor CMenuButton::FocusColour() const
+{
+    return ReadableOn(palette().color(QPalette::ButtonText), palette().color(QPalette::Button));
+}
+
 void CMenuButton::DrawItem(QPainter& painter, const QRect& rect, uint32_t state)
 {
     const bool themed = g_themeActive == 1 && IsAppThemed();
@@ -317,6 +323,6 @@ void CMenuButton::DrawItem(QPainter& painter, const QRect& rect, uint32_t state)
         painter.fillRect(x0 + k, y0 + k, 1, 9 - 2 * k, arrow);
 
     if ((state & ODS_FOCUS) && !(state & ODS_NOFOCUSRECT))
-        DrawFocusRect(painter, rect.adjusted(3, 3, -3, -3), palette().color(QPalette::ButtonText));
+        DrawFocusRect(painter, rect.adjusted(3, 3, -3, -3), FocusColour());
     painter.restore();
 }

@@ -51,6 +51,10 @@ public:
     // True while the cursor lies inside the button.
     bool IsCursorInside() const;
 
+    // The colour of the focus frame and the focus rectangle: the palette's button text, readable
+    // (at least 4.5:1) on the button colour.
+    QColor FocusColour() const;
+
     // The first popup of the held menu, or nullptr.
     QMenu* GetPopup() const;
     const QMenu* GetMenu() const { return m_menu.get(); }
