@@ -2,7 +2,10 @@
 // The list control of both lists of the main window: a report view whose rows, texts and cell
 // images live in the control itself (CListControlModel). It paints through an off-screen surface
 // (CMemDC_Exp) and never erases its background separately, so scrolling and resizing do not
-// flicker; while disabled it is a plain button-face area with neither rows nor grid lines.
+// flicker; while disabled it is a plain button-face area with neither rows nor grid lines. A cell
+// whose image is a mark (CListControlModel::SetMarkImages) shows the mark drawn from the palette
+// (CMarkImage) where its image would be. Painting and hit-testing are in logical pixels, the same
+// on a screen of any scale.
 // It tells its dialog about clicks on its rows (NM_CLICK), on its column headers (LVN_COLUMNCLICK)
 // and about changes of its row selection (LVN_ITEMCHANGED). Window thread only.
 #include <QRect>

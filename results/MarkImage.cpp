@@ -1,7 +1,10 @@
 #include "results/MarkImage.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPalette>
+
+#include <cmath>
 
 #include "widgets/Contrast.h"
 
@@ -53,8 +56,19 @@ void CMarkImage::Draw(QPainter& painter, const QRect& image, bool marked, const 
     painter.fillRect(box.adjusted(1, 1, -1, -1), FillColour(palette));
     if (marked) {
         const QColor tick = TickColour(palette);
-        for (const QPoint& pixel : kTick)
-            painter.fillRect(QRect(image.topLeft() + pixel, QSize(1, 1)), tick);
+        const QPaintDevice* device = painter.device();
+        if (!device || device->devicePixelRatioF() <= 1) {
+            for (const QPoint& pixel : kTick)
+                painter.fillRect(QRect(image.topLeft() + pixel, QSize(1, 1)), tick);
+        } else {
+            // On a scaled screen the same strokes, smooth: through the centres of their pixels,
+            // three pixels tall.
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.setPen(QPen(tick, 3 / std::sqrt(2.0), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            const QPointF origin = image.topLeft();
+            const QPointF stroke[] = {origin + QPointF(5.5, 7.5), origin + QPointF(7.5, 9.5), origin + QPointF(12.5, 4.5)};
+            painter.drawPolyline(stroke, 3);
+        }
     }
     painter.restore();
 }
