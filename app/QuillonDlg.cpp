@@ -486,18 +486,25 @@ void CQuillonDlg::OnDeselect()
 
 void CQuillonDlg::BuildFoldersMenu()
 {
-    // Distinct files per folder: an original shown in several rows counts once.
-    const auto entries = CSelectionCommands::FolderMenuEntries(CSelectionCommands::FilesPerFolder(g_duplicates));
-    if (entries.empty())
+    // A search without rows has no folders: the button (disabled then) keeps its menu.
+    if (g_duplicates.empty())
         return;
-    auto bar = std::make_unique<QMenu>();
-    QMenu* popup = bar->addMenu(QStringLiteral("xxx"));
-    uint command = 0;
-    for (const CSelectionCommands::FolderEntry& entry : entries) {
-        const QString text = QString::fromStdU16String(CSelectionCommands::FolderMenuText(entry));
-        popup->addAction(QString(text).replace(QStringLiteral("&"), QStringLiteral("&&")))->setData(++command);
-    }
-    m_btnFolders.SetMenu(std::move(bar));
+    // Made when first opened: the rows do not change until the next search, during which the
+    // button is disabled, and thousands of folders would otherwise cost the end of every search.
+    m_btnFolders.SetMenu([]() -> std::unique_ptr<QMenu> {
+        // Distinct files per folder: an original shown in several rows counts once.
+        const auto entries = CSelectionCommands::FolderMenuEntries(CSelectionCommands::FilesPerFolder(g_duplicates));
+        if (entries.empty())
+            return nullptr;
+        auto bar = std::make_unique<QMenu>();
+        QMenu* popup = bar->addMenu(QStringLiteral("xxx"));
+        uint command = 0;
+        for (const CSelectionCommands::FolderEntry& entry : entries) {
+            const QString text = QString::fromStdU16String(CSelectionCommands::FolderMenuText(entry));
+            popup->addAction(QString(text).replace(QStringLiteral("&"), QStringLiteral("&&")))->setData(++command);
+        }
+        return bar;
+    });
 }
 
 void CQuillonDlg::OnDeleteMarked()

@@ -85,8 +85,9 @@ public:
     void OnWildcards();
     // Clears every mark.
     void OnDeselect();
-    // Gives the Folders button a menu of the folders of the last search, largest count first;
-    // after a search without folders it keeps its menu.
+    // Gives the Folders button a menu of the folders of the last search, largest count first,
+    // each with the number of distinct files directly in it; made when it is first opened.
+    // After a search without folders the button keeps its menu.
     void BuildFoldersMenu();
     // Moves the marked files to the trash after a confirmation, then searches again (also when
     // moves failed). Nothing happens when nothing is marked; declining the confirmation keeps

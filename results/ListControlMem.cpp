@@ -189,6 +189,11 @@ bool CListControlMem::DeleteAllItems()
     return true;
 }
 
+void CListControlMem::SetAllItems(std::vector<CListControlModel::Row> rows)
+{
+    m_model.ResetRows(std::move(rows));
+}
+
 int CListControlMem::GetItemCount() const
 {
     return m_model.rowCount();
@@ -202,7 +207,7 @@ void CListControlMem::SetItemCountEx(int rows)
 QString CListControlMem::GetItemText(int row, int column) const
 {
     const CListControlModel::Cell* cell = m_model.GetCell(row, column);
-    return cell ? cell->text : QString();
+    return cell ? cell->Text() : QString();
 }
 
 bool CListControlMem::SetItemText(int row, int column, const QString& text)

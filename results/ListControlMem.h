@@ -12,6 +12,7 @@
 #include <QTableView>
 
 #include <cstdint>
+#include <vector>
 
 #include "results/ListControlModel.h"
 #include "widgets/Notify.h"
@@ -60,6 +61,9 @@ public:
     int InsertItem(int row, const QString& text, int image = 0);
     bool DeleteItem(int row);
     bool DeleteAllItems();
+    // Replaces every row at once, with the texts and images of its cells: what deleting every row
+    // and inserting these one by one gives, in one step (the view lays itself out once).
+    void SetAllItems(std::vector<CListControlModel::Row> rows);
     int GetItemCount() const;
     // Room for `rows` rows about to be inserted.
     void SetItemCountEx(int rows);

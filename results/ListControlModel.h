@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include "platform/PathString.h"
+
 #include <functional>
 #include <optional>
 #include <vector>
@@ -15,8 +17,11 @@ class CListControlModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     struct Cell {
-        QString text;
+        QString text;      // the cell's text, unless `path` holds it
+        CPathString path;  // a path shown as the text, sharing the buffer of the rows it came from
         int image = -1;
+        // What the cell shows.
+        QString Text() const { return path.empty() ? text : QString::fromUtf16(path.view().data(), path.view().size()); }
     };
 
     explicit CListControlModel(QObject* parent = nullptr);
@@ -30,6 +35,10 @@ public:
     int InsertRow(int row, const QString& text, int image);
     bool RemoveRow(int row);
     void Clear();
+    // Replaces every row at once; a row with fewer cells than columns gets empty cells without
+    // image, one with more loses the rest.
+    using Row = std::vector<Cell>;
+    void ResetRows(std::vector<Row> rows);
     void Reserve(int rows);
 
     // The cell, or nullptr outside the table.

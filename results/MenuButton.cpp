@@ -94,15 +94,39 @@ CMenuButton::~CMenuButton() = default;
 
 bool CMenuButton::SetMenu(std::unique_ptr<QMenu> menu)
 {
+    m_makeMenu = nullptr;
     m_menu = std::move(menu);
     m_pPopup = nullptr;
     m_nSelectedPos = -1;
     return true;
 }
 
+bool CMenuButton::SetMenu(MenuMaker make)
+{
+    SetMenu(std::unique_ptr<QMenu>());
+    m_makeMenu = std::move(make);
+    return true;
+}
+
+void CMenuButton::MakeMenu() const
+{
+    if (!m_makeMenu)
+        return;
+    const MenuMaker make = std::move(m_makeMenu);
+    m_makeMenu = nullptr;
+    m_menu = make();
+}
+
+const QMenu* CMenuButton::GetMenu() const
+{
+    MakeMenu();
+    return m_menu.get();
+}
+
 void CMenuButton::LoadMenuResource(int id)
 {
     m_nMenuId = id;
+    m_makeMenu = nullptr;
     auto bar = std::make_unique<QMenu>();
     if (const MenuTemplate* resource = FindMenuTemplate(id)) {
         QMenu* popup = bar->addMenu(ToQString(resource->popupTitle));
@@ -119,6 +143,7 @@ void CMenuButton::LoadMenuResource(int id)
 
 QMenu* CMenuButton::GetPopup() const
 {
+    MakeMenu();
     if (!m_menu || m_menu->actions().isEmpty())
         return nullptr;
     return m_menu->actions().first()->menu();

@@ -4,7 +4,6 @@
 
 #include "platform/ByteSize.h"
 #include "results/ListControlMem.h"
-#include "widgets/QtText.h"
 
 CResultsView::CResultsView(CListControlMem& list, const std::vector<CDuplicatePair>& rows) : m_list(list), m_rows(rows)
 {
@@ -28,29 +27,24 @@ void CResultsView::Fill()
 {
     m_nextCell.clear();
     m_list.SetRedraw(false);
-    m_list.DeleteAllItems();
+    m_list.DeleteAllItems();  // back at the top, nothing selected
     const int count = static_cast<int>(m_rows.size());
-    m_list.SetItemCountEx(count);
-    // The rows of one group share their original and their size: those texts are made once.
-    CPathString lastOriginal;
-    QString originalText;
+    std::vector<CListControlModel::Row> cells;
+    cells.reserve(static_cast<size_t>(count));
+    // The path cells share the rows' texts (a text is made only for the rows on the screen); the
+    // rows of one group share their size, whose text is made once.
     uint64_t lastSize = 0;
     QString sizeText;
     for (int i = 0; i < count; ++i) {
         const CDuplicatePair& pair = m_rows[static_cast<size_t>(i)];
-        if (i == 0 || !(pair.originalPath == lastOriginal)) {
-            lastOriginal = pair.originalPath;
-            originalText = ToQString(pair.originalPath.view());
-        }
-        m_list.InsertItem(i, originalText, kUnmarked);
-        m_list.SetItemText(i, kDuplicateColumn, ToQString(pair.duplicatePath.view()));
-        m_list.SetItemImage(i, kDuplicateColumn, kUnmarked);
         if (i == 0 || pair.size != lastSize) {
             lastSize = pair.size;
             sizeText = QString::fromStdU16String(FormatByteSize(pair.size));
         }
-        m_list.SetItemText(i, 2, sizeText);
+        cells.push_back(
+            {{QString(), pair.originalPath, kUnmarked}, {QString(), pair.duplicatePath, kUnmarked}, {sizeText, {}, -1}});
     }
+    m_list.SetAllItems(std::move(cells));
     m_list.SetRedraw(true);
 }
 

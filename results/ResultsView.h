@@ -44,8 +44,8 @@ public:
     CResultsView(const CResultsView&) = delete;
     CResultsView& operator=(const CResultsView&) = delete;
 
-    // Rebuilds every list row from the rows, with painting suspended and room reserved first.
-    // Every cell is unmarked afterwards, the view is at the top and no row is selected.
+    // Rebuilds every list row from the rows in one step, with painting suspended. Every cell is
+    // unmarked afterwards, the view is at the top and no row is selected.
     void Fill();
 
     int RowCount() const;

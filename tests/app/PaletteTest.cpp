@@ -86,8 +86,9 @@ TEST_F(PaletteTest, MarksLinksAndFocusReadAtLeast45To1OnTheDefaultAndADarkPalett
             // Bitmap 129's square runs from (2, 1) to (14, 13); its tick passes (7, 9).
             EXPECT_GE(ContrastRatio(QColor(rows.pixel(image + QPoint(2, 7))), base), kReadableContrast) << "outline " << column;
             EXPECT_GE(ContrastRatio(QColor(rows.pixel(image + QPoint(8, 13))), base), kReadableContrast) << "outline " << column;
-            if (column == 1)
+            if (column == 1) {
                 EXPECT_GE(ContrastRatio(QColor(rows.pixel(image + QPoint(7, 9))), base), kReadableContrast) << "tick";
+            }
         }
 
         // The focus of a menu button, in the classic look and the themed one.
@@ -102,8 +103,9 @@ TEST_F(PaletteTest, MarksLinksAndFocusReadAtLeast45To1OnTheDefaultAndADarkPalett
             const QColor face = select->palette().color(QPalette::Button);
             EXPECT_GE(ContrastRatio(QColor(button.pixel(3, 3)), face), kReadableContrast)
                 << "focus rectangle, classic " << classic;
-            if (classic)
+            if (classic) {
                 EXPECT_GE(ContrastRatio(QColor(button.pixel(0, button.height() / 2)), face), kReadableContrast) << "focus frame";
+            }
         }
         m_pDialog.reset();
 
