@@ -158,6 +158,7 @@ void BM_Trash1000Files(benchmark::State& state)
             record.path = DecodeNativeName(path);
             record.size = static_cast<uint64_t>(info.st_size);
             record.lastWrite = FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+            record.changeTime = NanosecondsFromUnix(info.st_ctim.tv_sec, info.st_ctim.tv_nsec);
             record.identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
             records.push_back(record);
             marked.push_back(record.path);

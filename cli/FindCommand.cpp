@@ -23,6 +23,7 @@
 #include "platform/NativeName.h"
 #include "platform/PathRules.h"
 #include "platform/Utf16Text.h"
+#include "res/Version.h"
 
 namespace {
 
@@ -55,8 +56,9 @@ const char kHelp[] = "Finds files with equal content below the FOLDERs and print
                      "                     --from must be below a --to that is not 0\n"
                      "  --format text      one row per line: size in bytes, original, duplicate (default); paths are\n"
                      "                     in double quotes, with \\\" \\\\ \\t \\n \\r escaped, other control characters as\n"
-                     "                     \\xNN (below 0x20, and 0x7f) or \\uNNNN (U+0080 to U+009F), and bytes that are\n"
-                     "                     not UTF-8 as \\xNN (0x80 and above)\n"
+                     "                     \\xNN (below 0x20, and 0x7f) or \\uNNNN (U+0080 to U+009F, and the\n"
+                     "                     bidirectional controls U+202A to U+202E and U+2066 to U+2069), and bytes\n"
+                     "                     that are not UTF-8 as \\xNN (0x80 and above)\n"
                      "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N};\n"
                      "                     control characters are \\uNNNN escapes, bytes that are not UTF-8 \\udcNN\n"
                      "  --progress         draw a progress line on standard error (default when it is a terminal):\n"
@@ -74,7 +76,8 @@ const char kHelp[] = "Finds files with equal content below the FOLDERs and print
                      "reached by two paths, for example through overlapping FOLDERs or a hard link, counts twice),\n"
                      "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
                      "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
-                     "pairing are printed); a second Ctrl-C ends the program at once.\n"
+                     "pairing are printed, each whole); once the search has ended, Ctrl-C stops nothing and every row\n"
+                     "is printed. A second Ctrl-C ends the program at once.\n"
                      "\n"
                      "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
                      "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
@@ -109,15 +112,27 @@ struct Options {
 };
 
 // Standard output with every write checked: the first failure is kept, later writes are skipped.
+// Rows go to the descriptor directly, with a write cut short by a signal resumed where it
+// stopped, so that an interrupt while a reader is slow (a pager) never cuts a row.
 struct CheckedOutput {
     FILE* out;
     int error = 0;
 
-    void Write(const std::string& text)
+    void Write(std::string_view text)
     {
         errno = 0;
-        if (error == 0 && std::fwrite(text.data(), 1, text.size(), out) != text.size())
+        if (error == 0 && std::fflush(out) != 0)
             error = errno != 0 ? errno : EIO;
+        const int fd = fileno(out);
+        while (error == 0 && !text.empty()) {
+            const ssize_t count = write(fd, text.data(), text.size());
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                error = count < 0 ? errno : EIO;
+            else
+                text.remove_prefix(static_cast<size_t>(count));
+        }
     }
     // Flushes; returns whether everything written so far reached the system.
     bool Finish()
@@ -342,6 +357,7 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     g_interrupts.store(0);
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESTART;  // an interrupt must not fail the write of a row
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 
@@ -356,6 +372,8 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     if (options.noCache)
         g_digestStore = nullptr;
     SearchThreadProc(&progress, folders);
+    // An interrupt from here on stops nothing: the rows made are all printed.
+    const bool stopped = g_stopFlag.load() != 0;
     progress.Finish();
     g_fileSystem = fileSystem;
     if (g_digestStore && !g_digestStore->Problem().empty())
@@ -367,7 +385,6 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     const bool written = PrintRows(options.jsonl, output);
     if (!written)
         WriteFailed(output.error, err);
-    const bool stopped = g_stopFlag.load() != 0;
     PrintUnreadable(counting, options.verbose, err);
     PrintSummary(progress.StopWatch(), stopped, err);
     signal(SIGINT, SIG_DFL);

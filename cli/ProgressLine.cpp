@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "cli/RowText.h"
 #include "engine/Catalogue.h"
 #include "platform/ByteSize.h"
 #include "platform/Utf16Text.h"
@@ -34,11 +35,11 @@ std::u16string ShortenMiddle(const std::u16string& path, size_t width)
     return path.substr(0, head) + u"..." + path.substr(path.size() - (keep - head));
 }
 
-// C0 and C1 control characters and DEL would be taken by the terminal as commands (U+009B is
-// an 8-bit CSI); a surrogate stands for a byte that is not UTF-8. Each shows as '?'.
+// Controls would be taken by the terminal as commands or would reverse the line; a surrogate
+// stands for a byte that is not UTF-8. Each shows as '?'.
 bool ShownAsQuestionMark(char16_t unit)
 {
-    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || IsSurrogate(unit);
+    return IsTerminalControl(unit) || IsSurrogate(unit);
 }
 
 std::string Bytes(uint64_t bytes)

@@ -7,12 +7,6 @@
 
 namespace {
 
-// C0, DEL and C1: a terminal takes each as a command (U+009B is an 8-bit CSI), never as text.
-bool IsControl(char16_t unit)
-{
-    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
-}
-
 void AppendEscape(std::string& out, const char* format, unsigned value)
 {
     char escape[16];
@@ -57,7 +51,7 @@ std::string Escaped(std::u16string_view text, Special special)
         if (IsSurrogatePairAt(text, i)) {
             out += EncodeNativeName(text.substr(i, 2));
             ++i;
-        } else if (IsControl(unit) || IsSurrogate(unit)) {
+        } else if (IsTerminalControl(unit) || IsSurrogate(unit)) {
             special(out, unit);
         } else {
             out += EncodeNativeName(text.substr(i, 1));
@@ -82,7 +76,7 @@ std::string QuotedText(std::u16string_view text)
         else if (unit < 0x80)
             AppendEscape(out, "\\x%02x", unit);  // a C0 control character or DEL
         else
-            AppendEscape(out, "\\u%04x", unit);  // a C1 control character, another lone surrogate
+            AppendEscape(out, "\\u%04x", unit);  // C1, a bidirectional control, another lone surrogate
     });
 }
 

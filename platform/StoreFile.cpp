@@ -153,18 +153,45 @@ long LockExclusive(int fd)
     }
 }
 
-// The file a change replaces: the path itself, or the file a symbolic link at the path names.
+// The file a change replaces, resolved once for the whole change: the path itself, or, when the
+// path is a symbolic link, the file at the end of its chain of links, named through the canonical
+// form of its folder, so that every link to one file gives one path (and so one lock). A dangling
+// link gives the file that writing through it creates. Empty, with errno set, when the chain
+// cannot be followed (a loop, an unreadable link, a missing folder).
 std::string ReplacedFile(const std::string& path)
 {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string target(resolved);
-    free(resolved);
-    return target;
+    std::string current = path;
+    for (int hop = 0; hop <= 40; ++hop) {
+        struct stat st {};
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            if (hop == 0)
+                return path;
+            const std::string name = NameOf(current);
+            if (name.empty() || name == "." || name == "..")
+                return current;  // names a folder, which is never replaced
+            char* folder = realpath(FolderOf(current).c_str(), nullptr);
+            if (!folder)
+                return {};
+            std::string resolved(folder);
+            free(folder);
+            return (resolved == "/" ? resolved : resolved + "/") + name;
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlink(current.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
+            errno = length == 0 ? ENOENT : length < 0 ? errno : ENAMETOOLONG;
+            return {};
+        }
+        target.resize(static_cast<size_t>(length));
+        if (target.front() == '/') {
+            current = std::move(target);
+        } else {
+            const std::string folder = FolderOf(current);
+            current = (folder == "/" ? folder : folder + "/") + target;
+        }
+    }
+    errno = ELOOP;
+    return {};
 }
 
 bool WriteAll(int fd, std::string_view bytes)
@@ -214,13 +241,17 @@ long CStoreFile::Apply(const Change& change) const
         return ERROR_PATH_NOT_FOUND;
     if (long error = MakeFolders(FolderOf(m_path)))
         return error;
-    CFd lock(open((m_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    // The lock sits beside the file that is replaced, so that writers through different links
+    // to one file take one lock.
+    const std::string target = ReplacedFile(m_path);
+    if (target.empty())
+        return ErrorFromErrno(errno);
+    CFd lock(open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (lock.Get() < 0)
         return ErrorFromErrno(errno);
     if (long error = LockExclusive(lock.Get()))
         return error;
 
-    const std::string target = ReplacedFile(m_path);
     std::string current;
     Stamp stamp;
     // Never replace what could not be read: that would lose it.

@@ -7,8 +7,11 @@
 // same folder, flushes it to disk, renames it over the file and flushes the folder. A crash at
 // any moment leaves either the old or the new file in place; a stray ".tmp" is simply
 // overwritten by the next change. The lock file is never removed (removing it would let two
-// writers lock different files). When the file is a symbolic link, the file it points to is
-// replaced and the link is kept.
+// writers lock different files). When the path is a symbolic link (or a chain of them), the link
+// is kept and "<file>" above is the file it leads to, resolved once per change: the lock, the
+// temporary file and the rename are all beside that file, so writers through different links
+// to one file take one lock. A dangling link leads to the file it names, which the change
+// creates (its folder must exist); the link is never replaced by a file.
 //
 // A file without any write permission was made read-only by its owner: it is never replaced.
 // A copy of the file's bytes can be kept beside it ("<file>.damaged-YYYYMMDD-HHMMSS"), so that a

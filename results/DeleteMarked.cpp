@@ -26,34 +26,63 @@ CDeleteMarked::CDeleteMarked(const CResultsView& view, const std::vector<CPathSt
             m_requests.push_back(std::move(request));
         }
     }
-    for (const CFileRecord& record : files) {
-        const auto found = index.find(record.path);
-        if (found == index.end())
-            continue;
-        TrashRequest& request = m_requests[found->second];
-        request.known = true;
-        request.size = record.size;
-        request.lastWrite = record.lastWrite;
-        request.identity = record.identity;
-    }
 
-    // A group is the rows of one original; it is wholly marked when its original and every
-    // duplicate are.
-    struct Group {
+    // A set is the original of some rows and their duplicates: files of one content. Each file
+    // belongs to the first set it appears in.
+    struct Set {
+        std::vector<CPathString> files;
         bool allMarked = true;
-        int files = 1;
     };
-    std::unordered_map<CPathString, Group, PathHash> groups;
+    std::vector<Set> sets;
+    std::unordered_map<CPathString, size_t, PathHash> setOf;
     const int rows = view.RowCount();
+    setOf.reserve(static_cast<size_t>(rows) + 1);
     for (int row = 0; row < rows; ++row) {
         const CDuplicatePair& pair = view.Row(row);
-        Group& group = groups[pair.originalPath];
-        group.allMarked = group.allMarked && index.count(pair.duplicatePath) != 0;
-        ++group.files;
+        const auto [original, isNew] = setOf.emplace(pair.originalPath, sets.size());
+        if (isNew)
+            sets.push_back({{pair.originalPath}, index.count(pair.originalPath) != 0});
+        Set& set = sets[original->second];
+        if (setOf.emplace(pair.duplicatePath, original->second).second) {
+            set.files.push_back(pair.duplicatePath);
+            set.allMarked = set.allMarked && index.count(pair.duplicatePath) != 0;
+        }
     }
-    for (const auto& [original, group] : groups) {
-        if (group.allMarked && index.count(original))
-            m_nLastCopies += group.files;
+
+    // What the search saw of every marked file and of every file of a set.
+    std::unordered_map<CPathString, TrashCopy, PathHash> seen;
+    seen.reserve(setOf.size());
+    for (const auto& [path, set] : setOf)
+        seen.emplace(path, TrashCopy{path, false, {}});
+    for (const CFileRecord& record : files) {
+        const FileSeen what{record.size, record.lastWrite, record.changeTime, record.identity};
+        if (const auto found = index.find(record.path); found != index.end()) {
+            TrashRequest& request = m_requests[found->second];
+            request.known = true;
+            request.seen = what;
+        }
+        if (const auto found = seen.find(record.path); found != seen.end()) {
+            found->second.known = true;
+            found->second.seen = what;
+        }
+    }
+
+    // Each marked file of a set is checked against the set's unmarked files, which stay; the
+    // files of a wholly marked set have none and are its last copies.
+    for (const Set& set : sets) {
+        if (set.allMarked) {
+            m_nLastCopies += static_cast<int>(set.files.size());
+            continue;
+        }
+        auto copies = std::make_shared<std::vector<TrashCopy>>();
+        for (const CPathString& path : set.files) {
+            if (!index.count(path))
+                copies->push_back(seen.at(path));
+        }
+        for (const CPathString& path : set.files) {
+            if (const auto found = index.find(path); found != index.end())
+                m_requests[found->second].copies = copies;
+        }
     }
 }
 

@@ -20,7 +20,9 @@ public:
     static constexpr int kProgressThreshold = 50;
 
     // `list`: the marked paths (CollectMarkedFiles); `files`: the records of the search that made
-    // the rows, which give each path's identity, size and last-write time.
+    // the rows, which give each path's identity, size and times. A set is the original of some
+    // rows with their duplicates; each marked file of a set that is not wholly marked gets the
+    // set's unmarked files, which stay, as the copies it is checked against before it moves.
     CDeleteMarked(const CResultsView& view, const std::vector<CPathString>& list, const FileList& files);
 
     const std::vector<TrashRequest>& Requests() const { return m_requests; }

@@ -1,32 +1,45 @@
 #pragma once
-// Moving single files to the desktop trash (freedesktop.org trash, through QFile::moveToTrash),
-// with the checks that make it safe: a file is moved only while it is still the file a search
-// saw (same identity, size and last-write time); the data folder that holds the home trash is
-// made first, so the trash never lands in the current folder; and a move that did not end in a
-// trash folder counts as a failure (the file is put back where it was when possible). A file
-// whose name is not valid UTF-8 is trashed under its exact bytes. Nothing is ever deleted: when
-// the trash cannot take a file, the file stays where it is. Window thread (any single thread).
+// Moving single files to the desktop trash (freedesktop.org trash, CDesktopTrash: any name, in
+// any folder, to the trash of the file's own file system), with the checks that make it safe,
+// made just before each file is touched: a file is moved only while it is still the file a search
+// saw (type, size, last-write and change time, identity), and, when copies of it stay, only while
+// one of them is still the file the search saw and equal to it byte for byte. Nothing is ever
+// deleted: when a check fails or no trash can take a file, the file stays where it is.
+// Window thread (any single thread).
 #include <QString>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
-#include "platform/FileSystem.h"
+#include "platform/DesktopTrash.h"
+#include "platform/FileCheck.h"
 #include "platform/PathString.h"
+
+// A file of the same set that stays when a marked file goes.
+struct TrashCopy {
+    CPathString path;
+    bool known = false;  // false: the search has no record of the path
+    FileSeen seen;
+};
 
 // A file to trash and what the search saw of it.
 struct TrashRequest {
     CPathString path;
     bool known = false;  // false: the search has no record of the path
-    uint64_t size = 0;
-    FileTime lastWrite = 0;
-    FileIdentity identity;
+    FileSeen seen;
+    // The unmarked files of its set, in the order they are tried: the file moves only while one
+    // of them is still as the search saw it and equal to it byte for byte. Null or empty when
+    // every file of its set is marked: it moves as the person confirmed.
+    std::shared_ptr<const std::vector<TrashCopy>> copies;
 };
 
 enum class TrashResult {
-    Trashed,  // now in a trash folder
-    Gone,     // no longer exists
-    Changed,  // not the file the search saw any more; kept
-    Failed,   // the trash could not take it; kept (or put back)
+    Trashed,     // now in a trash folder
+    Gone,        // no longer exists
+    Changed,     // not the file the search saw any more; kept
+    Failed,      // the trash could not take it; kept (or put back)
+    CopyFailed,  // no copy that stays is still the file the search saw and equal to it; kept
 };
 
 struct TrashOutcome {
@@ -42,8 +55,8 @@ public:
     // be made; every move is refused until a later Prepare succeeds.
     bool Prepare(QString* error = nullptr);
 
-    // Checks the file against the request and moves it to a trash folder. Prepare runs first if
-    // it never has.
+    // Checks the file (and its copies) against the request and moves it to a trash folder.
+    // Prepare runs first if it never has.
     TrashOutcome MoveToTrash(const TrashRequest& request);
 
     // True when `path` is an absolute path directly inside the "files" folder of a trash folder:
@@ -51,11 +64,13 @@ public:
     static bool IsInsideTrash(const QString& path);
 
 private:
-    TrashOutcome MoveRepresentable(const QString& path, const TrashRequest& request);
-    TrashOutcome MoveByTemporaryName(const std::string& bytes, const TrashRequest& request);
+    // True when one of the request's copies is still as the search saw it and equal to the file
+    // byte for byte; else false with why in `refused`.
+    bool CopyStays(const std::string& bytes, const TrashRequest& request, TrashOutcome& refused);
 
+    CDesktopTrash m_trash;
+    CFileCheck m_check;
     bool m_bPrepared = false;
     bool m_bUsable = false;
     QString m_prepareError;
-    unsigned m_nTemporary = 0;
 };

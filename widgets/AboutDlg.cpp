@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "res/ResourceIds.h"
+#include "res/Version.h"
 #include "widgets/DataExchange.h"
 
 namespace {
@@ -41,7 +42,7 @@ CAboutDlg::~CAboutDlg() = default;
 
 const char* CAboutDlg::VersionText()
 {
-    return "1.10";
+    return QUILLON_VERSION_TEXT;
 }
 
 std::string CAboutDlg::BuildTimeText()

@@ -13,7 +13,7 @@ public:
     explicit CAboutDlg(QWidget* parent = nullptr);
     ~CAboutDlg() override;
 
-    // The version shown ("1.10").
+    // The version shown: major and minor of the project's version ("1.10").
     static const char* VersionText();
     // When this program was built, as "Mon Oct 26 16:42:20 2020" (the compiler's build date and
     // time, which follow SOURCE_DATE_EPOCH when it is set, so a reproducible build shows the same).

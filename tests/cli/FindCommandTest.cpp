@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -14,7 +15,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -308,7 +311,7 @@ TEST_F(FindCommandTest, ExitStatusTellsUsageErrorsMissingFoldersAndSuccess)
     const Outcome help = RunProcess({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--format jsonl"), std::string::npos);
-    EXPECT_EQ(RunProcess({"--version"}).out, "quillon-find 1.0.0\n");
+    EXPECT_EQ(RunProcess({"--version"}).out, "quillon-find 1.10.0\n");
 }
 
 TEST_F(FindCommandTest, ProgressLineIsDrawnOnlyWhenAskedOrOnATerminal)
@@ -444,6 +447,77 @@ TEST_F(FindCommandTest, FolderBehindALinkIsResolvedAsTheSystemResolvesIt)
     const Outcome outcome = RunProcess({dir / "lnk/.."});
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_TRUE(IsOneRow(outcome.out, 6, dir / "real/x/1", dir / "real/x/2")) << outcome.out;
+}
+
+// The state letter of a process's main thread ('S' while it sleeps, e.g. in a blocked write).
+char ThreadState(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+TEST_F(FindCommandTest, InterruptWhileRowsWaitForASlowReaderWritesEveryRowWholeAndEndsAsTheSearchDid)
+{
+    // More rows than the pipe holds, so that writing them blocks until the reader reads.
+    constexpr int kPairs = 300;
+    for (int i = 0; i < kPairs; ++i) {
+        const std::string name = "a-file-with-a-name-long-enough-to-fill-a-pipe-soon-" + std::to_string(i);
+        WriteFile(dir / ("1/" + name), "content " + std::to_string(i));
+        WriteFile(dir / ("2/" + name), "content " + std::to_string(i));
+    }
+    int rows[2];
+    ASSERT_EQ(pipe2(rows, O_CLOEXEC), 0);
+    fcntl(rows[0], F_SETPIPE_SZ, 16384);
+    const int capacity = fcntl(rows[0], F_GETPIPE_SZ);
+    char errName[] = "/tmp/quillon-err.XXXXXX";
+    const int errFd = mkstemp(errName);
+    std::string binary = Binary();
+    const std::vector<std::string> args{"--no-progress", dir.Path()};
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(rows[1], 1);
+        dup2(errFd, 2);
+        execv(binary.c_str(), Argv(binary, args).data());
+        _exit(127);
+    }
+    close(rows[1]);
+    // The search is over once the pipe is full and the program sleeps: it waits in a write.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int queued = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        ioctl(rows[0], FIONREAD, &queued);
+        if (queued >= capacity && ThreadState(child) == 'S')
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GE(queued, capacity) << "the program never filled the pipe";
+    kill(child, SIGINT);
+    const std::string out = Slurp(rows[0]);
+    close(rows[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    lseek(errFd, 0, SEEK_SET);
+    const std::string err = Slurp(errFd);
+    close(errFd);
+    unlink(errName);
+
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+    EXPECT_EQ(err.find("Stopped."), std::string::npos) << err;
+    EXPECT_NE(err.find("Dups: " + std::to_string(kPairs)), std::string::npos) << err;
+    size_t lines = 0;
+    for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string row = out.substr(at, end - at + 1);
+        const std::string size = row.substr(0, row.find(' '));
+        const std::string name = row.substr(row.rfind('/') + 1, row.size() - row.rfind('/') - 3);
+        EXPECT_TRUE(IsOneRow(row, std::stoi(size), dir / ("1/" + name), dir / ("2/" + name))) << row;
+        ++lines;
+    }
+    EXPECT_EQ(lines, static_cast<size_t>(kPairs));
+    EXPECT_EQ(out.back(), '\n') << "the last row was cut";
 }
 
 TEST_F(FindCommandTest, FailedWritesOfTheRowsEndWithStatus3)
@@ -613,6 +687,30 @@ TEST(RowText, JsonStringsStayValidForEveryKindOfText)
     // C1 controls are escaped as characters, distinct from a byte 0x9B that is not UTF-8.
     EXPECT_EQ(QuotedText(u"\x9B\xDC9B\x80\x9F\xA0"), "\"\\u009b\\x9b\\u0080\\u009f\xC2\xA0\"");
     EXPECT_EQ(JsonString(u"\x9B\xA0"), "\"\\u009b\xC2\xA0\"");
+}
+
+TEST(RowText, BidirectionalControlsAreEscapedInEveryFormLikeTheOtherControls)
+{
+    // Raw, each would reverse the rest of a terminal's line; their neighbours are plain text.
+    const struct {
+        char16_t unit;
+        bool escaped;
+    } cases[] = {
+        {0x2029, false}, {0x202A, true}, {0x202B, true}, {0x202C, true}, {0x202D, true}, {0x202E, true},  {0x202F, false},
+        {0x2065, false}, {0x2066, true}, {0x2067, true}, {0x2068, true}, {0x2069, true}, {0x206A, false},
+    };
+    for (const auto& c : cases) {
+        const std::u16string text = std::u16string(u"a") + c.unit + u"b";
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c.unit));
+        const std::string expected = c.escaped ? "\"a" + std::string(escape) + "b\"" : "\"" + EncodeNativeName(text) + "\"";
+        EXPECT_EQ(QuotedText(text), expected) << std::hex << static_cast<unsigned>(c.unit);
+        EXPECT_EQ(JsonString(text), expected) << std::hex << static_cast<unsigned>(c.unit);
+        CProgressLine::SState state;
+        state.folder = text;
+        const std::string line = CProgressLine::Compose(state, 79);
+        EXPECT_EQ(line.substr(line.rfind("  ") + 2), c.escaped ? "a?b" : EncodeNativeName(text));
+    }
 }
 
 TEST(ProgressLine, ShortensThePathInTheMiddleToFitTheWidth)

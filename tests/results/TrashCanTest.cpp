@@ -1,6 +1,6 @@
 // Moving files to the trash for real: the home trash with its information files, the missing
-// data folder, files that changed or vanished since the search, a name that is not UTF-8, and a
-// file on a second file system.
+// data folder, files that changed or vanished since the search, copies that stay and must still
+// be equal, names and folders that are not UTF-8, and a file on a second file system.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -15,9 +15,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/FileCheck.h"
 #include "platform/NativeName.h"
 #include "results/TrashCan.h"
 #include "tests/support/TempDir.h"
@@ -54,14 +57,12 @@ std::vector<std::string> Entries(const std::string& folder)
 // What a search saw of the file now.
 TrashRequest Seen(const std::string& bytes)
 {
-    struct stat info {};
-    EXPECT_EQ(::lstat(bytes.c_str(), &info), 0) << bytes;
+    const std::optional<FileSeen> seen = CFileCheck::Look(bytes);
+    EXPECT_TRUE(seen) << bytes;
     TrashRequest request;
     request.path = DecodeNativeName(bytes);
     request.known = true;
-    request.size = static_cast<uint64_t>(info.st_size);
-    request.lastWrite = FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
-    request.identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    request.seen = seen.value_or(FileSeen{});
     return request;
 }
 
@@ -127,8 +128,8 @@ TEST_F(TrashCanTest, AFileThatChangedOrVanishedSinceTheSearchIsKept)
              // Another file of the same size and time takes the name (the old inode is kept alive
              // by a link, so the new file cannot reuse it).
              ::rename(other.c_str(), path.c_str());
-             const int64_t seconds = static_cast<int64_t>(seen.lastWrite / 10000000 - 11644473600LL);
-             quillon::test::SetMtime(path, seconds, static_cast<long>(seen.lastWrite % 10000000) * 100);
+             const int64_t seconds = static_cast<int64_t>(seen.seen.lastWrite / 10000000 - 11644473600LL);
+             quillon::test::SetMtime(path, seconds, static_cast<long>(seen.seen.lastWrite % 10000000) * 100);
          },
          TrashResult::Changed},
         {"gone", [&](TrashRequest&) { ::unlink(path.c_str()); }, TrashResult::Gone},
@@ -167,37 +168,28 @@ TEST_F(TrashCanTest, NameThatIsNotUtf8IsTrashedUnderItsExactBytes)
     EXPECT_EQ(Entries(m_tree.Path()), std::vector<std::string>{"neighbour.txt"});
 }
 
-TEST_F(TrashCanTest, FileInAFolderWhoseNameIsNotUtf8StaysAndIsReported)
+TEST_F(TrashCanTest, FileInAFolderWhoseNameIsNotUtf8IsTrashedAndNamedByItsBytes)
 {
-    const std::string path = m_tree / "dir\xfe/f.txt";
+    const std::string path = m_tree / "dir\xfe/f\x80.txt";
     WriteFile(path, "x");
     CTrashCan trash;
     const TrashOutcome outcome = trash.MoveToTrash(Seen(path));
-    EXPECT_EQ(outcome.result, TrashResult::Failed);
-    EXPECT_FALSE(outcome.reason.isEmpty());
-    EXPECT_EQ(ReadFile(path), "x");
+    ASSERT_EQ(outcome.result, TrashResult::Trashed) << outcome.reason.toStdString();
+    EXPECT_EQ(EncodeNativeName(outcome.location.toStdU16String()), m_data + "/Trash/files/f\x80.txt");
+    EXPECT_FALSE(Exists(path));
+    EXPECT_NE(TrashInfo("f\x80.txt").find("\nPath=" + m_tree.Path() + "/dir%FE/f%80.txt\n"), std::string::npos);
 }
 
-TEST_F(TrashCanTest, AMoveThatEndsOutsideATrashFolderIsUndoneAndReported)
+TEST_F(TrashCanTest, ADataFolderRemovedAfterItWasMadeIsMadeAgainAndNothingLandsElsewhere)
 {
-    // The data folder vanishes after it was made: this Qt then moves the file into the current
-    // folder and reports success.
     const std::string path = m_tree / "f.txt";
     WriteFile(path, "keep me");
     CTrashCan trash;
     ASSERT_TRUE(trash.Prepare());
     quillon::test::RemoveTree(m_root / "missing");
     const TrashOutcome outcome = trash.MoveToTrash(Seen(path));
-    EXPECT_EQ(outcome.result, TrashResult::Failed);
-    EXPECT_TRUE(outcome.reason.contains(QStringLiteral("outside a trash folder"))) << outcome.reason.toStdString();
-    EXPECT_EQ(ReadFile(path), "keep me");
-    EXPECT_TRUE(Entries(m_root / "cwd/files").empty());
-    EXPECT_TRUE(Entries(m_root / "cwd/info").empty());
-    quillon::test::RemoveTree(m_root / "cwd/files");
-    quillon::test::RemoveTree(m_root / "cwd/info");
-    // The next run of moves makes the folder again.
-    ASSERT_TRUE(trash.Prepare());
-    EXPECT_EQ(trash.MoveToTrash(Seen(path)).result, TrashResult::Trashed);
+    ASSERT_EQ(outcome.result, TrashResult::Trashed) << outcome.reason.toStdString();
+    EXPECT_EQ(ReadFile(m_data + "/Trash/files/f.txt"), "keep me");
 }
 
 TEST_F(TrashCanTest, DataFolderThatCannotBeMadeRefusesEveryMove)
@@ -212,26 +204,103 @@ TEST_F(TrashCanTest, DataFolderThatCannotBeMadeRefusesEveryMove)
     EXPECT_EQ(ReadFile(path), "x");
 }
 
-TEST_F(TrashCanTest, FileOnASecondFileSystemGoesToThatVolumesTrashOrStays)
+TEST_F(TrashCanTest, FileOnASecondFileSystemGoesToThatVolumesTrash)
 {
     const std::string mountPoint = m_root / "volume";
     quillon::test::MakeDirs(mountPoint);
     if (::mount("quillon-test", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root and a mount namespace that allows it)";
-    const std::string path = mountPoint + "/f.txt";
+    const std::string path = mountPoint + "/sub/f.txt";
     WriteFile(path, "on another volume");
     CTrashCan trash;
     const TrashOutcome outcome = trash.MoveToTrash(Seen(path));
-    const std::string volumeTrash = mountPoint + "/.Trash-" + std::to_string(::getuid()) + "/files/f.txt";
-    RecordProperty("outcome", outcome.result == TrashResult::Trashed ? "trashed" : "kept");
-    if (outcome.result == TrashResult::Trashed) {
-        EXPECT_EQ(outcome.location.toStdString(), volumeTrash);
-        EXPECT_EQ(ReadFile(volumeTrash), "on another volume");
-        EXPECT_FALSE(Exists(path));
-    } else {
-        EXPECT_EQ(ReadFile(path), "on another volume") << outcome.reason.toStdString();
-    }
+    const std::string volumeTrash = mountPoint + "/.Trash-" + std::to_string(::getuid());
+    EXPECT_EQ(outcome.result, TrashResult::Trashed) << outcome.reason.toStdString();
+    EXPECT_EQ(outcome.location.toStdString(), volumeTrash + "/files/f.txt");
+    EXPECT_EQ(ReadFile(volumeTrash + "/files/f.txt"), "on another volume");
+    EXPECT_NE(ReadFile(volumeTrash + "/info/f.txt.trashinfo").find("\nPath=sub/f.txt\n"), std::string::npos);
+    EXPECT_FALSE(Exists(path));
     ::umount2(mountPoint.c_str(), MNT_DETACH);
+}
+
+TEST_F(TrashCanTest, AFileMovesOnlyWhileACopyThatStaysIsStillTheFileSeenAndEqualToIt)
+{
+    const std::string path = m_tree / "marked.bin";
+    const std::string content = std::string(300000, 'c') + "end";  // longer than one read
+    const struct {
+        const char* what;
+        std::vector<std::string> copies;                              // names of the copies that stay
+        std::function<void(std::vector<TrashCopy>&)> sinceTheSearch;  // what happens before the move
+        TrashResult result;
+        const char* reason;  // a part of the reason; the first copy is "<copy>"
+    } cases[] = {
+        {"an intact copy", {"copy"}, [](std::vector<TrashCopy>&) {}, TrashResult::Trashed, ""},
+        {"the copy deleted",
+         {"copy"},
+         [&](std::vector<TrashCopy>&) { ::unlink((m_tree / "copy").c_str()); },
+         TrashResult::CopyFailed,
+         "its copy \"<copy>\" no longer exists"},
+        {"the copy changed: same size, other bytes",
+         {"copy"},
+         [&](std::vector<TrashCopy>&) {
+             WriteFile(m_tree / "copy", std::string(300000, 'c') + "END");
+             quillon::test::SetMtime(m_tree / "copy", 1000000);  // later than the search, as any real change is
+         },
+         TrashResult::CopyFailed,
+         "its copy \"<copy>\" changed since the search"},
+        {"bytes that differ although the search saw one content (a digest collision)",
+         {"copy"},
+         [&](std::vector<TrashCopy>& copies) {
+             WriteFile(m_tree / "copy", std::string(300000, 'c') + "END");
+             copies[0].seen = *CFileCheck::Look(m_tree / "copy");
+         },
+         TrashResult::CopyFailed,
+         "it is not equal to its copy \"<copy>\" byte for byte"},
+        {"the copy unknown to the search",
+         {"copy"},
+         [](std::vector<TrashCopy>& copies) { copies[0].known = false; },
+         TrashResult::CopyFailed,
+         "its copy \"<copy>\" is not a file of the last search"},
+        {"the first copy deleted, the second intact",
+         {"copy", "second"},
+         [&](std::vector<TrashCopy>&) { ::unlink((m_tree / "copy").c_str()); },
+         TrashResult::Trashed,
+         ""},
+        {"both copies deleted",
+         {"copy", "second"},
+         [&](std::vector<TrashCopy>&) {
+             ::unlink((m_tree / "copy").c_str());
+             ::unlink((m_tree / "second").c_str());
+         },
+         TrashResult::CopyFailed,
+         "its copy \"<copy>\" no longer exists; its 1 other copies failed the same check"},
+        {"every copy marked: nothing to compare", {}, [](std::vector<TrashCopy>&) {}, TrashResult::Trashed, ""},
+    };
+    CTrashCan trash;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        quillon::test::RemoveTree(m_data + "/Trash");
+        WriteFile(path, content);
+        std::vector<TrashCopy> copies;
+        for (const std::string& name : c.copies) {
+            WriteFile(m_tree / name, content);
+            copies.push_back({DecodeNativeName(m_tree / name), true, *CFileCheck::Look(m_tree / name)});
+        }
+        TrashRequest request = Seen(path);
+        c.sinceTheSearch(copies);
+        request.copies = std::make_shared<const std::vector<TrashCopy>>(copies);
+        const TrashOutcome outcome = trash.MoveToTrash(request);
+        EXPECT_EQ(outcome.result, c.result) << outcome.reason.toStdString();
+        QString reason = QString::fromUtf8(c.reason);
+        reason.replace(QStringLiteral("<copy>"), QString::fromStdString(m_tree / "copy"));
+        EXPECT_EQ(outcome.reason, reason);
+        if (c.result == TrashResult::Trashed) {
+            EXPECT_EQ(ReadFile(m_data + "/Trash/files/marked.bin"), content);
+        } else {
+            EXPECT_EQ(ReadFile(path), content) << "kept as it was";
+            EXPECT_TRUE(Entries(m_data + "/Trash/files").empty());
+        }
+    }
 }
 
 TEST(TrashCan, OnlyTheFilesFolderOfATrashCountsAsInsideIt)
