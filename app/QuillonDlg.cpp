@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include <utility>
@@ -30,6 +31,7 @@
 #include "widgets/QtText.h"
 #include "widgets/ResourceImages.h"
 #include "widgets/SizeGrip.h"
+#include "widgets/StatusPane.h"
 #include "widgets/WindowMenu.h"
 
 namespace {
@@ -54,6 +56,7 @@ constexpr int kPaneRefreshMs = 40;
 constexpr int kStatusTemplates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
 
 const QString kTitle = QStringLiteral("Quillon");
+const QString kPercentTitleEnd = QStringLiteral("% - Quillon");
 
 // What a screen reader says for controls whose caption is a separate static (or that have none).
 constexpr std::pair<int, const char*> kAccessibleNames[] = {
@@ -87,6 +90,9 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
         return QFileDialog::getExistingDirectory(parent, QStringLiteral("Add Folder"), start);
     };
     RouteCommands();
+    // Ctrl+Q ends the window as its close button does.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, [this] { close(); });
     m_paneRefresh.setInterval(kPaneRefreshMs);
     connect(&m_paneRefresh, &QTimer::timeout, this, [this] { ShowPaneTexts(); });
 }
@@ -119,7 +125,7 @@ void CQuillonDlg::RouteCommands()
     RouteMessage(WMU_SEARCHDONE, [this] { OnSearchDone(); });
 }
 
-QLabel* CQuillonDlg::StatusPane(int index) const
+CStatusPane* CQuillonDlg::StatusPane(int index) const
 {
     return (index >= 0 && index < 5) ? m_statusPanes[static_cast<size_t>(index)] : nullptr;
 }
@@ -153,7 +159,7 @@ bool CQuillonDlg::OnInitDialog()
     m_selection.WatchKeys(m_listResults);
     CreateStatusBar();
     // A damaged settings file is mentioned once, in the first pane.
-    m_statusPanes[0]->setText(QString::fromStdU16String(theSettings.StoreNotice()));
+    m_statusPanes[0]->SetText(QString::fromStdU16String(theSettings.StoreNotice()));
     SetupLayout();
     EnableResultCommands();
     EnablePlacementMemory(u"Quillon", false);
@@ -207,25 +213,22 @@ void CQuillonDlg::CreateStatusBar()
 {
     m_statusBar.setParent(this);
     m_statusBar.setSizeGripEnabled(true);
-    const QFontMetrics metrics(m_statusBar.font());
     for (size_t pane = 0; pane < m_statusPanes.size(); ++pane) {
-        auto* label = new QLabel(&m_statusBar);
-        label->setTextFormat(Qt::PlainText);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // Pane 0 takes the room the others leave; the others are measured from their templates
+        // and widen for a longer text.
+        auto* label = new CStatusPane(pane == 0 ? QString() : ResourceText(kStatusTemplates[pane - 1]), &m_statusBar);
         m_statusPanes[pane] = label;
         if (pane == 0) {
             label->setMinimumWidth(0);
             m_statusBar.addWidget(label, 1);
-            continue;
+        } else {
+            m_statusBar.addPermanentWidget(label, 0);
         }
-        const int textWidth = metrics.horizontalAdvance(ResourceText(kStatusTemplates[pane - 1]));
-        label->setFixedWidth(textWidth + 2 * label->frameWidth());
-        m_statusBar.addPermanentWidget(label, 0);
     }
     PlaceStatusBar();
     m_statusBar.show();
-    for (QLabel* label : m_statusPanes)
-        label->setText(QString());
+    for (CStatusPane* label : m_statusPanes)
+        label->SetText(QString());
 }
 
 void CQuillonDlg::SetupLayout()
@@ -341,6 +344,7 @@ void CQuillonDlg::OnSearch()
     m_listResults.DeleteAllItems();
     if (m_nLastPercent != -1)
         ShowPercentInTitle(-1);
+    m_bStopRequested = false;
     m_stopWatch.Start();
     m_paneRefresh.start();
 
@@ -355,6 +359,7 @@ void CQuillonDlg::OnSearch()
 void CQuillonDlg::OnStop()
 {
     EnableControl(IDC_BUTTON_STOP, false);
+    m_bStopRequested = true;
     RequestStop();
 }
 
@@ -389,9 +394,9 @@ void CQuillonDlg::OnSearchDone()
     UpdateData(false);
     FillResults();
     BuildFoldersMenu();
-    SetPaneText(0, QStringLiteral("Done"));
-    if (m_nLastPercent != -1)
-        ShowPercentInTitle(-1);
+    // A stopped run shows what it found so far, and says that it is not the whole answer.
+    SetPaneText(0, m_bStopRequested ? QStringLiteral("Stopped") : QStringLiteral("Done"));
+    RestoreTitle();
     EnableResultCommands();
     for (int id : kInputs)
         EnableControl(id, true);
@@ -404,12 +409,20 @@ void CQuillonDlg::OnSearchDone()
         QTimer::singleShot(0, this, [this] { EndAfterSearch(); });
 }
 
+void CQuillonDlg::RestoreTitle()
+{
+    if (m_nLastPercent != -1 || windowTitle().endsWith(kPercentTitleEnd)) {
+        m_nLastPercent = -1;
+        setWindowTitle(kTitle);
+    }
+}
+
 void CQuillonDlg::ShowPercentInTitle(int percent)
 {
     if (percent == m_nLastPercent)
         return;
     m_nLastPercent = percent;
-    setWindowTitle(percent == -1 ? kTitle : QStringLiteral("%1% - Quillon").arg(percent));
+    setWindowTitle(percent == -1 ? kTitle : QString::number(percent) + kPercentTitleEnd);
 }
 
 void CQuillonDlg::OnHeaderClick(const CNotify& notify)
@@ -473,17 +486,25 @@ void CQuillonDlg::OnDeselect()
 
 void CQuillonDlg::BuildFoldersMenu()
 {
-    const auto entries = CSelectionCommands::FolderMenuEntries(g_folderTally);
-    if (entries.empty())
+    // A search without rows has no folders: the button (disabled then) keeps its menu.
+    if (g_duplicates.empty())
         return;
-    auto bar = std::make_unique<QMenu>();
-    QMenu* popup = bar->addMenu(QStringLiteral("xxx"));
-    uint command = 0;
-    for (const CSelectionCommands::FolderEntry& entry : entries) {
-        const QString text = QString::fromStdU16String(CSelectionCommands::FolderMenuText(entry));
-        popup->addAction(QString(text).replace(QStringLiteral("&"), QStringLiteral("&&")))->setData(++command);
-    }
-    m_btnFolders.SetMenu(std::move(bar));
+    // Made when first opened: the rows do not change until the next search, during which the
+    // button is disabled, and thousands of folders would otherwise cost the end of every search.
+    m_btnFolders.SetMenu([]() -> std::unique_ptr<QMenu> {
+        // Distinct files per folder: an original shown in several rows counts once.
+        const auto entries = CSelectionCommands::FolderMenuEntries(CSelectionCommands::FilesPerFolder(g_duplicates));
+        if (entries.empty())
+            return nullptr;
+        auto bar = std::make_unique<QMenu>();
+        QMenu* popup = bar->addMenu(QStringLiteral("xxx"));
+        uint command = 0;
+        for (const CSelectionCommands::FolderEntry& entry : entries) {
+            const QString text = QString::fromStdU16String(CSelectionCommands::FolderMenuText(entry));
+            popup->addAction(QString(text).replace(QStringLiteral("&"), QStringLiteral("&&")))->setData(++command);
+        }
+        return bar;
+    });
 }
 
 void CQuillonDlg::OnDeleteMarked()
@@ -491,9 +512,9 @@ void CQuillonDlg::OnDeleteMarked()
     std::vector<CPathString> list;
     MarkedPathSet set;
     CollectMarkedFiles(list, set);
-    if (list.empty())
+    // Declined: the marks stay as they are and nothing is searched again.
+    if (!DeleteFiles(list))
         return;
-    DeleteFiles(list);
     OnSearch();
 }
 
@@ -501,8 +522,7 @@ bool CQuillonDlg::DeleteFiles(const std::vector<CPathString>& list)
 {
     if (list.empty())
         return false;
-    CDeleteMarked(m_results, list, g_fileList).Run(this, m_trash);
-    return true;
+    return CDeleteMarked(m_results, list, g_fileList).Run(this, m_trash);
 }
 
 void CQuillonDlg::SetPaneText(int pane, const QString& text)
@@ -512,8 +532,8 @@ void CQuillonDlg::SetPaneText(int pane, const QString& text)
     m_paneTexts[static_cast<size_t>(pane)] = text;
     if (m_paneRefresh.isActive())
         m_bPanesChanged = true;
-    else if (QLabel* label = StatusPane(pane))
-        label->setText(text);
+    else
+        m_statusPanes[static_cast<size_t>(pane)]->SetText(text);
 }
 
 void CQuillonDlg::ShowPaneTexts()
@@ -522,7 +542,7 @@ void CQuillonDlg::ShowPaneTexts()
         return;
     m_bPanesChanged = false;
     for (size_t pane = 0; pane < m_paneTexts.size(); ++pane)
-        m_statusPanes[pane]->setText(m_paneTexts[pane]);
+        m_statusPanes[pane]->SetText(m_paneTexts[pane]);
 }
 
 QString CQuillonDlg::ElapsedText() const
@@ -581,6 +601,19 @@ void CQuillonDlg::keyPressEvent(QKeyEvent* event)
 {
     if (focusWidget() && focusWidget() == GetDlgItem(IDC_EDIT_FOLDER)) {
         event->accept();
+        return;
+    }
+    // The results are no document to be dismissed: Esc (what closes a menu or a list) and Enter
+    // never end the window. Enter presses the focused button and does nothing elsewhere.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+            button->click();
         return;
     }
     CResizableDialog::keyPressEvent(event);

@@ -33,6 +33,7 @@
 #include "widgets/ImageList.h"
 #include "widgets/ResizableDialog.h"
 #include "widgets/StaticSeparator.h"
+#include "widgets/StatusPane.h"
 
 class QLabel;
 class QLineEdit;
@@ -51,7 +52,7 @@ public:
 
     // The status bar and its five panes (0 stretches; 1 to 4 are as wide as their templates).
     QStatusBar& StatusBar() { return m_statusBar; }
-    QLabel* StatusPane(int index) const;
+    CStatusPane* StatusPane(int index) const;
 
     // Starts a search of the stored folders with the typed size range: reads the controls, locks
     // out every control that reads or changes the folders, the settings or the results, empties
@@ -65,6 +66,8 @@ public:
     void OnSearchDone();
     // Writes "p% - Quillon" into the title, or "Quillon" for -1; nothing when p is already shown.
     void ShowPercentInTitle(int percent);
+    // The end of every run: a title that shows a percentage becomes "Quillon" again.
+    void RestoreTitle();
     // A click on a results column header: the sort state, then the rows re-sorted and the list
     // refilled with the marks kept by path.
     void OnHeaderClick(const CNotify& notify);
@@ -82,13 +85,16 @@ public:
     void OnWildcards();
     // Clears every mark.
     void OnDeselect();
-    // Gives the Folders button a menu of the folders of the last search, largest count first;
-    // after a search without folders it keeps its menu.
+    // Gives the Folders button a menu of the folders of the last search, largest count first,
+    // each with the number of distinct files directly in it; made when it is first opened.
+    // After a search without folders the button keeps its menu.
     void BuildFoldersMenu();
     // Moves the marked files to the trash after a confirmation, then searches again (also when
-    // the confirmation was declined or moves failed). Nothing happens when nothing is marked.
+    // moves failed). Nothing happens when nothing is marked; declining the confirmation keeps
+    // every mark and searches nothing.
     void OnDeleteMarked();
-    // Confirmation, moves and end message for the list; false for an empty list.
+    // Confirmation, moves and end message for the list; true when the person confirmed, false
+    // when they declined or the list is empty (nothing was moved then).
     bool DeleteFiles(const std::vector<CPathString>& list);
     // The search folders (their logic is CFoldersList): AddFolder adds the path when it names a
     // folder; "Add" adds the edit's text as read into m_strFolder; "..." puts the folder picked in
@@ -134,7 +140,9 @@ protected:
     void OnSize(SizeType type, int cx, int cy) override;
     // Keeps the path text (as of the last reading exchange) in theSettings, then ends like Cancel.
     void OnClose() override;
-    // Keys typed in the path edit stay there: Enter and Esc end the dialog only elsewhere.
+    // Keys typed in the path edit stay there. Elsewhere Esc does nothing (menus, the completion
+    // list and dialogs close on it themselves) and Enter presses the focused push button or does
+    // nothing: the window ends by its close button, Alt+F4, Ctrl+Q or its window menu.
     void keyPressEvent(QKeyEvent* event) override;
     // Every way the dialog ends (OK, Cancel, Esc, the close button) comes here. While a search
     // runs, the run is stopped and the dialog ends only once its end has been handled.
@@ -168,7 +176,7 @@ private:
     CFoldersList m_folders;
     CMyDropTarget m_dropTarget;
     QStatusBar m_statusBar;
-    std::array<QLabel*, 5> m_statusPanes{};
+    std::array<CStatusPane*, 5> m_statusPanes{};
     CStaticSeparator m_captionAddFolder;
     CStaticSeparator m_captionFolders;
     CStaticSeparator m_captionSearch;
@@ -187,6 +195,7 @@ private:
     CTrashCan m_trash;
     CWindowSink m_sink;
     bool m_bSearching = false;
+    bool m_bStopRequested = false;          // "Stop" was pressed during the run
     QPointer<QWidget> m_focusBeforeSearch;  // the focused control when the search started
     std::optional<int> m_pendingEnd;        // the result of an end asked for during a search
     CSearchWorker m_worker;                 // last: a running worker outlives nothing it uses

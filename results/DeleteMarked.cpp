@@ -136,9 +136,14 @@ bool CDeleteMarked::Run(QWidget* owner, CTrashCan& trash)
 {
     if (m_requests.empty())
         return false;
-    const auto answer = QMessageBox::question(owner, QStringLiteral("Quillon"), ConfirmationText(),
-                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer != QMessageBox::Yes)
+    // When the marks would leave some content with no unmarked copy, the question is a warning
+    // and Enter answers No: taking the last copies takes a deliberate Yes.
+    const bool lastCopies = m_nLastCopies > 0;
+    QMessageBox question(lastCopies ? QMessageBox::Warning : QMessageBox::Question, QStringLiteral("Quillon"), ConfirmationText(),
+                         QMessageBox::Yes | QMessageBox::No, owner);
+    question.setDefaultButton(lastCopies ? QMessageBox::No : QMessageBox::Yes);
+    question.setEscapeButton(QMessageBox::No);
+    if (question.exec() != QMessageBox::Yes)
         return false;
 
     const int count = static_cast<int>(m_requests.size());

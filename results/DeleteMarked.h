@@ -43,7 +43,9 @@ public:
     QString ReportText(const std::vector<TrashOutcome>& outcomes) const;
 
     // The whole step, with `owner` as the parent of its dialogs: confirmation, moves, report.
-    // Returns true when the person confirmed (whatever the moves did).
+    // The confirmation is a question with Yes as its default button, or, when LastCopies() is
+    // not 0, a warning with No as its default. Returns true when the person confirmed (whatever
+    // the moves did); false, having moved nothing, when they declined or nothing was marked.
     bool Run(QWidget* owner, CTrashCan& trash);
 
 private:

@@ -1,5 +1,6 @@
 #include "results/ListControlMem.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
@@ -11,6 +12,7 @@
 #include <algorithm>
 
 #include "res/DialogTemplate.h"
+#include "results/MarkImage.h"
 #include "widgets/ControlId.h"
 #include "widgets/Dialog.h"
 #include "widgets/ImageList.h"
@@ -30,11 +32,32 @@ Qt::Alignment ColumnAlignment(int format)
     }
 }
 
-// The view's delegate, with the option set-up of a cell open to the hit test.
+// The view's delegate, with the option set-up of a cell open to the hit test. A cell whose image
+// is its mark is laid out by the style around an image of the mark's size, and the mark is drawn
+// from the palette into the place the style gives that image (CMarkImage).
 class CellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void InitOption(QStyleOptionViewItem* option, const QModelIndex& index) const { initStyleOption(option, index); }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const auto* model = qobject_cast<const CListControlModel*>(index.model());
+        if (!model || !model->IsMarkCell(index)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        cell.icon = QIcon();  // the place of the image stays; the mark is drawn below
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+        const QRect image = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &cell, widget);
+        const CListControlModel::Cell* data = model->GetCell(index.row(), index.column());
+        CMarkImage::Draw(*painter, QRect(image.topLeft(), QSize(CMarkImage::kWidth, CMarkImage::kHeight)),
+                         data && data->image == 1, cell.palette);
+    }
 };
 
 }  // namespace
@@ -166,6 +189,11 @@ bool CListControlMem::DeleteAllItems()
     return true;
 }
 
+void CListControlMem::SetAllItems(std::vector<CListControlModel::Row> rows)
+{
+    m_model.ResetRows(std::move(rows));
+}
+
 int CListControlMem::GetItemCount() const
 {
     return m_model.rowCount();
@@ -179,7 +207,7 @@ void CListControlMem::SetItemCountEx(int rows)
 QString CListControlMem::GetItemText(int row, int column) const
 {
     const CListControlModel::Cell* cell = m_model.GetCell(row, column);
-    return cell ? cell->text : QString();
+    return cell ? cell->Text() : QString();
 }
 
 bool CListControlMem::SetItemText(int row, int column, const QString& text)

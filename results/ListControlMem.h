@@ -2,13 +2,17 @@
 // The list control of both lists of the main window: a report view whose rows, texts and cell
 // images live in the control itself (CListControlModel). It paints through an off-screen surface
 // (CMemDC_Exp) and never erases its background separately, so scrolling and resizing do not
-// flicker; while disabled it is a plain button-face area with neither rows nor grid lines.
+// flicker; while disabled it is a plain button-face area with neither rows nor grid lines. A cell
+// whose image is a mark (CListControlModel::SetMarkImages) shows the mark drawn from the palette
+// (CMarkImage) where its image would be. Painting and hit-testing are in logical pixels, the same
+// on a screen of any scale.
 // It tells its dialog about clicks on its rows (NM_CLICK), on its column headers (LVN_COLUMNCLICK)
 // and about changes of its row selection (LVN_ITEMCHANGED). Window thread only.
 #include <QRect>
 #include <QTableView>
 
 #include <cstdint>
+#include <vector>
 
 #include "results/ListControlModel.h"
 #include "widgets/Notify.h"
@@ -57,6 +61,9 @@ public:
     int InsertItem(int row, const QString& text, int image = 0);
     bool DeleteItem(int row);
     bool DeleteAllItems();
+    // Replaces every row at once, with the texts and images of its cells: what deleting every row
+    // and inserting these one by one gives, in one step (the view lays itself out once).
+    void SetAllItems(std::vector<CListControlModel::Row> rows);
     int GetItemCount() const;
     // Room for `rows` rows about to be inserted.
     void SetItemCountEx(int rows);

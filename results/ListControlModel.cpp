@@ -29,7 +29,7 @@ int CListControlModel::InsertRow(int row, const QString& text, int image)
     row = std::clamp(row, 0, static_cast<int>(m_rows.size()));
     beginInsertRows(QModelIndex(), row, row);
     std::vector<Cell> cells(std::max<size_t>(m_columns.size(), 1));
-    cells[0] = Cell{text, image};
+    cells[0] = Cell{text, {}, image};
     m_rows.insert(m_rows.begin() + row, std::move(cells));
     endInsertRows();
     return row;
@@ -49,6 +49,16 @@ void CListControlModel::Clear()
 {
     beginResetModel();
     m_rows.clear();
+    endResetModel();
+}
+
+void CListControlModel::ResetRows(std::vector<Row> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    const size_t columns = std::max<size_t>(m_columns.size(), 1);
+    for (Row& row : m_rows)
+        row.resize(columns);
     endResetModel();
 }
 
@@ -79,6 +89,7 @@ bool CListControlModel::SetCellText(int row, int column, const QString& text)
     if (!cell)
         return false;
     cell->text = text;
+    cell->path = CPathString();
     QModelIndex changed = index(row, column);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
     return true;
@@ -120,7 +131,7 @@ QVariant CListControlModel::data(const QModelIndex& index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return cell->text;
+        return cell->Text();
     case Qt::DecorationRole:
         if (!m_pImages || cell->image < 0 || (index.column() > 0 && !m_bSubItemImages))
             return QVariant();
@@ -179,11 +190,10 @@ bool CListControlModel::setData(const QModelIndex& index, const QVariant& value,
 {
     if (role != Qt::CheckStateRole || !MarkOf(index))
         return false;
-    const bool marked = value.toInt() == Qt::Checked;
-    Cell* cell = MutableCell(index.row(), index.column());
-    cell->image = marked ? 1 : 0;
-    emit dataChanged(index, index, {Qt::DecorationRole, Qt::CheckStateRole});
-    return true;
+    const int image = value.toInt() == Qt::Checked ? 1 : 0;
+    if (m_markWriter)
+        return m_markWriter(index.row(), index.column(), image);
+    return SetCellImage(index.row(), index.column(), image);
 }
 
 void CListControlModel::multiData(const QModelIndex& index, QModelRoleDataSpan roleDataSpan) const

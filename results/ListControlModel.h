@@ -5,6 +5,9 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include "platform/PathString.h"
+
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -14,8 +17,11 @@ class CListControlModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     struct Cell {
-        QString text;
+        QString text;      // the cell's text, unless `path` holds it
+        CPathString path;  // a path shown as the text, sharing the buffer of the rows it came from
         int image = -1;
+        // What the cell shows.
+        QString Text() const { return path.empty() ? text : QString::fromUtf16(path.view().data(), path.view().size()); }
     };
 
     explicit CListControlModel(QObject* parent = nullptr);
@@ -29,6 +35,10 @@ public:
     int InsertRow(int row, const QString& text, int image);
     bool RemoveRow(int row);
     void Clear();
+    // Replaces every row at once; a row with fewer cells than columns gets empty cells without
+    // image, one with more loses the rest.
+    using Row = std::vector<Cell>;
+    void ResetRows(std::vector<Row> rows);
     void Reserve(int rows);
 
     // The cell, or nullptr outside the table.
@@ -45,6 +55,15 @@ public:
     // itself is never drawn: the image is the mark on screen.
     void SetMarkImages(bool marks);
     bool HasMarkImages() const { return m_bMarkImages; }
+    // True for a cell whose image is its mark (with mark images on: image 0 or 1, in a column
+    // that shows images).
+    bool IsMarkCell(const QModelIndex& index) const { return MarkOf(index).has_value(); }
+
+    // Where a change of a mark's check state goes (Space, a screen reader's "toggle"): the writer
+    // sets the image of the cell (and of whatever else shows the same file) and returns true when
+    // it did. Without a writer the cell's own image is set.
+    using MarkWriter = std::function<bool(int row, int column, int image)>;
+    void SetMarkWriter(MarkWriter writer) { m_markWriter = std::move(writer); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -71,4 +90,5 @@ private:
     const CImageList* m_pImages = nullptr;
     bool m_bSubItemImages = false;
     bool m_bMarkImages = false;
+    MarkWriter m_markWriter;
 };

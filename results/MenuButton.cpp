@@ -8,6 +8,7 @@
 #include <QStyleOptionButton>
 
 #include "res/MenuTemplate.h"
+#include "widgets/Contrast.h"
 #include "widgets/Dialog.h"
 #include "widgets/QtText.h"
 #include "widgets/ThemeAccess.h"
@@ -93,15 +94,39 @@ CMenuButton::~CMenuButton() = default;
 
 bool CMenuButton::SetMenu(std::unique_ptr<QMenu> menu)
 {
+    m_makeMenu = nullptr;
     m_menu = std::move(menu);
     m_pPopup = nullptr;
     m_nSelectedPos = -1;
     return true;
 }
 
+bool CMenuButton::SetMenu(MenuMaker make)
+{
+    SetMenu(std::unique_ptr<QMenu>());
+    m_makeMenu = std::move(make);
+    return true;
+}
+
+void CMenuButton::MakeMenu() const
+{
+    if (!m_makeMenu)
+        return;
+    const MenuMaker make = std::move(m_makeMenu);
+    m_makeMenu = nullptr;
+    m_menu = make();
+}
+
+const QMenu* CMenuButton::GetMenu() const
+{
+    MakeMenu();
+    return m_menu.get();
+}
+
 void CMenuButton::LoadMenuResource(int id)
 {
     m_nMenuId = id;
+    m_makeMenu = nullptr;
     auto bar = std::make_unique<QMenu>();
     if (const MenuTemplate* resource = FindMenuTemplate(id)) {
         QMenu* popup = bar->addMenu(ToQString(resource->popupTitle));
@@ -118,6 +143,7 @@ void CMenuButton::LoadMenuResource(int id)
 
 QMenu* CMenuButton::GetPopup() const
 {
+    MakeMenu();
     if (!m_menu || m_menu->actions().isEmpty())
         return nullptr;
     return m_menu->actions().first()->menu();
@@ -245,7 +271,7 @@ void CMenuButton::DrawClassicFrame(QPainter& painter, const QRect& rect, uint32_
 {
     QRect area = rect;
     if (state & ODS_FOCUS) {
-        FrameRect(painter, area, Qt::black);
+        FrameRect(painter, area, FocusColour());
         area.adjust(1, 1, -1, -1);
     }
     painter.fillRect(area, palette().color(QPalette::Button));
@@ -285,6 +311,11 @@ void CMenuButton::DrawCaption(QPainter& painter, const QRect& rect, uint32_t sta
     }
 }
 
+QColor CMenuButton::FocusColour() const
+{
+    return ReadableOn(palette().color(QPalette::ButtonText), palette().color(QPalette::Button));
+}
+
 void CMenuButton::DrawItem(QPainter& painter, const QRect& rect, uint32_t state)
 {
     const bool themed = g_themeActive == 1 && IsAppThemed();
@@ -317,6 +348,6 @@ void CMenuButton::DrawItem(QPainter& painter, const QRect& rect, uint32_t state)
         painter.fillRect(x0 + k, y0 + k, 1, 9 - 2 * k, arrow);
 
     if ((state & ODS_FOCUS) && !(state & ODS_NOFOCUSRECT))
-        DrawFocusRect(painter, rect.adjusted(3, 3, -3, -3), palette().color(QPalette::ButtonText));
+        DrawFocusRect(painter, rect.adjusted(3, 3, -3, -3), FocusColour());
     painter.restore();
 }

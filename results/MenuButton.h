@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -32,6 +33,12 @@ public:
     // Takes over the menu (a bar whose first item holds the popup that drops down), destroying
     // the one held before; forgets the remembered position. Always true.
     bool SetMenu(std::unique_ptr<QMenu> menu);
+    // The same with a maker of the menu, run when the menu is first needed (a click, GetMenu,
+    // GetPopup) on the window thread: a menu of thousands of entries costs nothing until it is
+    // opened. Whatever the maker reads must not change before then. A maker that gives nothing
+    // leaves the button without a menu.
+    using MenuMaker = std::function<std::unique_ptr<QMenu>()>;
+    bool SetMenu(MenuMaker make);
 
     // Replaces the held menu by the menu resource `id` (an empty menu when there is no such
     // resource) and remembers the id.
@@ -51,9 +58,13 @@ public:
     // True while the cursor lies inside the button.
     bool IsCursorInside() const;
 
+    // The colour of the focus frame and the focus rectangle: the palette's button text, readable
+    // (at least 4.5:1) on the button colour.
+    QColor FocusColour() const;
+
     // The first popup of the held menu, or nullptr.
     QMenu* GetPopup() const;
-    const QMenu* GetMenu() const { return m_menu.get(); }
+    const QMenu* GetMenu() const;
     bool IsHot() const { return m_bHover; }
 
     int32_t m_nSelectedPos = -1;
@@ -73,7 +84,11 @@ private:
     void DrawThemedPanel(QPainter& painter, const QRect& rect, uint32_t state);
     void DrawCaption(QPainter& painter, const QRect& rect, uint32_t state, bool themed);
 
-    std::unique_ptr<QMenu> m_menu;
+    // Runs a pending maker.
+    void MakeMenu() const;
+
+    mutable std::unique_ptr<QMenu> m_menu;
+    mutable MenuMaker m_makeMenu;  // pending until the menu is first needed
     QMenu* m_pPopup = nullptr;
     bool m_bHover = false;
     int m_hoverTimer = 0;  // id of the running hover timer, 0 when none

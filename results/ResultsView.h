@@ -2,9 +2,11 @@
 // The results list seen as the rows of the last search: list row i shows row i of the rows it
 // was filled from, with the original's path, the duplicate's path and the size, and a mark on
 // each path cell kept as the cell's image (0 unmarked, 1 marked) in the list's own storage.
-// The selection commands, the header sort and the removal of marked files work through it.
-// Window thread only; the rows must not change while a search runs, and every reordering of
-// the rows is followed by Fill.
+// A mark belongs to a file, not to a cell: an original that heads several rows (and any path
+// shown more than once) is marked or unmarked in every cell that shows it at once, whichever
+// cell was clicked or set. The selection commands, the header sort and the removal of marked
+// files work through it. Window thread only; the rows must not change while a search runs, and
+// every reordering of the rows is followed by Fill.
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -17,6 +19,15 @@ class CListControlMem;
 // The marked paths, compared exactly (code unit by code unit, letter case counts).
 using MarkedPathSet = std::unordered_set<CPathString, PathHash>;
 
+// Paths of the rows by address, hashed and compared by their texts (whose hashes the rows' shared
+// texts compute once), for tables over the rows that need not copy a path.
+struct PathPointerHash {
+    size_t operator()(const CPathString* path) const { return path->Hash(); }
+};
+struct PathPointerEqual {
+    bool operator()(const CPathString* a, const CPathString* b) const { return *a == *b; }
+};
+
 class CResultsView {
 public:
     // Cell images of a mark.
@@ -26,10 +37,15 @@ public:
     static constexpr int kOriginalColumn = 0;
     static constexpr int kDuplicateColumn = 1;
 
+    // From now on a mark the list's cells change themselves (Space, a screen reader) goes through
+    // SetMark as well, until this view is destroyed.
     CResultsView(CListControlMem& list, const std::vector<CDuplicatePair>& rows);
+    ~CResultsView();
+    CResultsView(const CResultsView&) = delete;
+    CResultsView& operator=(const CResultsView&) = delete;
 
-    // Rebuilds every list row from the rows, with painting suspended and room reserved first.
-    // Every cell is unmarked afterwards, the view is at the top and no row is selected.
+    // Rebuilds every list row from the rows in one step, with painting suspended. Every cell is
+    // unmarked afterwards, the view is at the top and no row is selected.
     void Fill();
 
     int RowCount() const;
@@ -37,6 +53,8 @@ public:
 
     // The image of a path cell: kUnmarked, kMarked, or what else it holds (-1 outside the list).
     int GetMark(int row, int column) const;
+    // Gives every path cell that shows the file of (row, column) the image. Nothing happens
+    // outside the list or for a column other than the two path columns.
     void SetMark(int row, int column, int image);
     bool IsMarked(int row, int column) const { return GetMark(row, column) == kMarked; }
 
@@ -47,7 +65,17 @@ public:
     // Marks every path cell whose path is in the set; other cells are left as they are.
     void RestoreMarks(const MarkedPathSet& set);
 
+    // Clears the mark of every path cell.
+    void ClearMarks();
+
 private:
+    const CPathString& PathOf(int cell) const;
+    // Links the cells that show the same path, once per filling, when a mark first changes.
+    void LinkCellsOfEachPath();
+
     CListControlMem& m_list;
     const std::vector<CDuplicatePair>& m_rows;
+    // Path cell c is column c % 2 of row c / 2. m_nextCell[c] is the next cell showing the same
+    // path, in a ring back to c; empty until the first mark changes after a filling.
+    std::vector<int32_t> m_nextCell;
 };

@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/PathRules.h"
 #include "platform/WildcardMatch.h"
@@ -107,13 +109,24 @@ int CSelectionCommands::SelectPattern(std::u16string_view pattern)
 
 void CSelectionCommands::DeselectAll()
 {
-    const int count = m_view.RowCount();
-    for (int row = 0; row < count; ++row) {
-        for (int column : {CResultsView::kOriginalColumn, CResultsView::kDuplicateColumn}) {
-            if (m_view.GetMark(row, column) != CResultsView::kUnmarked)
-                m_view.SetMark(row, column, CResultsView::kUnmarked);
+    m_view.ClearMarks();
+}
+
+FolderTally CSelectionCommands::FilesPerFolder(const std::vector<CDuplicatePair>& rows)
+{
+    std::unordered_set<const CPathString*, PathPointerHash, PathPointerEqual> seen;
+    seen.reserve(2 * rows.size());
+    std::unordered_map<std::u16string_view, uint32_t> counts;
+    for (const CDuplicatePair& pair : rows) {
+        for (const CPathString* path : {&pair.originalPath, &pair.duplicatePath}) {
+            if (seen.insert(path).second)
+                ++counts[FolderViewOfPath(path->view())];
         }
     }
+    FolderTally tally;
+    for (const auto& [folder, count] : counts)
+        tally.emplace(std::u16string(folder), count);
+    return tally;
 }
 
 std::vector<CSelectionCommands::FolderEntry> CSelectionCommands::FolderMenuEntries(const FolderTally& tally)

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/DuplicatePair.h"
 #include "platform/Utf16Text.h"
 
 class CListControlMem;
@@ -56,6 +57,9 @@ public:
         std::u16string folder;
         uint32_t count = 0;
     };
+    // The folders that hold the rows' files, each with the number of distinct files directly in
+    // it: a file shown in several rows (the original of a set of three or more) counts once.
+    static FolderTally FilesPerFolder(const std::vector<CDuplicatePair>& rows);
     // The tally's folders, largest count first (equal counts in path order).
     static std::vector<FolderEntry> FolderMenuEntries(const FolderTally& tally);
     static std::u16string FolderMenuText(const FolderEntry& entry);

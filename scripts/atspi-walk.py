@@ -12,7 +12,7 @@ import time
 import pyatspi
 from gi.repository import GLib
 
-TAB, SHIFT_TAB, DOWN, RIGHT, SPACE, MENU, ESCAPE = 0xFF09, 0xFE20, 0xFF54, 0xFF53, 0x20, 0xFF67, 0xFF1B
+TAB, SHIFT_TAB, DOWN, RIGHT, SPACE, MENU, ESCAPE, RETURN = 0xFF09, 0xFE20, 0xFF54, 0xFF53, 0x20, 0xFF67, 0xFF1B, 0xFF0D
 problems = []
 last_focus = [None]
 
@@ -122,6 +122,13 @@ def main():
         print(f"   cell {cell.name!r}: {'checked' if has(cell, pyatspi.STATE_CHECKED) else 'not checked'}")
     if len(cells) >= 5 and not (has(cells[0], pyatspi.STATE_CHECKED) and has(cells[4], pyatspi.STATE_CHECKED)):
         problems.append("the marks set with Space are not the checked state of their cells")
+    # Esc (what closes a menu) and Enter on the list must not end the window and its marks.
+    key(ESCAPE, 0.8)
+    key(RETURN, 0.8)
+    still_open = find(app, "dialog", "Velvane Quillon") is not None and has(cells[0], pyatspi.STATE_CHECKED)
+    print("   Esc and Enter on the list keep the window and its marks:", still_open)
+    if not still_open:
+        problems.append("Esc or Enter on the results list ended the window")
     for name in ("Select", "Folders"):
         button = find(dialog, None, name)
         button = pyatspi.findDescendant(dialog, lambda n: n is not None and n.name == name and "push button" in n.getRoleName())

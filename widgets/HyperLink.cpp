@@ -11,6 +11,8 @@
 #include <QStyleOptionFocusRect>
 #include <QUrl>
 
+#include "widgets/Contrast.h"
+
 namespace {
 
 bool OpenWithDesktop(const QString& target)
@@ -165,12 +167,17 @@ void CHyperLink::OnClicked()
     }
 }
 
+QColor CHyperLink::PaintedColour() const
+{
+    return ReadableOn(CurrentColour(), palette().color(QPalette::Window));
+}
+
 void CHyperLink::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
     painter.setFont(font());
-    painter.setPen(CurrentColour());
+    painter.setPen(PaintedColour());
     painter.drawText(contentsRect(), static_cast<int>(alignment()), text());
     if (hasFocus()) {
         QStyleOptionFocusRect option;

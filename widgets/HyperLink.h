@@ -1,6 +1,7 @@
 #pragma once
 // A static text that acts as a link: it shows its text in the link colour (blue before, purple
-// after the target was opened), turns red and underlined while the cursor is over it, shows a
+// after the target was opened; each made readable on the palette's window colour), turns red and
+// underlined while the cursor is over it, shows a
 // hand cursor and a tooltip with the target, and opens the target with the desktop's handler
 // when clicked (or, since it takes the keyboard focus, on Space or Enter). A failed open beeps
 // and clears the visited state. Window thread only.
@@ -48,8 +49,11 @@ public:
     // cursor is still over it), failure beeps and clears the visited state.
     void OnClicked();
 
-    // The text colour the control paints now: hover, else visited, else link.
+    // The text colour of the control's state now: hover, else visited, else link.
     QColor CurrentColour() const;
+    // What the text is painted in: CurrentColour() made readable (at least 4.5:1) on the
+    // palette's window colour, lighter on a dark palette, darker where it is too light.
+    QColor PaintedColour() const;
 
     // Opens `target` through the replaceable open function; true on success.
     static bool OpenTarget(const QString& target);

@@ -16,6 +16,13 @@ QRect ClipBox(const QPainter* target)
     return target->combinedTransform().inverted().mapRect(whole);
 }
 
+// The ratio of the target's device pixels to its device-independent pixels.
+qreal DevicePixelRatio(const QPainter* target)
+{
+    const QPaintDevice* device = target->device();
+    return device ? device->devicePixelRatioF() : 1.0;
+}
+
 }  // namespace
 
 CMemDC_Exp::CMemDC_Exp(QPainter* target, std::optional<QRect> area) : m_pTargetDC(target), m_bOffscreen(!IsPrinterPainter(target))
@@ -26,23 +33,25 @@ CMemDC_Exp::CMemDC_Exp(QPainter* target, std::optional<QRect> area) : m_pTargetD
         target->fillRect(m_rcArea, background);
         return;
     }
-    // The buffer covers the area in device pixels, and its painter maps the target's logical
-    // coordinates onto it.
+    // The buffer holds exactly the device pixels the area covers on the target (whole pixels,
+    // rounded outward), so that the copy at the end is one pixel for one pixel. Its painter draws
+    // in the target's logical coordinates: the target's whole transformation, which includes the
+    // device pixel ratio, is taken over, less the buffer's own ratio (the buffer's painter applies
+    // that itself) and less the buffer's place on the device.
+    m_ratio = DevicePixelRatio(target);
     const QTransform toDevice = target->combinedTransform();
-    m_rcDevice = toDevice.mapRect(m_rcArea);
-    const qreal ratio = target->device()->devicePixelRatioF();
-    QSize pixels(static_cast<int>(std::ceil(m_rcDevice.width() * ratio)),
-                 static_cast<int>(std::ceil(m_rcDevice.height() * ratio)));
-    m_bmpOffscreen = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    m_bmpOffscreen.setDevicePixelRatio(ratio);
+    m_rcDevice = toDevice.mapRect(QRectF(m_rcArea)).toAlignedRect();
+    m_bmpOffscreen = QImage(m_rcDevice.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    m_bmpOffscreen.setDevicePixelRatio(m_ratio);
+    m_bmpOffscreen.fill(background);
     m_painter.begin(&m_bmpOffscreen);
-    m_painter.setTransform(toDevice * QTransform::fromTranslate(-m_rcDevice.x(), -m_rcDevice.y()));
+    m_painter.setTransform(toDevice * QTransform::fromTranslate(-m_rcDevice.x(), -m_rcDevice.y()) *
+                           QTransform::fromScale(1 / m_ratio, 1 / m_ratio));
     m_painter.setFont(target->font());
     m_painter.setPen(target->pen());
     m_painter.setBrush(target->brush());
     m_painter.setBackground(target->background());
     m_painter.setLayoutDirection(target->layoutDirection());
-    m_painter.fillRect(m_rcArea, background);
 }
 
 CMemDC_Exp::~CMemDC_Exp()
@@ -50,9 +59,13 @@ CMemDC_Exp::~CMemDC_Exp()
     if (!m_bOffscreen)
         return;
     m_painter.end();
+    // Back on the target in its device-independent pixels, where the buffer's top-left device
+    // pixel lies at m_rcDevice.topLeft() / ratio and the buffer (of the same ratio) covers as
+    // many device pixels as it has.
     m_pTargetDC->save();
     m_pTargetDC->resetTransform();
-    m_pTargetDC->drawImage(m_rcDevice.topLeft(), m_bmpOffscreen);
+    m_pTargetDC->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    m_pTargetDC->drawImage(QPointF(m_rcDevice.x() / m_ratio, m_rcDevice.y() / m_ratio), m_bmpOffscreen);
     m_pTargetDC->restore();
 }
 

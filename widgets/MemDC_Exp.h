@@ -2,7 +2,9 @@
 // An off-screen drawing surface for one paint. While it exists, drawing through Painter() goes
 // into a buffer of the area, at the target's own coordinates; the buffer starts filled with the
 // target painter's background colour and is copied onto the target in one step when the object
-// is destroyed. On a printer or PDF device the surface draws straight onto the target instead.
+// is destroyed. The buffer has the target's device pixel ratio and holds exactly the device
+// pixels the area covers, so what is drawn lands on the same pixels, at the same size, as it
+// would when drawn straight onto the target, on a screen of any scale. On a printer or PDF device the surface draws straight onto the target instead.
 // Window thread only; always a local object of a paint handler.
 #include <QImage>
 #include <QPainter>
@@ -36,6 +38,7 @@ private:
     QPainter m_painter;     // draws into m_bmpOffscreen
     QPainter* m_pTargetDC;  // not owned
     QRect m_rcArea;         // logical units of the target
-    QRect m_rcDevice;       // the area in the target's device-independent pixels
+    QRect m_rcDevice;       // the device pixels of the target the buffer covers
+    qreal m_ratio = 1;      // the target's device pixel ratio
     bool m_bOffscreen;
 };

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QResizeEvent>
+#include <QScreen>
 
 CResizableDialog::CResizableDialog(int templateId, QWidget* parent) : CDialog(templateId, parent)
 {
@@ -14,7 +15,13 @@ void CResizableDialog::EnablePlacementMemory(std::u16string_view section, bool r
     m_sSection = section;
     m_bRectOnly = rectOnly;
     m_bEnableSaveRestore = true;
-    RestorePlacement(m_sSection, m_bRectOnly);
+    if (!RestorePlacement(m_sSection, m_bRectOnly)) {
+        // First start: a window larger than its screen shrinks to it (the layout gives the room
+        // to the controls that stretch), so that none of its controls lies off the screen.
+        const QSize fitting = size().boundedTo(AvailableScreenSize());
+        if (fitting != size())
+            resize(fitting);
+    }
 }
 
 QWidget* CResizableDialog::GetResizableWnd() const
@@ -27,10 +34,18 @@ void CResizableDialog::OnCreate()
     CDialog::OnCreate();
     CreateSizeGrip();
     if (isWindow()) {
-        // A window of fixed size gets a sizing border: the size it has now becomes its minimum.
+        // A window of fixed size gets a sizing border: the size it has now becomes its minimum,
+        // unless its screen is smaller (a large font or a scaled screen): it can always be made
+        // to fit the screen.
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        SetMinTrackSize(size());
+        SetMinTrackSize(size().boundedTo(AvailableScreenSize()));
     }
+}
+
+QSize CResizableDialog::AvailableScreenSize() const
+{
+    const QScreen* shownOn = screen();
+    return shownOn ? shownOn->availableGeometry().size() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 void CResizableDialog::OnDestroy()

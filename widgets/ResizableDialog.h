@@ -21,14 +21,18 @@ public:
 
 protected:
     // Turns placement memory on under `section` (value "<section>WindowPlacement" of the
-    // "ResizableState" section) and restores the stored placement at once. The placement is
-    // stored when the window ends.
+    // "ResizableState" section) and restores the stored placement at once, wholly on a screen of
+    // today; without a stored placement a window larger than its screen shrinks to it. The
+    // placement is stored when the window ends.
     void EnablePlacementMemory(std::u16string_view section, bool rectOnly = false);
+
+    // The available area of the window's screen (unbounded without a screen).
+    QSize AvailableScreenSize() const;
 
     QWidget* GetResizableWnd() const override;
 
-    // Creation: the grip and the minimum size (the size at creation). A window created with a
-    // fixed size becomes resizable.
+    // Creation: the grip and the minimum size (the size at creation, at most the available area
+    // of its screen). A window created with a fixed size becomes resizable.
     void OnCreate() override;
     // End of the window: stores the placement when placement memory is on.
     void OnDestroy() override;

@@ -7,9 +7,10 @@
 
 namespace {
 
-// A one-pixel line from `from` towards `to`, the end point itself excluded, as a pen of the
-// classic look draws it.
-void DrawLineToExcluded(QPainter& painter, QPoint from, QPoint to)
+// A line one logical pixel wide from `from` towards `to` (in a row or a column), the end point
+// itself excluded, as a pen of the classic look draws it; filled as a rectangle, so that it is as
+// wide as the rest of the window on a scaled screen.
+void DrawLineToExcluded(QPainter& painter, QPoint from, QPoint to, const QColor& colour)
 {
     if (from == to)
         return;
@@ -18,7 +19,7 @@ void DrawLineToExcluded(QPainter& painter, QPoint from, QPoint to)
         last.rx() += (to.x() > from.x()) ? -1 : 1;
     else
         last.ry() += (to.y() > from.y()) ? -1 : 1;
-    painter.drawLine(from, last);
+    painter.fillRect(QRect(from, last).normalized(), colour);
 }
 
 }  // namespace
@@ -53,20 +54,16 @@ void CSeparator::Draw(QPainter& painter, int)
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    QPen shadow(palette().color(QPalette::Dark), 0);
-    QPen highlight(palette().color(QPalette::Light), 0);
+    const QColor shadow = palette().color(QPalette::Dark);
+    const QColor highlight = palette().color(QPalette::Light);
     if (h > w) {
         const int x = area.left() + (w - 1) / 2;
-        painter.setPen(shadow);
-        DrawLineToExcluded(painter, QPoint(x, area.top() + 2), QPoint(x, area.top() + 2 + (h - 4)));
-        painter.setPen(highlight);
-        DrawLineToExcluded(painter, QPoint(x + 1, area.top() + 2), QPoint(x + 1, area.top() + 2 + (h - 4)));
+        DrawLineToExcluded(painter, QPoint(x, area.top() + 2), QPoint(x, area.top() + 2 + (h - 4)), shadow);
+        DrawLineToExcluded(painter, QPoint(x + 1, area.top() + 2), QPoint(x + 1, area.top() + 2 + (h - 4)), highlight);
     } else {
         const int y = area.top() + (h - 1) / 2;
-        painter.setPen(shadow);
-        DrawLineToExcluded(painter, QPoint(area.left() + 2, y), QPoint(area.left() + 2 + (w - 4), y));
-        painter.setPen(highlight);
-        DrawLineToExcluded(painter, QPoint(area.left() + 2, y + 1), QPoint(area.left() + 2 + (w - 4), y + 1));
+        DrawLineToExcluded(painter, QPoint(area.left() + 2, y), QPoint(area.left() + 2 + (w - 4), y), shadow);
+        DrawLineToExcluded(painter, QPoint(area.left() + 2, y + 1), QPoint(area.left() + 2 + (w - 4), y + 1), highlight);
     }
     painter.restore();
 }

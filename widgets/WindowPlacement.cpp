@@ -142,20 +142,32 @@ QRect CWindowPlacement::KeepOnScreens(const QRect& normal, std::span<const QRect
 {
     if (screens.empty() || normal.isEmpty())
         return normal;
-    const int needWidth = std::min(normal.width(), kMinVisible);
-    const int needHeight = std::min(normal.height(), kMinVisible);
+    auto onAScreen = [&](const QPoint& point) {
+        return std::any_of(screens.begin(), screens.end(), [&](const QRect& screen) { return screen.contains(point); });
+    };
+    if (onAScreen(normal.topLeft()) && onAScreen(normal.topRight()) && onAScreen(normal.bottomLeft()) &&
+        onAScreen(normal.bottomRight()))
+        return normal;
+    // The screen that shows most of the window, else the nearest one.
+    const QRect* target = nullptr;
+    long long shownMost = 0;
     for (const QRect& screen : screens) {
         const QRect shown = screen.intersected(normal);
-        if (shown.width() >= needWidth && shown.height() >= needHeight)
-            return normal;
+        const long long area = shown.isEmpty() ? 0 : static_cast<long long>(shown.width()) * shown.height();
+        if (area > shownMost) {
+            shownMost = area;
+            target = &screen;
+        }
     }
-    const QRect* nearest = &screens.front();
-    for (const QRect& screen : screens) {
-        if (DistanceSquared(normal, screen) < DistanceSquared(normal, *nearest))
-            nearest = &screen;
+    if (!target) {
+        target = &screens.front();
+        for (const QRect& screen : screens) {
+            if (DistanceSquared(normal, screen) < DistanceSquared(normal, *target))
+                target = &screen;
+        }
     }
-    const int width = std::min(normal.width(), nearest->width());
-    const int height = std::min(normal.height(), nearest->height());
-    return QRect(ClampInto(normal.left(), width, nearest->left(), nearest->width()),
-                 ClampInto(normal.top(), height, nearest->top(), nearest->height()), width, height);
+    const int width = std::min(normal.width(), target->width());
+    const int height = std::min(normal.height(), target->height());
+    return QRect(ClampInto(normal.left(), width, target->left(), target->width()),
+                 ClampInto(normal.top(), height, target->top(), target->height()), width, height);
 }

@@ -31,19 +31,20 @@ public:
     // The window's current placement.
     static CWindowPlacement Get(const QWidget& window);
 
-    // Where a window with the normal rectangle `normal` can be reached on `screens` (their
-    // available areas). A rectangle that shows a patch of at least kMinVisible pixels square (or
-    // all of itself, when smaller) on some screen is returned as it is. One that does not (its
-    // monitor was unplugged, or it was moved away) is moved onto the nearest screen, keeping its
-    // size where that fits the screen and shrunk to the screen otherwise. No screens: unchanged.
-    static constexpr int kMinVisible = 48;
+    // Where a window with the normal rectangle `normal` shows whole on `screens` (their available
+    // areas). A rectangle whose four corners all lie on screens is returned as it is (also across
+    // two screens side by side). Any other (its monitor was unplugged, it was stored on a screen
+    // of another scale, or moved partly away) goes wholly onto the screen that shows most of it,
+    // or the nearest one when none shows any: moved as little as possible, keeping its size where
+    // that fits the screen and shrunk to the screen otherwise, so that no control of the window
+    // lies off the screens. No screens: unchanged.
     static QRect KeepOnScreens(const QRect& normal, std::span<const QRect> screens);
 
     // Gives the window the normal rectangle (ClampedRect of the virtual desktop first) and state.
     // A maximised state (or a minimised one that restores to maximised) maximises the window;
     // every other state shows it normally, so a window closed while minimised opens where the
-    // user can see it. A rectangle that lies off
-    // every screen of today is moved onto the nearest one (KeepOnScreens).
+    // user can see it. A rectangle that does not lie wholly on the screens of today is moved
+    // (and shrunk, down to the window's minimum size) onto one of them (KeepOnScreens).
     void Apply(QWidget& window) const;
 
     // The normal rectangle as the screens can show it, for any stored numbers: width and height

@@ -32,7 +32,7 @@ protected:
     {
         m_pDialog.reset();
         theSettings.m_Folders.clear();
-        g_duplicates.clear();
+        ResetCatalogue();
     }
 
     // Creates and shows the dialog (with the settings as the test left them), the focus where

@@ -252,21 +252,57 @@ TEST_F(MarkAndTrashTest, BoxesMenusPatternAndDeselectMarkFilesThroughTheDialog)
     EXPECT_GE(marked, 4);
 }
 
-TEST_F(MarkAndTrashTest, DecliningTheConfirmationMovesNothingAndSearchesAgain)
+TEST_F(MarkAndTrashTest, DecliningTheConfirmationKeepsEveryMarkAndSearchesNothing)
 {
     const size_t before = CountFiles(m_tree.Path());
     ClickCell("b/x.jpg", true);
+    ClickCell("c/z.txt", true);
     QString question;
     WhenOpen([&](QWidget* widget) { Answer(widget, QMessageBox::No, &question); });
     Button(IDC_BUTTON_DELETE)->click();
-    EXPECT_TRUE(question.startsWith(QStringLiteral("Are you sure you want to move \"") +
-                                    QString::fromStdString(m_tree / "b/x.jpg\" to the Trash?")));
-    EXPECT_TRUE(Dlg().IsSearching());
-    Search();
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Are you sure you want to move these 2 items to the Trash?")));
+    EXPECT_FALSE(Dlg().IsSearching());
     EXPECT_EQ(CountFiles(m_tree.Path()), before);
     EXPECT_EQ(CountFiles(m_data + "/Trash/files"), 0u);
     EXPECT_EQ(Dlg().Results().RowCount(), 4);
-    EXPECT_FALSE(Marked("b/x.jpg"));
+    EXPECT_TRUE(Marked("b/x.jpg") && Marked("c/z.txt"));
+    EXPECT_TRUE(Button(IDC_BUTTON_DELETE)->isEnabled());
+}
+
+// Marks that take every copy of some content: the question says how many, warns, and Enter (or
+// Esc) answers No.
+TEST_F(MarkAndTrashTest, WhenTheLastCopiesWouldGoTheQuestionWarnsAndEnterAnswersNo)
+{
+    const size_t before = CountFiles(m_tree.Path());
+    ClickCell("a/x.jpg", true);
+    ClickCell("b/x.jpg", true);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text;
+        WhenOpen([&](QWidget* widget) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            ASSERT_NE(box, nullptr);
+            icon = box->icon();
+            text = box->text();
+            QTest::keyClick(box, key);
+        });
+        Button(IDC_BUTTON_DELETE)->click();
+        EXPECT_EQ(icon, QMessageBox::Warning);
+        EXPECT_TRUE(text.contains(QStringLiteral("2 of these files would leave no unmarked copy"))) << text.toStdString();
+        EXPECT_EQ(CountFiles(m_tree.Path()), before) << "key " << key;
+        EXPECT_TRUE(Marked("a/x.jpg") && Marked("b/x.jpg"));
+    }
+    // Without last copies the question keeps Yes as its default.
+    ClickCell("a/x.jpg", true);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    WhenOpen([&](QWidget* widget) {
+        icon = qobject_cast<QMessageBox*>(widget)->icon();
+        QTest::keyClick(widget, Qt::Key_Return);
+    });
+    Button(IDC_BUTTON_DELETE)->click();
+    Search();
+    EXPECT_EQ(icon, QMessageBox::Question);
+    EXPECT_EQ(TrashedPaths(m_data + "/Trash"), std::set<std::string>{m_tree / "b/x.jpg"});
 }
 
 TEST_F(MarkAndTrashTest, ConfirmedMarksGoToTheTrashAndEverythingElseStays)

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -195,10 +196,9 @@ TEST_F(QuillonDlgTest, WindowCannotShrinkBelowItsFirstSizeAndTheGripAndStatusBar
     }
 }
 
-TEST_F(QuillonDlgTest, StatusBarHasFiveEmptyPanesAsWideAsTheirTemplates)
+TEST_F(QuillonDlgTest, StatusBarHasFiveEmptyPanesThatShowTheirLongestTextsWhole)
 {
     Show();
-    const QFontMetrics metrics(Dlg().StatusBar().font());
     const int templates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
     for (int pane = 0; pane < 5; ++pane) {
         QLabel* label = Dlg().StatusPane(pane);
@@ -206,14 +206,53 @@ TEST_F(QuillonDlgTest, StatusBarHasFiveEmptyPanesAsWideAsTheirTemplates)
         EXPECT_TRUE(label->text().isEmpty());
         if (pane == 0)
             continue;
+        // At least as wide as its template, in its own font.
         std::u16string_view text = LoadStringResource(templates[pane - 1]);
-        const int width = metrics.horizontalAdvance(QString::fromUtf16(text.data(), qsizetype(text.size())));
-        EXPECT_EQ(label->contentsRect().width(), width) << "pane " << pane;
+        const int width = label->fontMetrics().horizontalAdvance(QString::fromUtf16(text.data(), qsizetype(text.size())));
+        EXPECT_GE(label->contentsRect().width(), width) << "pane " << pane;
     }
     // Pane 0 takes the rest and lies left of the others.
     EXPECT_LT(Dlg().StatusPane(0)->geometry().right(), Dlg().StatusPane(1)->geometry().left());
     EXPECT_GT(Dlg().StatusPane(0)->width(), Dlg().StatusPane(4)->width());
     EXPECT_EQ(Dlg().StatusPane(5), nullptr);
+
+    // A search that found 25,000 rows among 4,000,000 files: every number shows whole, in the
+    // default font and in a larger one.
+    for (int points : {0, 14}) {
+        if (points != 0) {
+            QFont larger = Dlg().StatusBar().font();
+            larger.setPointSize(points);
+            for (int pane = 0; pane < 5; ++pane)
+                Dlg().StatusPane(pane)->setFont(larger);
+        }
+        g_duplicates.clear();
+        for (int row = 0; row < 25000; ++row)
+            g_duplicates.push_back(CDuplicatePair{u"/o/" + QString::number(row).toStdU16String(), u"/d/x", 1023, 0, 0});
+        g_fileCount = 4000000;
+        g_duplicateBytes = 25575000;
+        Dlg().OnSearchDone();
+        for (int pane = 1; pane < 5; ++pane) {
+            QLabel* label = Dlg().StatusPane(pane);
+            EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString() << " at " << points;
+        }
+        EXPECT_EQ(Dlg().StatusPane(2)->text(), QStringLiteral("Dups: 25000"));
+    }
+}
+
+TEST_F(QuillonDlgTest, FoldersMenuCountsEachFileOnceHoweverManyRowsShowIt)
+{
+    Show();
+    // Four copies of one content, three of them elsewhere: three rows repeat the original. The
+    // search counts the folder of the original once per row.
+    g_duplicates = {CDuplicatePair{u"/old/a", u"/new/a", 10, 0, 0}, CDuplicatePair{u"/old/a", u"/x/a", 10, 0, 0},
+                    CDuplicatePair{u"/old/a", u"/x/b", 10, 0, 0}, CDuplicatePair{u"/old/c", u"/new/c", 20, 0, 0}};
+    g_folderTally = {{u"/old", 4}, {u"/new", 2}, {u"/x", 2}};
+    Dlg().OnSearchDone();
+    QStringList texts;
+    for (QAction* action : Dlg().FoldersButton().GetPopup()->actions())
+        texts << action->text();
+    texts.sort();
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("/new [2]"), QStringLiteral("/old [2]"), QStringLiteral("/x [2]")}));
 }
 
 TEST_F(QuillonDlgTest, FoldersListShowsTheStoredFoldersInOneColumnWithoutHeader)
@@ -273,28 +312,41 @@ TEST_F(QuillonDlgTest, CaptionsAreBoldWithTheirLines)
     }
 }
 
-TEST_F(QuillonDlgTest, EscOutsideThePathEditEndsLikeCancelWithoutKeepingThePath)
+// Esc is what closes a menu or a list: in the window itself it must not throw the results away,
+// and neither may Enter. The window ends by its close button or Ctrl+Q (and by Alt+F4 and its
+// window menu, which reach it as a close), keeping the path of the last exchange.
+TEST_F(QuillonDlgTest, EscAndEnterNeverEndTheWindowWhileCtrlQAndTheCloseButtonDo)
 {
+    theSettings.m_Folders.emplace_back(u"/data/");
     theSettings.m_Folder = u"/kept";
     Show();
-    Item(IDC_BUTTON_SEARCH)->setFocus();
-    QTest::keyClick(Item(IDC_EDIT_SIZE_FROM), Qt::Key_Escape);
-    EXPECT_FALSE(Dlg().isVisible());
-    EXPECT_EQ(Dlg().result(), IDCANCEL);
-    EXPECT_EQ(theSettings.m_Folder, u"/kept");
-}
-
-TEST_F(QuillonDlgTest, EnterAndEscInThePathEditDoNotEndTheDialog)
-{
-    Show();
-    Item(IDC_EDIT_FOLDER)->setFocus();
-    QTest::keyClick(Item(IDC_EDIT_FOLDER), Qt::Key_Return);
-    QTest::keyClick(Item(IDC_EDIT_FOLDER), Qt::Key_Escape);
+    g_duplicates = {CDuplicatePair{u"/data/a", u"/data/b", 10, 0, 0}};
+    Dlg().OnSearchDone();
+    Dlg().Results().SetMark(0, 1, CResultsView::kMarked);
+    for (int id : {IDC_LIST_RESULTS, IDC_EDIT_SIZE_FROM, IDC_EDIT_FOLDER, IDC_LIST_FOLDERS, IDC_BUTTON_DESELECT}) {
+        QWidget* focus = Item(id);
+        focus->setFocus();
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            if (id == IDC_BUTTON_DESELECT && key != Qt::Key_Escape)
+                continue;  // Enter presses the button: below
+            QTest::keyClick(focus, key);
+            ASSERT_TRUE(Dlg().isVisible()) << "control " << id << ", key " << key;
+        }
+    }
+    EXPECT_TRUE(Dlg().Results().IsMarked(0, 1)) << "nothing was thrown away";
+    QTest::keyClick(Item(IDC_BUTTON_DESELECT), Qt::Key_Return);
+    EXPECT_FALSE(Dlg().Results().IsMarked(0, 1)) << "Enter pressed the focused button";
     EXPECT_TRUE(Dlg().isVisible());
-    Item(IDC_EDIT_SIZE_TO)->setFocus();
-    QTest::keyClick(Item(IDC_EDIT_SIZE_TO), Qt::Key_Return);
+
+    Item(IDC_LIST_RESULTS)->setFocus();
+    QTest::keyClick(Item(IDC_LIST_RESULTS), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(Dlg().isVisible());
-    EXPECT_EQ(Dlg().result(), IDOK);
+    EXPECT_EQ(theSettings.m_Folder, u"/kept");
+
+    Show();
+    LineEdit(IDC_EDIT_FOLDER)->setText(QStringLiteral("/typed"));
+    QTest::keyClick(Item(IDC_EDIT_FOLDER), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(Dlg().isVisible()) << "also from the path edit";
 }
 
 TEST_F(QuillonDlgTest, ClosingKeepsThePathOfTheLastExchangeNotTheTypedOne)

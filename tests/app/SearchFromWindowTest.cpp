@@ -285,7 +285,8 @@ TEST_F(SearchFromWindowTest, StopEndsTheRunWithWhatEachPhaseKeeps)
             EXPECT_TRUE(std::get<0>(ListRows()[0]).endsWith(QStringLiteral("small1")) ||
                         std::get<1>(ListRows()[0]).endsWith(QStringLiteral("small1")));
         }
-        EXPECT_EQ(Pane(0), QStringLiteral("Done"));
+        // What was found so far, and that it is not the whole answer.
+        EXPECT_EQ(Pane(0), QStringLiteral("Stopped"));
         EXPECT_EQ(Pane(2), QStringLiteral("Dups: %1").arg(c.rows));
         EXPECT_EQ(Pane(3), QString::fromStdU16String(FormatByteSize(c.rows ? 15 : 0)));
         EXPECT_TRUE(Item(IDC_LIST_RESULTS)->isEnabled());
@@ -293,6 +294,13 @@ TEST_F(SearchFromWindowTest, StopEndsTheRunWithWhatEachPhaseKeeps)
         if (std::string(c.phase) != "scan") {
             EXPECT_EQ(Pane(1), QStringLiteral("Files: 4"));
         }
+        EXPECT_FALSE(Dlg().windowTitle().contains(QLatin1Char('%')));
+        // The next run, not stopped, is done.
+        gate.hold = nullptr;
+        ClickSearch();
+        ASSERT_TRUE(WaitForEnd());
+        EXPECT_EQ(Pane(0), QStringLiteral("Done"));
+        EXPECT_EQ(Pane(2), QStringLiteral("Dups: 2"));
         m_pDialog.reset();
         ResetEngine();
     }
@@ -354,10 +362,10 @@ TEST_F(SearchFromWindowTest, ClosingDuringARunStopsItEndsTheProgramAndKeepsTheSe
             return e.kind == Kind::Read && e.bytesSoFar >= 65536 && g_searchState.load() == ESearchState::Pairing;
         },
     };
-    enum class Close { Button, Escape, Reject };
+    enum class Close { Button, CtrlQ, Reject };
     int round = 0;
     for (const auto& hold : phases) {
-        for (Close how : {Close::Button, Close::Escape, Close::Reject}) {
+        for (Close how : {Close::Button, Close::CtrlQ, Close::Reject}) {
             SCOPED_TRACE(round);
             const QString typed = QStringLiteral("/typed/%1").arg(round++);
             GateFileSystem gate;
@@ -382,9 +390,9 @@ TEST_F(SearchFromWindowTest, ClosingDuringARunStopsItEndsTheProgramAndKeepsTheSe
                 case Close::Button:
                     dialog->close();
                     break;
-                case Close::Escape:
+                case Close::CtrlQ:
                     dialog->GetDlgItem(IDC_BUTTON_STOP)->setFocus();
-                    QTest::keyClick(dialog, Qt::Key_Escape);
+                    QTest::keyClick(dialog->GetDlgItem(IDC_BUTTON_STOP), Qt::Key_Q, Qt::ControlModifier);
                     break;
                 case Close::Reject:
                     dialog->reject();

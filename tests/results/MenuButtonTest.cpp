@@ -108,6 +108,24 @@ TEST(MenuButton, SetMenuReplacesTheHeldMenuAndForgetsThePosition)
     EXPECT_EQ(button.m_nSelectedPos, -1);
     ASSERT_NE(button.GetPopup(), nullptr);
     EXPECT_EQ(button.GetPopup()->actions().at(0)->text(), QStringLiteral("/a [1]"));
+
+    // A maker runs once, when the menu is first needed, and a menu given after it wins.
+    int made = 0;
+    auto maker = [&made]() {
+        ++made;
+        auto menu = std::make_unique<QMenu>();
+        menu->addMenu(QStringLiteral("xxx"))->addAction(QStringLiteral("/b [2]"))->setData(1u);
+        return menu;
+    };
+    button.SetMenu(maker);
+    EXPECT_EQ(made, 0);
+    ASSERT_NE(button.GetPopup(), nullptr);
+    EXPECT_EQ(button.GetPopup()->actions().at(0)->text(), QStringLiteral("/b [2]"));
+    EXPECT_EQ(made, 1);
+    button.SetMenu(maker);
+    button.LoadMenuResource(IDR_MENU_SELECT);
+    EXPECT_EQ(button.GetPopup()->actions().size(), 2);
+    EXPECT_EQ(made, 1);
 }
 
 TEST(MenuButton, HotLookEndsAfterTheCursorLeavesWithoutAnotherMouseMessage)

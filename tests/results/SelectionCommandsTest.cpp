@@ -4,6 +4,7 @@
 
 #include <QTest>
 
+#include <functional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -60,6 +61,7 @@ struct SelectionFixture {
         list.InsertColumn(1, QStringLiteral("Duplicate"), LVCFMT_LEFT, 280);
         list.InsertColumn(2, QStringLiteral("Size"), LVCFMT_LEFT, 100);
         list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES | LVS_EX_FULLROWSELECT);
+        qobject_cast<CListControlModel*>(list.model())->SetMarkImages(true);  // as the window has them
         view.Fill();
     }
 
@@ -178,6 +180,54 @@ TEST(SelectionCommands, SpaceTogglesTheMarkOfTheCurrentPathCellOnly)
     f.list.setCurrentIndex(f.list.model()->index(2, 2));
     QTest::keyClick(&f.list, Qt::Key_Space);
     EXPECT_EQ(f.Marked(), (Cells{{2, 1}}));
+}
+
+// Four copies of one content: three rows that repeat the original, which is trashed when any of
+// its cells is marked, so every one of them shows the mark.
+TEST(SelectionCommands, AMarkBelongsToItsFileAndShowsOnEveryCellThatShowsIt)
+{
+    const std::vector<CDuplicatePair> fourCopies = {
+        Pair(u"/old/a.jpg", u"/new/a.jpg", 300, 100), Pair(u"/other/b.jpg", u"/new/b.jpg", 100, 200),
+        Pair(u"/old/a.jpg", u"/x/a.jpg", 300, 100), Pair(u"/old/a.jpg", u"/y/a.jpg", 300, 100)};
+    const Cells original{{0, 0}, {2, 0}, {3, 0}};
+    struct Step {
+        const char* what;
+        std::function<void(SelectionFixture&)> act;
+        Cells marked;
+    };
+    const Step steps[] = {
+        {"a click on the box of its third row", [](SelectionFixture& f) { f.commands.ClickMark(3, 0, LVHT_ONITEMICON); },
+         original},
+        {"a click on its first row again", [](SelectionFixture& f) { f.commands.ClickMark(0, 0, LVHT_ONITEMICON); }, {}},
+        {"Space on its second row",
+         [](SelectionFixture& f) {
+             f.list.setCurrentIndex(f.list.model()->index(2, 0));
+             QTest::keyClick(&f.list, Qt::Key_Space);
+         },
+         original},
+        {"a screen reader's toggle of its first row",
+         [](SelectionFixture& f) { f.list.model()->setData(f.list.model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole); },
+         {}},
+        {"Newer, where it is the newer file",
+         [](SelectionFixture& f) { f.commands.SelectByTime(ID_SELECT_NEWER); },
+         {{0, 0}, {1, 1}, {2, 0}, {3, 0}}},
+        {"De-Select", [](SelectionFixture& f) { f.commands.DeselectAll(); }, {}},
+        {"its folder", [](SelectionFixture& f) { f.commands.SelectFolder(u"/old"); }, original},
+        {"a pattern", [](SelectionFixture& f) { f.commands.SelectPattern(u"*/y/*"); }, {{0, 0}, {2, 0}, {3, 0}, {3, 1}}},
+    };
+    SelectionFixture f(fourCopies);
+    f.commands.WatchKeys(f.list);
+    f.parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.parent));
+    f.list.setFocus();
+    for (const Step& step : steps) {
+        step.act(f);
+        EXPECT_EQ(f.Marked(), step.marked) << step.what;
+    }
+    std::vector<CPathString> list;
+    MarkedPathSet set;
+    f.view.CollectMarkedFiles(list, set);
+    EXPECT_EQ(list, (std::vector<CPathString>{u"/old/a.jpg", u"/y/a.jpg"})) << "each file once";
 }
 
 TEST(SelectionCommands, FolderMenuListsLargestCountsFirstAndItsTextsGiveTheFolderBack)

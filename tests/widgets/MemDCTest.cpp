@@ -60,6 +60,42 @@ TEST(MemDC, FollowsTheTargetsTransformation)
     EXPECT_EQ(target.pixel(5, 5), kOld);
 }
 
+// On a screen of any scale the surface puts exactly the pixels that drawing straight onto the
+// target would: nothing larger, smaller or shifted.
+TEST(MemDC, GivesThePixelsOfDrawingStraightOntoTheTargetAtEveryDevicePixelRatio)
+{
+    const QRect area(4, 20, 56, 32);  // whole device pixels at each ratio below
+    auto draw = [&](QPainter& painter) {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(area.adjusted(3, 3, -4, -4));
+        painter.fillRect(QRect(area.x() + 10, area.y() + 10, 13, 13), Qt::darkGreen);
+        painter.drawLine(area.x() + 30, area.y() + 5, area.x() + 50, area.y() + 25);
+    };
+    for (qreal ratio : {1.0, 1.25, 1.5, 2.0}) {
+        for (QPoint shift : {QPoint(0, 0), QPoint(8, 4)}) {
+            SCOPED_TRACE(testing::Message() << "ratio " << ratio << ", shifted " << shift.x());
+            QImage throughSurface(qRound(100 * ratio), qRound(100 * ratio), QImage::Format_RGB32);
+            throughSurface.setDevicePixelRatio(ratio);
+            throughSurface.fill(kOld);
+            QImage straight = throughSurface;
+            {
+                QPainter painter(&throughSurface);
+                painter.setBackground(Qt::white);
+                painter.translate(shift);
+                CMemDC_Exp surface(&painter, area);
+                draw(surface.Painter());
+            }
+            {
+                QPainter painter(&straight);
+                painter.translate(shift);
+                painter.fillRect(area, Qt::white);
+                draw(painter);
+            }
+            EXPECT_TRUE(throughSurface == straight);
+        }
+    }
+}
+
 TEST(MemDC, WithoutAnAreaTheTargetsClipBoxIsCovered)
 {
     QImage target(100, 100, QImage::Format_RGB32);

@@ -1,5 +1,5 @@
 // A window's placement as the profile stores it: its text, and the stored rectangle on the
-// screens of today, kept where it can be reached and moved onto the nearest screen where it cannot.
+// screens of today, kept where it lies wholly on them and moved wholly onto one where it does not.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(WindowPlacement, RectangleOffEveryScreenMovesOntoTheNearestKeepingItsSize)
+TEST(WindowPlacement, ARectangleNotWhollyOnTheScreensGoesWhollyOntoOneKeepingItsSizeWhereItFits)
 {
     const QRect left(0, 0, 1920, 1080);
     const QRect right(1920, 0, 1280, 1024);
@@ -23,7 +23,11 @@ TEST(WindowPlacement, RectangleOffEveryScreenMovesOntoTheNearestKeepingItsSize)
     const Case cases[] = {
         {"on a screen", {left, right}, QRect(100, 100, 800, 600), QRect(100, 100, 800, 600)},
         {"across two screens", {left, right}, QRect(1500, 100, 800, 600), QRect(1500, 100, 800, 600)},
-        {"mostly off but reachable", {left}, QRect(1800, 1000, 800, 600), QRect(1800, 1000, 800, 600)},
+        {"partly off: its buttons would be out of reach", {left}, QRect(1800, 1000, 800, 600), QRect(1120, 480, 800, 600)},
+        {"stored at a smaller scale, larger than the screen now",
+         {QRect(0, 0, 960, 600)},
+         QRect(100, 80, 880, 700),
+         QRect(80, 0, 880, 600)},
         {"its monitor unplugged", {left}, QRect(2100, 200, 800, 600), QRect(1120, 200, 800, 600)},
         {"a sliver left on screen", {left}, QRect(1900, 200, 800, 600), QRect(1120, 200, 800, 600)},
         {"above and left of everything", {left, right}, QRect(-3000, -2000, 640, 480), QRect(0, 0, 640, 480)},
