@@ -125,4 +125,36 @@ TEST_F(PaletteTest, MarksLinksAndFocusReadAtLeast45To1OnTheDefaultAndADarkPalett
     }
 }
 
+// The current cell of the focused results list is framed in a colour that reads on its row, on
+// both palettes, selected or not.
+TEST_F(PaletteTest, TheCurrentCellsFocusFrameReadsOnTheDefaultAndADarkPalette)
+{
+    const struct {
+        const char* name;
+        QPalette palette;
+    } palettes[] = {{"default", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
+    for (const auto& p : palettes) {
+        SCOPED_TRACE(p.name);
+        PaletteScope scope(p.palette);
+        ASSERT_NO_FATAL_FAILURE(Show());
+        g_duplicates = {CDuplicatePair{u"/data/a", u"/data/b", 10, 0, 0}, CDuplicatePair{u"/data/c", u"/data/d", 10, 0, 0}};
+        Dlg().OnSearchDone();
+        CListControlMem& list = Dlg().ResultsList();
+        list.setFocus();
+        for (bool selected : {false, true}) {
+            list.selectionModel()->clearSelection();
+            list.selectionModel()->setCurrentIndex(list.model()->index(1, 2),
+                                                   selected ? QItemSelectionModel::Select | QItemSelectionModel::Rows
+                                                            : QItemSelectionModel::NoUpdate);
+            const QRect cell = list.visualRect(list.model()->index(1, 2));
+            const QImage rows = list.viewport()->grab().toImage();
+            const QColor inside(rows.pixel(cell.right() - 3, cell.top() + 3));
+            // The frame's top edge, left of the text.
+            const QColor frame(rows.pixel(cell.right() - 3, cell.top()));
+            EXPECT_GE(ContrastRatio(frame, inside), 3.0) << "selected " << selected;
+        }
+        m_pDialog.reset();
+    }
+}
+
 }  // namespace
