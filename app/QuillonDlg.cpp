@@ -13,6 +13,8 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
@@ -563,6 +565,9 @@ void CQuillonDlg::OnSearchDone()
     if (m_focusBeforeSearch && m_focusBeforeSearch->isEnabled() && isActiveWindow())
         m_focusBeforeSearch->setFocus(Qt::OtherFocusReason);
     m_focusBeforeSearch = nullptr;
+    // What the run before this one left in the heap goes back to the system: ten searches in a
+    // row hold what one does.
+    malloc_trim(0);
     if (m_pendingEnd)
         QTimer::singleShot(0, this, [this] { EndAfterSearch(); });
 }

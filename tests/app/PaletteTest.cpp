@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <functional>
+#include <vector>
 
 #include "engine/Catalogue.h"
 #include "res/ResourceIds.h"
@@ -61,15 +62,21 @@ QColor MostContrasting(const QImage& image, const QRect& area, const QColor& bac
     return best;
 }
 
+// The default palette and a dark one, each with its name.
+struct NamedPalette {
+    const char* name;
+    QPalette palette;
+};
+std::vector<NamedPalette> Palettes()
+{
+    return {{"default", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
+}
+
 class PaletteTest : public quillon::test::FolderDialogTest {};
 
 TEST_F(PaletteTest, MarksLinksAndFocusReadAtLeast45To1OnTheDefaultAndADarkPalette)
 {
-    const struct {
-        const char* name;
-        QPalette palette;
-    } palettes[] = {{"default", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
-    for (const auto& p : palettes) {
+    for (const auto& p : Palettes()) {
         SCOPED_TRACE(p.name);
         PaletteScope scope(p.palette);
 
@@ -129,11 +136,7 @@ TEST_F(PaletteTest, MarksLinksAndFocusReadAtLeast45To1OnTheDefaultAndADarkPalett
 // both palettes, selected or not.
 TEST_F(PaletteTest, TheCurrentCellsFocusFrameReadsOnTheDefaultAndADarkPalette)
 {
-    const struct {
-        const char* name;
-        QPalette palette;
-    } palettes[] = {{"default", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
-    for (const auto& p : palettes) {
+    for (const auto& p : Palettes()) {
         SCOPED_TRACE(p.name);
         PaletteScope scope(p.palette);
         ASSERT_NO_FATAL_FAILURE(Show());
