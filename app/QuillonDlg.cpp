@@ -347,7 +347,7 @@ void CQuillonDlg::CreateStatusBar()
     for (size_t pane = 0; pane < m_statusPanes.size(); ++pane) {
         // Pane 0 takes the room the others leave; the others are measured from their templates
         // and widen for a longer text.
-        const QString templateText = pane == 0 ? QString() : pane == 5 ? QString() : ResourceText(kStatusTemplates[pane - 1]);
+        const QString templateText = (pane == 0 || pane == 5) ? QString() : ResourceText(kStatusTemplates[pane - 1]);
         auto* label = new CStatusPane(templateText, &m_statusBar);
         m_statusPanes[pane] = label;
         if (pane == 0 || pane == 5) {
