@@ -1,7 +1,10 @@
 #include "app/FoldersList.h"
 
+#include <cstdlib>
+
 #include "app/SysImageList.h"
 #include "platform/FileAttributes.h"
+#include "platform/NativeName.h"
 #include "platform/PathRules.h"
 #include "results/ListControlMem.h"
 
@@ -16,6 +19,41 @@ bool CFoldersList::AddFolder(std::u16string path)
         return false;
     m_entries.emplace_back(std::move(path));
     return true;
+}
+
+std::u16string CFoldersList::NormalisedFolder(std::u16string text)
+{
+    if (text == u"~" || text.starts_with(u"~/")) {
+        const char* home = std::getenv("HOME");
+        if (home && *home)
+            text.replace(0, 1, DecodeNativeName(home));
+    }
+    while (text.size() > 1 && text.back() == u'/' && text[text.size() - 2] == u'/')
+        text.pop_back();
+    AddTrailingBackslash(text);
+    return text;
+}
+
+CFoldersList::AddResult CFoldersList::AddTyped(const std::u16string& text, std::u16string& folder)
+{
+    folder = NormalisedFolder(text);
+    if (folder.empty())
+        return AddResult::Empty;
+    if (!IsFolderPath(folder))
+        return AddResult::NoSuchFolder;
+    if (IsListed(folder))
+        return AddResult::AlreadyListed;
+    return AddFolder(folder) ? AddResult::Added : AddResult::NoSuchFolder;
+}
+
+bool CFoldersList::IsListed(const std::u16string& folder) const
+{
+    const QString text = QString::fromStdU16String(folder);
+    for (int row = 0; row < m_list.GetItemCount(); ++row) {
+        if (m_list.GetItemText(row, 0) == text)
+            return true;
+    }
+    return false;
 }
 
 void CFoldersList::DeleteSelected()
@@ -41,13 +79,9 @@ void CFoldersList::DeleteAll()
 int CFoldersList::AddDropped(const std::vector<std::u16string>& names)
 {
     int added = 0;
-    for (std::u16string name : names) {
-        AddTrailingBackslash(name);
-        const QString text = QString::fromStdU16String(name);
-        bool listed = false;
-        for (int row = 0; row < m_list.GetItemCount() && !listed; ++row)
-            listed = m_list.GetItemText(row, 0) == text;
-        if (!listed && AddFolder(std::move(name)))
+    for (const std::u16string& name : names) {
+        std::u16string folder = NormalisedFolder(name);
+        if (!IsListed(folder) && AddFolder(std::move(folder)))
             ++added;
     }
     return added;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,11 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
 #include <utility>
 
 #include "app/Settings.h"
@@ -24,9 +30,11 @@
 #include "res/ResourceIds.h"
 #include "res/StringTable.h"
 #include "results/DeleteMarked.h"
+#include "results/MoreFoldersDlg.h"
 #include "results/WildCardSelect.h"
 #include "widgets/AboutDlg.h"
 #include "widgets/AccessibleMenuButton.h"
+#include "widgets/ControlId.h"
 #include "widgets/DataExchange.h"
 #include "widgets/QtText.h"
 #include "widgets/ResourceImages.h"
@@ -55,14 +63,51 @@ constexpr int kPaneRefreshMs = 40;
 
 constexpr int kStatusTemplates[] = {IDS_STATUS_FILES, IDS_STATUS_DUPS, IDS_STATUS_SIZE, IDS_STATUS_ELAPSED};
 
+const QString kNoFolderText =
+    QStringLiteral("No folder to search: type a folder's path above and press Add (or Enter), or drop a folder on the list");
+
 const QString kTitle = QStringLiteral("Quillon");
 const QString kPercentTitleEnd = QStringLiteral("% - Quillon");
 
 // What a screen reader says for controls whose caption is a separate static (or that have none).
 constexpr std::pair<int, const char*> kAccessibleNames[] = {
-    {IDC_EDIT_FOLDER, "Add Folder"}, {IDC_EDIT_SIZE_FROM, "from"},     {IDC_EDIT_SIZE_TO, "to"},
-    {IDC_LIST_FOLDERS, "Folders"},   {IDC_LIST_RESULTS, "Duplicates"}, {IDC_BUTTON_BROWSE, "Browse for a folder"},
+    {IDC_EDIT_FOLDER, "Add Folder"},
+    {IDC_EDIT_SIZE_FROM, "from"},
+    {IDC_EDIT_SIZE_TO, "to"},
+    {IDC_LIST_FOLDERS, "Search folders"},
+    {IDC_LIST_RESULTS, "Duplicates"},
+    {IDC_BUTTON_BROWSE, "Browse for a folder"},
+    // Two buttons read "Delete" on screen; a screen reader tells them apart.
+    {IDC_BUTTON_DELETE_FOLDER, "Delete Folder"},
+    {IDC_BUTTON_DELETE_ALL, "Delete All Folders"},
+    {IDC_BUTTON_DELETE, "Delete Marked Files"},
 };
+
+// Calls `handler` for the key presses of one control before the control sees them; the handler
+// returns true for a key it took.
+class KeyHook : public QObject {
+public:
+    KeyHook(QWidget* control, std::function<bool(QKeyEvent&)> handler) : QObject(control), m_handler(std::move(handler))
+    {
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        return event->type() == QEvent::KeyPress && m_handler(*static_cast<QKeyEvent*>(event));
+    }
+
+private:
+    std::function<bool(QKeyEvent&)> m_handler;
+};
+
+bool IsPlainKey(const QKeyEvent& event, std::initializer_list<int> keys)
+{
+    if ((event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    return std::find(keys.begin(), keys.end(), event.key()) != keys.end();
+}
 
 QString ResourceText(int id)
 {
@@ -84,7 +129,8 @@ void ExchangeSize(CDataExchange& dx, int id, uint64_t& kilobytes)
 CQuillonDlg::CQuillonDlg(QWidget* parent)
     : CResizableDialog(IDD_QUILLON_DIALOG, parent), m_strFolder(theSettings.m_Folder),
       m_folders(m_listFolders, theSettings.m_Folders), m_dropTarget(m_listFolders), m_results(m_listResults, g_duplicates),
-      m_selection(m_results), m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
+      m_selection(m_results), m_rowMenu(m_results, m_listResults),
+      m_sink(this, [this](unsigned message) { SendDialogMessage(message); })
 {
     m_chooseFolder = [](QWidget* parent, const QString& start) {
         return QFileDialog::getExistingDirectory(parent, QStringLiteral("Add Folder"), start);
@@ -93,6 +139,11 @@ CQuillonDlg::CQuillonDlg(QWidget* parent)
     // Ctrl+Q ends the window as its close button does.
     auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     connect(quit, &QShortcut::activated, this, [this] { close(); });
+    m_runMoreFolders = [](CMoreFoldersDlg& dialog) { return dialog.exec() == QDialog::Accepted ? dialog.Picked() : -1; };
+    m_markedRefresh.setSingleShot(true);
+    m_markedRefresh.setInterval(0);
+    connect(&m_markedRefresh, &QTimer::timeout, this, [this] { ShowMarkedTotal(); });
+    m_results.SetMarksChanged([this] { m_markedRefresh.start(); });
     m_paneRefresh.setInterval(kPaneRefreshMs);
     connect(&m_paneRefresh, &QTimer::timeout, this, [this] { ShowPaneTexts(); });
 }
@@ -110,12 +161,15 @@ void CQuillonDlg::RouteCommands()
     RouteNotify(IDC_BUTTON_STOP, BN_CLICKED, [this](const CNotify&) { OnStop(); });
     RouteNotify(IDC_LIST_RESULTS, LVN_COLUMNCLICK, [this](const CNotify& notify) { OnHeaderClick(notify); });
     RouteNotify(IDC_LIST_RESULTS, NM_CLICK, [this](const CNotify& notify) { OnResultsClick(notify); });
+    RouteNotify(IDC_LIST_RESULTS, NM_DBLCLK, [this](const CNotify& notify) { OnOpenResult(notify); });
+    RouteNotify(IDC_LIST_RESULTS, NM_RETURN, [this](const CNotify& notify) { OnOpenResult(notify); });
+    RouteNotify(IDC_LIST_RESULTS, NM_RCLICK, [this](const CNotify& notify) { OnResultsMenu(notify); });
     RouteNotify(IDC_BUTTON_SELECT, MBN_PICKED, [this](const CNotify&) { OnSelectMenu(); });
     RouteNotify(IDC_BUTTON_FOLDERS, MBN_PICKED, [this](const CNotify&) { OnFoldersMenu(); });
     RouteNotify(IDC_BUTTON_WILDCARDS, BN_CLICKED, [this](const CNotify&) { OnWildcards(); });
     RouteNotify(IDC_BUTTON_DESELECT, BN_CLICKED, [this](const CNotify&) { OnDeselect(); });
     RouteNotify(IDC_BUTTON_DELETE, BN_CLICKED, [this](const CNotify&) { OnDeleteMarked(); });
-    RouteNotify(IDC_BUTTON_ADD, BN_CLICKED, [this](const CNotify&) { OnAddFolder(); });
+    RouteNotify(IDC_BUTTON_ADD, BN_CLICKED, [this](const CNotify&) { OnAddTypedFolder(); });
     RouteNotify(IDC_BUTTON_BROWSE, BN_CLICKED, [this](const CNotify&) { OnBrowseFolder(); });
     RouteNotify(IDC_BUTTON_DELETE_FOLDER, BN_CLICKED, [this](const CNotify&) { OnDeleteFolder(); });
     RouteNotify(IDC_BUTTON_DELETE_ALL, BN_CLICKED, [this](const CNotify&) { OnDeleteAll(); });
@@ -127,7 +181,7 @@ void CQuillonDlg::RouteCommands()
 
 CStatusPane* CQuillonDlg::StatusPane(int index) const
 {
-    return (index >= 0 && index < 5) ? m_statusPanes[static_cast<size_t>(index)] : nullptr;
+    return (index >= 0 && index < static_cast<int>(m_statusPanes.size())) ? m_statusPanes[static_cast<size_t>(index)] : nullptr;
 }
 
 void CQuillonDlg::DoDataExchange(CDataExchange& dx)
@@ -166,6 +220,24 @@ bool CQuillonDlg::OnInitDialog()
     m_editFolder.AttachToControl();
     m_editFolder.SetCompletionMode(ACEDIT_FILESYSTEM | ACEDIT_ONLY_FOLDERS, u"/");
     m_dropTarget.Register(this, [this](const std::vector<std::u16string>& names) { OnDropFolders(names); });
+    m_dropTarget.RegisterEdit(&m_editFolder,
+                              [this](const std::u16string& path) { m_editFolder.setText(QString::fromStdU16String(path)); });
+    // Enter in the path edit adds its folder (with the completion list shown it takes the
+    // completion); Delete in the folders list removes the selected folder.
+    new KeyHook(&m_editFolder, [this](QKeyEvent& key) {
+        if (!IsPlainKey(key, {Qt::Key_Return, Qt::Key_Enter}) || m_editFolder.IsListVisible())
+            return false;
+        OnAddTypedFolder();
+        return true;
+    });
+    new KeyHook(&m_listFolders, [this](QKeyEvent& key) {
+        if (!IsPlainKey(key, {Qt::Key_Delete}))
+            return false;
+        OnDeleteFolder();
+        OnFolderSelChanged();
+        return true;
+    });
+    OrderTabsByPosition();
     return true;
 }
 
@@ -207,6 +279,65 @@ void CQuillonDlg::SetupResultsList()
     m_listResults.InsertColumn(1, QStringLiteral("Duplicate"), LVCFMT_LEFT, (width - 120) / 2);
     m_listResults.InsertColumn(2, QStringLiteral("Size"), LVCFMT_LEFT, 120);
     m_listResults.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES | LVS_EX_FULLROWSELECT);
+    // A long path keeps its file name in sight; the tooltip shows it whole.
+    m_listResults.setTextElideMode(Qt::ElideMiddle);
+    QHeaderView* header = m_listResults.horizontalHeader();
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    m_nResultsWidth = width;
+    connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int) {
+        if (!m_bFittingColumns && column >= 0 && column < 2)
+            m_bUserSizedColumn[static_cast<size_t>(column)] = true;
+    });
+}
+
+void CQuillonDlg::FitPathColumns()
+{
+    if (!IsBound(m_listResults) || m_listResults.GetColumnCount() < 2 || m_nResultsWidth < 0)
+        return;
+    const int width = m_listResults.GetClientRect().width();
+    const int change = width - m_nResultsWidth;
+    m_nResultsWidth = width;
+    std::vector<int> shared;
+    for (int column : {0, 1}) {
+        if (!m_bUserSizedColumn[static_cast<size_t>(column)])
+            shared.push_back(column);
+    }
+    if (change == 0 || shared.empty())
+        return;
+    m_bFittingColumns = true;
+    const int count = static_cast<int>(shared.size());
+    for (int i = 0; i < count; ++i) {
+        // The first column takes the odd pixel.
+        const int part = change / count + (i == 0 ? change % count : 0);
+        const int column = shared[static_cast<size_t>(i)];
+        m_listResults.SetColumnWidth(column, std::max(20, m_listResults.GetColumnWidth(column) + part));
+    }
+    m_bFittingColumns = false;
+}
+
+void CQuillonDlg::OrderTabsByPosition()
+{
+    std::vector<QWidget*> controls;
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (GetDlgCtrlID(child) > 0 && (child->focusPolicy() & Qt::TabFocus))
+            controls.push_back(child);
+    }
+    // Rows of controls whose tops lie within half a text line of the row's first, each row left
+    // to right.
+    std::stable_sort(controls.begin(), controls.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+    const int tolerance = fontMetrics().height() / 2;
+    for (size_t start = 0; start < controls.size();) {
+        size_t end = start + 1;
+        while (end < controls.size() && controls[end]->y() - controls[start]->y() <= tolerance)
+            ++end;
+        std::stable_sort(controls.begin() + static_cast<std::ptrdiff_t>(start),
+                         controls.begin() + static_cast<std::ptrdiff_t>(end),
+                         [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+        start = end;
+    }
+    for (size_t i = 1; i < controls.size(); ++i)
+        setTabOrder(controls[i - 1], controls[i]);
 }
 
 void CQuillonDlg::CreateStatusBar()
@@ -216,10 +347,14 @@ void CQuillonDlg::CreateStatusBar()
     for (size_t pane = 0; pane < m_statusPanes.size(); ++pane) {
         // Pane 0 takes the room the others leave; the others are measured from their templates
         // and widen for a longer text.
-        auto* label = new CStatusPane(pane == 0 ? QString() : ResourceText(kStatusTemplates[pane - 1]), &m_statusBar);
+        const QString templateText = (pane == 0 || pane == 5) ? QString() : ResourceText(kStatusTemplates[pane - 1]);
+        auto* label = new CStatusPane(templateText, &m_statusBar);
         m_statusPanes[pane] = label;
-        if (pane == 0) {
+        if (pane == 0 || pane == 5) {
+            // Pane 5 is as wide as the marked total it shows, nothing while nothing is marked.
             label->setMinimumWidth(0);
+        }
+        if (pane == 0) {
             m_statusBar.addWidget(label, 1);
         } else {
             m_statusBar.addPermanentWidget(label, 0);
@@ -265,6 +400,7 @@ void CQuillonDlg::OnSize(SizeType type, int cx, int cy)
     m_layout.Arrange();
     PlaceStatusBar();
     FitFolderColumn();
+    FitPathColumns();
 }
 
 void CQuillonDlg::PlaceStatusBar()
@@ -293,6 +429,27 @@ void CQuillonDlg::OnAddFolder()
 {
     UpdateData(true);
     AddFolder(m_strFolder);
+}
+
+void CQuillonDlg::OnAddTypedFolder()
+{
+    UpdateData(true);
+    std::u16string folder;
+    const QString path = QString::fromStdU16String(m_strFolder);
+    switch (m_folders.AddTyped(m_strFolder, folder)) {
+    case CFoldersList::AddResult::Added:
+        SetPaneText(0, QString());
+        break;
+    case CFoldersList::AddResult::Empty:
+        SetPaneText(0, QStringLiteral("Type the path of a folder to add, or pick one with \"...\""));
+        break;
+    case CFoldersList::AddResult::NoSuchFolder:
+        SetPaneText(0, QStringLiteral("No such folder: ") + path);
+        break;
+    case CFoldersList::AddResult::AlreadyListed:
+        SetPaneText(0, QStringLiteral("Already in the list: ") + QString::fromStdU16String(folder));
+        break;
+    }
 }
 
 void CQuillonDlg::OnBrowseFolder()
@@ -342,6 +499,7 @@ void CQuillonDlg::OnSearch()
     for (int pane = 0; pane < 5; ++pane)
         SetPaneText(pane, QString());
     m_listResults.DeleteAllItems();
+    m_results.ClearMarks();  // nothing is marked while nothing is listed
     if (m_nLastPercent != -1)
         ShowPercentInTitle(-1);
     m_bStopRequested = false;
@@ -352,6 +510,7 @@ void CQuillonDlg::OnSearch()
     folders.reserve(theSettings.m_Folders.size());
     for (const CStrOptions& entry : theSettings.m_Folders)
         folders.push_back(entry.m_Folder);
+    m_bNoFolders = folders.empty();
     m_bSearching = true;
     m_worker.Start(&m_sink, std::move(folders));
 }
@@ -395,7 +554,8 @@ void CQuillonDlg::OnSearchDone()
     FillResults();
     BuildFoldersMenu();
     // A stopped run shows what it found so far, and says that it is not the whole answer.
-    SetPaneText(0, m_bStopRequested ? QStringLiteral("Stopped") : QStringLiteral("Done"));
+    // A search of nothing says so, and how to give it a folder.
+    SetPaneText(0, m_bStopRequested ? QStringLiteral("Stopped") : m_bNoFolders ? kNoFolderText : QStringLiteral("Done"));
     RestoreTitle();
     EnableResultCommands();
     for (int id : kInputs)
@@ -405,6 +565,9 @@ void CQuillonDlg::OnSearchDone()
     if (m_focusBeforeSearch && m_focusBeforeSearch->isEnabled() && isActiveWindow())
         m_focusBeforeSearch->setFocus(Qt::OtherFocusReason);
     m_focusBeforeSearch = nullptr;
+    // What the run before this one left in the heap goes back to the system: ten searches in a
+    // row hold what one does.
+    malloc_trim(0);
     if (m_pendingEnd)
         QTimer::singleShot(0, this, [this] { EndAfterSearch(); });
 }
@@ -437,6 +600,7 @@ void CQuillonDlg::OnHeaderClick(const CNotify& notify)
     SortDuplicates(column, m_bSortAscending);
     FillResults();
     m_results.RestoreMarks(markedSet);
+    m_listResults.horizontalHeader()->setSortIndicator(column, m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CQuillonDlg::FillResults()
@@ -459,9 +623,42 @@ void CQuillonDlg::OnSelectMenu()
     m_selection.SelectByTime(m_btnSelect.m_nPicked);
 }
 
+void CQuillonDlg::OnOpenResult(const CNotify& notify)
+{
+    m_rowMenu.OpenCell(notify.row, notify.column);
+}
+
+void CQuillonDlg::OnResultsMenu(const CNotify& notify)
+{
+    m_rowMenu.Popup(notify.point, notify.row, notify.column);
+}
+
+void CQuillonDlg::ShowMarkedTotal()
+{
+    m_markedRefresh.stop();
+    const CResultsView::MarkedTotal& total = m_results.Marked();
+    m_statusPanes[5]->SetText(total.files == 0 ? QString()
+                                               : QStringLiteral("Marked: %1 %2, %3")
+                                                     .arg(total.files)
+                                                     .arg(total.files == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                                                     .arg(QString::fromStdU16String(FormatByteSize(total.bytes))));
+}
+
 void CQuillonDlg::OnFoldersMenu()
 {
     const uint32_t picked = m_btnFolders.m_nPicked;
+    if (picked == kMoreFoldersCommand) {
+        const auto entries = CSelectionCommands::FolderMenuEntries(CSelectionCommands::FilesPerFolder(g_duplicates));
+        std::vector<QString> texts;
+        texts.reserve(entries.size());
+        for (const CSelectionCommands::FolderEntry& entry : entries)
+            texts.push_back(QString::fromStdU16String(CSelectionCommands::FolderMenuText(entry)));
+        CMoreFoldersDlg dialog(texts, this);
+        const int index = m_runMoreFolders ? m_runMoreFolders(dialog) : -1;
+        if (index >= 0 && index < static_cast<int>(entries.size()))
+            m_selection.SelectFolder(entries[static_cast<size_t>(index)].folder);
+        return;
+    }
     QMenu* popup = m_btnFolders.GetPopup();
     if (picked == 0 || !popup || picked > static_cast<uint32_t>(popup->actions().size()))
         return;
@@ -500,6 +697,12 @@ void CQuillonDlg::BuildFoldersMenu()
         QMenu* popup = bar->addMenu(QStringLiteral("xxx"));
         uint command = 0;
         for (const CSelectionCommands::FolderEntry& entry : entries) {
+            if (command == kFoldersInMenu) {
+                // A menu of thousands of folders would run off the screen: the rest are in a dialog.
+                popup->addSeparator();
+                popup->addAction(QStringLiteral("More Folders..."))->setData(kMoreFoldersCommand);
+                break;
+            }
             const QString text = QString::fromStdU16String(CSelectionCommands::FolderMenuText(entry));
             popup->addAction(QString(text).replace(QStringLiteral("&"), QStringLiteral("&&")))->setData(++command);
         }

@@ -27,6 +27,7 @@
 #include "results/ListControlMem.h"
 #include "results/MenuButton.h"
 #include "results/ResultsView.h"
+#include "results/RowMenu.h"
 #include "results/SelectionCommands.h"
 #include "results/TrashCan.h"
 #include "widgets/AnchorLayout.h"
@@ -35,6 +36,7 @@
 #include "widgets/StaticSeparator.h"
 #include "widgets/StatusPane.h"
 
+class CMoreFoldersDlg;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -50,7 +52,8 @@ public:
     // disables "Stop", and enables the folder "Delete" exactly when a folder is selected.
     void EnableResultCommands();
 
-    // The status bar and its five panes (0 stretches; 1 to 4 are as wide as their templates).
+    // The status bar and its six panes (0 stretches; 1 to 4 are as wide as their templates; 5
+    // reads "Marked: N files, SIZE", empty while nothing is marked).
     QStatusBar& StatusBar() { return m_statusBar; }
     CStatusPane* StatusPane(int index) const;
 
@@ -85,6 +88,18 @@ public:
     void OnWildcards();
     // Clears every mark.
     void OnDeselect();
+    // A double click or Enter on a results cell: opens the file of a path cell.
+    void OnOpenResult(const CNotify& notify);
+    // The row menu of the results list at the notification's screen point (CRowMenu).
+    void OnResultsMenu(const CNotify& notify);
+    // Shows the marked total in pane 5 now.
+    void ShowMarkedTotal();
+    // The Folders menu lists at most this many folders, then "More Folders...".
+    static constexpr int kFoldersInMenu = 25;
+    static constexpr uint32_t kMoreFoldersCommand = 0xFFFF;
+    // Runs the "More Folders..." dialog (made with the whole list); returns the picked entry's
+    // index or -1. Replaceable for tests.
+    std::function<int(CMoreFoldersDlg&)> m_runMoreFolders;
     // Gives the Folders button a menu of the folders of the last search, largest count first,
     // each with the number of distinct files directly in it; made when it is first opened.
     // After a search without folders the button keeps its menu.
@@ -104,6 +119,9 @@ public:
     void OnAddFolder();
     void OnBrowseFolder();
     void OnDeleteFolder();
+    // Add from the keyboard and the button: the typed path (`~` expanded) is added unless it is
+    // no folder or listed already; a refusal says why in pane 0.
+    void OnAddTypedFolder();
     void OnDeleteAll();
     void OnFolderSelChanged();
     // Folders dropped on the folders list, with their exact bytes: each one not listed yet is added.
@@ -119,6 +137,7 @@ public:
     bool IsSearching() const { return m_bSearching; }
 
     CListControlMem& ResultsList() { return m_listResults; }
+    CRowMenu& RowMenu() { return m_rowMenu; }
     CResultsView& Results() { return m_results; }
     CListControlMem& FoldersList() { return m_listFolders; }
     CMenuButton& SelectButton() { return m_btnSelect; }
@@ -166,6 +185,10 @@ private:
     void SetupLayout();
     void PlaceStatusBar();
     void FitFolderColumn();
+    // The two path columns share a change of the list's width, except one the user sized.
+    void FitPathColumns();
+    // The tab order follows the layout: top to bottom, left to right.
+    void OrderTabsByPosition();
     void EnableControl(int id, bool enable);
 
     QIcon m_hIcon;
@@ -176,7 +199,7 @@ private:
     CFoldersList m_folders;
     CMyDropTarget m_dropTarget;
     QStatusBar m_statusBar;
-    std::array<CStatusPane*, 5> m_statusPanes{};
+    std::array<CStatusPane*, 6> m_statusPanes{};
     CStaticSeparator m_captionAddFolder;
     CStaticSeparator m_captionFolders;
     CStaticSeparator m_captionSearch;
@@ -192,6 +215,12 @@ private:
     std::array<QString, 5> m_paneTexts;
     bool m_bPanesChanged = false;
     CSelectionCommands m_selection;
+    CRowMenu m_rowMenu;
+    QTimer m_markedRefresh;          // pane 5 follows the marks once per burst of changes
+    bool m_bNoFolders = false;       // the search in progress had no folder to search
+    int m_nResultsWidth = -1;        // the results list's width the path columns were fitted to
+    bool m_bFittingColumns = false;  // the path columns are being sized by the window
+    std::array<bool, 2> m_bUserSizedColumn{};
     CTrashCan m_trash;
     CWindowSink m_sink;
     bool m_bSearching = false;

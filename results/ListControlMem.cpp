@@ -1,8 +1,11 @@
 #include "results/ListControlMem.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -45,6 +48,7 @@ public:
         const auto* model = qobject_cast<const CListControlModel*>(index.model());
         if (!model || !model->IsMarkCell(index)) {
             QStyledItemDelegate::paint(painter, option, index);
+            DrawFocusFrame(painter, option);
             return;
         }
         QStyleOptionViewItem cell = option;
@@ -57,10 +61,33 @@ public:
         const CListControlModel::Cell* data = model->GetCell(index.row(), index.column());
         CMarkImage::Draw(*painter, QRect(image.topLeft(), QSize(CMarkImage::kWidth, CMarkImage::kHeight)),
                          data && data->image == 1, cell.palette);
+        DrawFocusFrame(painter, option);
+    }
+
+    // The current cell of a focused list: a frame in the colour of the cell's text, whatever the
+    // style draws itself (some styles show focus only after a key was pressed, or barely).
+    static void DrawFocusFrame(QPainter* painter, const QStyleOptionViewItem& option)
+    {
+        if (!(option.state & QStyle::State_HasFocus))
+            return;
+        const bool selected = option.state & QStyle::State_Selected;
+        const QColor colour = option.palette.color(QPalette::Active, selected ? QPalette::HighlightedText : QPalette::Text);
+        painter->save();
+        painter->setPen(QPen(colour, 1.0));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(0.5, 0.5, -1.5, -1.5));
+        painter->restore();
     }
 };
 
+CListControlMem::MarkAnnouncer g_markAnnouncer;
+
 }  // namespace
+
+void CListControlMem::SetMarkAnnouncer(MarkAnnouncer announcer)
+{
+    g_markAnnouncer = std::move(announcer);
+}
 
 CListControlMem::CListControlMem(QWidget* parent) : QTableView(parent), m_model(this)
 {
@@ -96,8 +123,19 @@ CListControlMem::CListControlMem(QWidget* parent) : QTableView(parent), m_model(
         info.point = m_lastReleasePoint;
         CDialog::NotifyParent(this, NM_CLICK, info);
     });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        CNotify info;
+        info.row = index.row();
+        info.column = index.column();
+        CDialog::NotifyParent(this, NM_DBLCLK, info);
+    });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { CDialog::NotifyParent(this, LVN_ITEMCHANGED); });
+    connect(&m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last, const QList<int>& roles) {
+                if (roles.contains(Qt::CheckStateRole) && (QAccessible::isActive() || g_markAnnouncer))
+                    AnnounceMarks(first, last);
+            });
 }
 
 CListControlMem::~CListControlMem() = default;
@@ -285,6 +323,65 @@ void CListControlMem::mouseReleaseEvent(QMouseEvent* event)
 {
     m_lastReleasePoint = event->position().toPoint();
     QTableView::mouseReleaseEvent(event);
+}
+
+void CListControlMem::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        CNotify info;
+        info.row = currentIndex().row();
+        info.column = currentIndex().column();
+        if (CDialog::NotifyParent(this, NM_RETURN, info)) {
+            event->accept();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void CListControlMem::contextMenuEvent(QContextMenuEvent* event)
+{
+    CNotify info;
+    QModelIndex index;
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+        info.point = event->globalPos();
+    } else {
+        // From the keyboard: the current cell, the menu below it (in the visible part).
+        index = currentIndex();
+        const QRect cell = visualRect(index).intersected(viewport()->rect());
+        info.point = viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint(0, 0));
+    }
+    info.row = index.isValid() ? index.row() : -1;
+    info.column = index.isValid() ? index.column() : -1;
+    if (CDialog::NotifyParent(this, NM_RCLICK, info))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void CListControlMem::AnnounceMarks(const QModelIndex& first, const QModelIndex& last)
+{
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(this);
+    QAccessibleTableInterface* table = list ? list->tableInterface() : nullptr;
+    if (!table)
+        return;
+    QAccessible::State checked;
+    checked.checked = true;
+    for (int row = first.row(); row <= last.row(); ++row) {
+        for (int column = first.column(); column <= last.column(); ++column) {
+            if (!m_model.IsMarkCell(m_model.index(row, column)))
+                continue;
+            if (QAccessibleInterface* cell = table->cellAt(row, column)) {
+                QAccessibleStateChangeEvent event(cell, checked);
+                if (g_markAnnouncer)
+                    g_markAnnouncer(event);
+                else
+                    QAccessible::updateAccessibility(&event);
+            }
+        }
+    }
 }
 
 void CListControlMem::paintEvent(QPaintEvent* event)

@@ -6,18 +6,25 @@
 // whose image is a mark (CListControlModel::SetMarkImages) shows the mark drawn from the palette
 // (CMarkImage) where its image would be. Painting and hit-testing are in logical pixels, the same
 // on a screen of any scale.
-// It tells its dialog about clicks on its rows (NM_CLICK), on its column headers (LVN_COLUMNCLICK)
-// and about changes of its row selection (LVN_ITEMCHANGED). Window thread only.
+// It tells its dialog about clicks on its rows (NM_CLICK), double clicks on a cell (NM_DBLCLK),
+// Enter on the current cell (NM_RETURN), requests for a context menu (NM_RCLICK: a right click on
+// a cell, the Menu key or Shift+F10 on the current cell; a request nobody routes goes on to the
+// dialog), on its column headers (LVN_COLUMNCLICK) and about changes of its row selection
+// (LVN_ITEMCHANGED). The current cell has a focus frame drawn in the palette's text colour (the
+// highlighted text colour on a selected row) while the list has the focus. A change of a mark
+// raises the cell's checked state-change event for screen readers. Window thread only.
 #include <QRect>
 #include <QTableView>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "results/ListControlModel.h"
 #include "widgets/Notify.h"
 
 class CImageList;
+class QAccessibleEvent;
 
 // Extended styles.
 constexpr uint32_t LVS_EX_GRIDLINES = 0x00000001;
@@ -95,16 +102,27 @@ public:
     // The rectangle of a cell's image in the rows area's coordinates; empty for a cell without one.
     QRect GetSubItemIconRect(int row, int column) const;
 
+    // Where the checked state-change events of marks go: by default to QAccessible while a screen
+    // reader is active (Qt drops accessibility events, before any update handler, on a platform
+    // without an accessibility bridge, such as the offscreen one). A receiver set here gets every
+    // event, active or not; an empty one restores the default.
+    using MarkAnnouncer = std::function<void(QAccessibleEvent&)>;
+    static void SetMarkAnnouncer(MarkAnnouncer announcer);
+
     // The painting rectangle of the last paint.
     const QRect& PaintRect() const { return m_rcPaint; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void PaintDefault(QPainter& painter);
     void UpdateRowHeight();
+    // Tells screen readers that the marks of the cells in the range changed.
+    void AnnounceMarks(const QModelIndex& first, const QModelIndex& last);
 
     CListControlModel m_model;
     const CImageList* m_pImages = nullptr;

@@ -138,6 +138,9 @@ QVariant CListControlModel::data(const QModelIndex& index, int role) const
         return m_pImages->Icon(cell->image);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns[static_cast<size_t>(index.column())].alignment | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        // A path cell shows its whole path, however narrow the column.
+        return cell->path.empty() ? QVariant() : QVariant(cell->Text());
     case Qt::CheckStateRole:
         if (std::optional<Qt::CheckState> mark = MarkOf(index))
             return static_cast<int>(*mark);

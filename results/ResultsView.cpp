@@ -1,5 +1,6 @@
 #include "results/ResultsView.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "platform/ByteSize.h"
@@ -46,6 +47,7 @@ void CResultsView::Fill()
     }
     m_list.SetAllItems(std::move(cells));
     m_list.SetRedraw(true);
+    SetMarked({});
 }
 
 int CResultsView::RowCount() const
@@ -65,12 +67,48 @@ void CResultsView::SetMark(int row, int column, int image)
         return;
     if (m_nextCell.empty())
         LinkCellsOfEachPath();
+    const bool was = IsMarked(row, column);
     const int first = row * 2 + column;
     int cell = first;
     do {
         m_list.SetItemImage(cell / 2, cell % 2, image);
         cell = m_nextCell[static_cast<size_t>(cell)];
     } while (cell != first);
+    if (was != (image == kMarked)) {
+        MarkedTotal total = m_marked;
+        const uint64_t size = Row(row).size;
+        total.files += was ? -1 : 1;
+        total.bytes = was ? total.bytes - size : total.bytes + size;
+        SetMarked(total);
+    }
+}
+
+void CResultsView::SetMarked(MarkedTotal total)
+{
+    if (total == m_marked)
+        return;
+    m_marked = total;
+    if (m_marksChanged)
+        m_marksChanged();
+}
+
+void CResultsView::Recount()
+{
+    MarkedTotal total;
+    // A file's size is its row's; the same path in another row has the same size.
+    const int count = std::min(RowCount(), static_cast<int>(m_rows.size()));
+    MarkedPathSet counted;
+    for (int row = 0; row < count; ++row) {
+        const CDuplicatePair& pair = m_rows[static_cast<size_t>(row)];
+        for (int column : {kOriginalColumn, kDuplicateColumn}) {
+            const CPathString& path = column == kOriginalColumn ? pair.originalPath : pair.duplicatePath;
+            if (IsMarked(row, column) && counted.insert(path).second) {
+                ++total.files;
+                total.bytes += pair.size;
+            }
+        }
+    }
+    SetMarked(total);
 }
 
 const CPathString& CResultsView::PathOf(int cell) const
@@ -126,6 +164,7 @@ void CResultsView::RestoreMarks(const MarkedPathSet& set)
         if (set.count(pair.duplicatePath))
             m_list.SetItemImage(row, kDuplicateColumn, kMarked);
     }
+    Recount();
 }
 
 void CResultsView::ClearMarks()
@@ -137,4 +176,5 @@ void CResultsView::ClearMarks()
                 m_list.SetItemImage(row, column, kUnmarked);
         }
     }
+    SetMarked({});
 }

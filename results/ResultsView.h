@@ -7,6 +7,8 @@
 // cell was clicked or set. The selection commands, the header sort and the removal of marked
 // files work through it. Window thread only; the rows must not change while a search runs, and
 // every reordering of the rows is followed by Fill.
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -68,7 +70,21 @@ public:
     // Clears the mark of every path cell.
     void ClearMarks();
 
+    // The marked files (each once) and the bytes they hold, kept up to date by every change of
+    // a mark made through this view (the selection commands, Space, a screen reader).
+    struct MarkedTotal {
+        int files = 0;
+        uint64_t bytes = 0;
+        bool operator==(const MarkedTotal&) const = default;
+    };
+    const MarkedTotal& Marked() const { return m_marked; }
+    // Called after every change of the marked total.
+    void SetMarksChanged(std::function<void()> changed) { m_marksChanged = std::move(changed); }
+
 private:
+    void SetMarked(MarkedTotal total);
+    // Counts the marked files again from the cells.
+    void Recount();
     const CPathString& PathOf(int cell) const;
     // Links the cells that show the same path, once per filling, when a mark first changes.
     void LinkCellsOfEachPath();
@@ -78,4 +94,6 @@ private:
     // Path cell c is column c % 2 of row c / 2. m_nextCell[c] is the next cell showing the same
     // path, in a ring back to c; empty until the first mark changes after a filling.
     std::vector<int32_t> m_nextCell;
+    MarkedTotal m_marked;
+    std::function<void()> m_marksChanged;
 };

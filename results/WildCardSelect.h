@@ -16,4 +16,6 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
+    // Names the edit and describes the pattern syntax for screen readers.
+    bool OnInitDialog() override;
 };

@@ -11,6 +11,9 @@
 constexpr int BN_CLICKED = 0;          // a push button was clicked (mouse or keyboard)
 constexpr int MBN_PICKED = 5;          // a menu button's drop-down has closed (picked or dismissed)
 constexpr int NM_CLICK = -2;           // a click on a list's rows area
+constexpr int NM_DBLCLK = -3;          // a double click on a list's cell
+constexpr int NM_RETURN = -4;          // Enter on a list's current cell
+constexpr int NM_RCLICK = -5;          // a list's context menu asked for (right click, Menu key, Shift+F10)
 constexpr int LVN_ITEMCHANGED = -101;  // a list's row selection changed
 constexpr int LVN_COLUMNCLICK = -108;  // a click on a list's column header
 
@@ -22,5 +25,6 @@ constexpr uint32_t LVHT_ONITEMLABEL = 0x0004;
 struct CNotify {
     int row = -1;     // the row concerned, -1 for none
     int column = -1;  // the column concerned (the clicked header's for LVN_COLUMNCLICK), -1 for none
-    QPoint point;     // for NM_CLICK: where the click was, in the rows area's coordinates
+    QPoint point;     // for NM_CLICK: where the click was, in the rows area's coordinates; for
+                      // NM_RCLICK: where the menu goes, in screen coordinates
 };

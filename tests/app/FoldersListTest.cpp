@@ -1,11 +1,13 @@
-// The search folders list on the real dialog with real temporary folders: adding, deleting,
-// the folder chooser, and folders dropped from a file manager.
+// The search folders list on the real dialog with real temporary folders: adding (by the button
+// and by Enter, with the reason of a refusal), deleting (by the buttons and by Delete), the folder
+// chooser, and folders dropped from a file manager.
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include <unistd.h>
 
@@ -90,20 +92,20 @@ TEST_F(FoldersListTest, AddIgnoresAnEmptyTextAFileAndAMissingPath)
     EXPECT_TRUE(Entries().empty());
 }
 
-TEST_F(FoldersListTest, AddAppendsTheSeparatorKeepsTheRootFollowsLinksAndAllowsTheSameFolderTwice)
+TEST_F(FoldersListTest, AddAppendsTheSeparatorKeepsTheRootFollowsLinksAndNeverListsAFolderTwice)
 {
     MakeDirs(m_dir / "data");
     ASSERT_EQ(symlink((m_dir / "data").c_str(), (m_dir / "link").c_str()), 0);
     Open();
     AddTyped(Path("data"));
-    AddTyped(Path("data") + u"/");
+    AddTyped(Path("data") + u"//");
     AddTyped(u"/");
     AddTyped(Path("link"));
-    const std::vector<QString> expected = {Text(Path("data/")), Text(Path("data/")), QStringLiteral("/"), Text(Path("link/"))};
+    const std::vector<QString> expected = {Text(Path("data/")), QStringLiteral("/"), Text(Path("link/"))};
     EXPECT_EQ(Rows(), expected);
     EXPECT_EQ(Entries(), expected);
     EXPECT_EQ(Dlg().m_strFolder, Path("link")) << "Add reads the edit into the member first";
-    EXPECT_EQ(Folders().GetItemImage(0, 0), Folders().GetItemImage(3, 0)) << "a link to a folder shows as a folder";
+    EXPECT_EQ(Folders().GetItemImage(0, 0), Folders().GetItemImage(2, 0)) << "a link to a folder shows as a folder";
 }
 
 TEST_F(FoldersListTest, DeleteSelectsTheRowThatTookThePlaceThenTheNewLastThenNothing)
@@ -202,8 +204,7 @@ TEST_F(FoldersListTest, ADropOutsideTheListOrDuringASearchAddsNothing)
     WriteFile(m_dir / "new/a", std::string(3000, 'a'));
     Open();
     const DropResult outside = Drop(OverResults(), {m_dir / "new"});
-    EXPECT_FALSE(outside.enterAccepted) << "the no-drop cursor outside the list";
-    EXPECT_FALSE(outside.dropAccepted);
+    EXPECT_FALSE(outside.dropAccepted) << "the no-drop cursor outside the list";
 
     theSettings.m_Folders.emplace_back(Path("new/"));  // something for the search to walk
     Dlg().OnSearch();
@@ -233,6 +234,101 @@ TEST_F(FoldersListTest, AFolderWhoseNameIsNotUtf8ArrivesWithItsExactBytesAndASea
     ASSERT_EQ(g_duplicates.size(), 1u);
     EXPECT_EQ(EncodeNativeName(g_duplicates[0].originalPath.view()).substr(0, folder.size() + 1), folder + "/");
     EXPECT_EQ(EncodeNativeName(g_duplicates[0].duplicatePath.view()).substr(0, folder.size() + 1), folder + "/");
+}
+
+// A real drag enters the window at its edge, crosses buttons and other lists, and only then
+// reaches the folders list: the window's own events, in that order, end with the folder listed.
+TEST_F(FoldersListTest, ADragThatEntersOverAButtonAndCrossesTheWindowDropsOnTheList)
+{
+    MakeDirs(m_dir / "new");
+    Open();
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), FileUrl(m_dir / "new") + "\r\n");
+    QWindow* window = Dlg().windowHandle();
+    const auto at = [&](int id) { return QPointF(Item(id)->geometry().center()); };
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+
+    QDragEnterEvent enter(at(IDC_BUTTON_ADD).toPoint(), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    EXPECT_TRUE(enter.isAccepted()) << "a refused enter would be the drag's last event here";
+    const struct {
+        int over;
+        bool mayDrop;
+    } moves[] = {{IDC_BUTTON_ADD, false}, {IDC_LIST_RESULTS, false}, {IDC_BUTTON_SEARCH, false}, {IDC_LIST_FOLDERS, true}};
+    for (const auto& move : moves) {
+        QDragMoveEvent event(at(move.over).toPoint(), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &event);
+        EXPECT_EQ(event.isAccepted(), move.mayDrop) << "over " << move.over;
+    }
+    QDropEvent drop(at(IDC_LIST_FOLDERS), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(Rows(), (std::vector<QString>{Text(Path("new/"))}));
+}
+
+// On the path edit a drop puts the folder's path there, never the raw list; a file is refused.
+TEST_F(FoldersListTest, ADropOnThePathEditPutsTheFolderPathThereAndRefusesAFile)
+{
+    MakeDirs(m_dir / "new");
+    WriteFile(m_dir / "file.txt", "x");
+    Open();
+    Edit().setText(QStringLiteral("typed"));
+    EXPECT_FALSE(Drop(Edit().geometry().center(), {m_dir / "file.txt"}).dropAccepted);
+    EXPECT_EQ(Edit().text(), QStringLiteral("typed"));
+    EXPECT_TRUE(Drop(Edit().geometry().center(), {m_dir / "file.txt", m_dir / "new"}).dropAccepted);
+    EXPECT_EQ(Edit().text(), Text(Path("new")));
+    EXPECT_TRUE(Rows().empty()) << "the edit's drop adds nothing by itself";
+}
+
+// What Add (or Enter in the path edit) says when it adds nothing, and what `~` stands for.
+TEST_F(FoldersListTest, AddSaysWhyInPaneZeroAndExpandsTheHomeFolder)
+{
+    MakeDirs(m_dir / "home/photos");
+    WriteFile(m_dir / "file.txt", "x");
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", (m_dir / "home").c_str(), 1);
+    Open();
+    const struct {
+        std::u16string typed;
+        QString pane;
+        size_t rows;
+    } cases[] = {
+        {Path("missing"), QStringLiteral("No such folder: ") + Text(Path("missing")), 0},
+        {Path("file.txt"), QStringLiteral("No such folder: ") + Text(Path("file.txt")), 0},
+        {u"~/photos", QString(), 1},
+        {Path("home/photos/"), QStringLiteral("Already in the list: ") + Text(Path("home/photos/")), 1},
+        {u"~", QString(), 2},
+    };
+    for (const auto& c : cases) {
+        Edit().setText(Text(c.typed));
+        Edit().setFocus();
+        QTest::keyClick(&Edit(), Qt::Key_Return);
+        EXPECT_EQ(Dlg().StatusPane(0)->text(), c.pane) << Text(c.typed).toStdString();
+        EXPECT_EQ(Rows().size(), c.rows) << Text(c.typed).toStdString();
+    }
+    EXPECT_EQ(Rows(), (std::vector<QString>{Text(Path("home/photos/")), Text(Path("home/"))}));
+    setenv("HOME", oldHome.c_str(), 1);
+}
+
+TEST_F(FoldersListTest, DeleteInTheListRemovesTheSelectedFolder)
+{
+    theSettings.m_Folders.emplace_back(Path("a/"));
+    theSettings.m_Folders.emplace_back(Path("b/"));
+    Open();
+    Folders().setFocus();
+    Folders().SetItemSelected(0, true);
+    QTest::keyClick(&Folders(), Qt::Key_Delete);
+    EXPECT_EQ(Entries(), (std::vector<QString>{Text(Path("b/"))}));
+}
+
+// A newcomer types a path and presses Search first: the end says there was nothing to search.
+TEST_F(FoldersListTest, ASearchWithoutFoldersSaysHowToAddOne)
+{
+    Open();
+    Dlg().OnSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Dlg().IsSearching(); }, 30000));
+    EXPECT_TRUE(Dlg().StatusPane(0)->text().startsWith(QStringLiteral("No folder to search: type a folder's path")))
+        << Dlg().StatusPane(0)->text().toStdString();
 }
 
 }  // namespace

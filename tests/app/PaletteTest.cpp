@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <functional>
+#include <vector>
 
 #include "engine/Catalogue.h"
 #include "res/ResourceIds.h"
@@ -61,15 +62,21 @@ QColor MostContrasting(const QImage& image, const QRect& area, const QColor& bac
     return best;
 }
 
+// The default palette and a dark one, each with its name.
+struct NamedPalette {
+    const char* name;
+    QPalette palette;
+};
+std::vector<NamedPalette> Palettes()
+{
+    return {{"default", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
+}
+
 class PaletteTest : public quillon::test::FolderDialogTest {};
 
 TEST_F(PaletteTest, MarksLinksAndFocusReadAtLeast45To1OnTheDefaultAndADarkPalette)
 {
-    const struct {
-        const char* name;
-        QPalette palette;
-    } palettes[] = {{"default", QApplication::style()->standardPalette()}, {"dark", DarkPalette()}};
-    for (const auto& p : palettes) {
+    for (const auto& p : Palettes()) {
         SCOPED_TRACE(p.name);
         PaletteScope scope(p.palette);
 
@@ -122,6 +129,34 @@ TEST_F(PaletteTest, MarksLinksAndFocusReadAtLeast45To1OnTheDefaultAndADarkPalett
             EXPECT_GE(ContrastRatio(MostContrasting(link, link.rect(), window), window), kReadableContrast) << "hover " << hover;
         }
         about.DestroyWindow();
+    }
+}
+
+// The current cell of the focused results list is framed in a colour that reads on its row, on
+// both palettes, selected or not.
+TEST_F(PaletteTest, TheCurrentCellsFocusFrameReadsOnTheDefaultAndADarkPalette)
+{
+    for (const auto& p : Palettes()) {
+        SCOPED_TRACE(p.name);
+        PaletteScope scope(p.palette);
+        ASSERT_NO_FATAL_FAILURE(Show());
+        g_duplicates = {CDuplicatePair{u"/data/a", u"/data/b", 10, 0, 0}, CDuplicatePair{u"/data/c", u"/data/d", 10, 0, 0}};
+        Dlg().OnSearchDone();
+        CListControlMem& list = Dlg().ResultsList();
+        list.setFocus();
+        for (bool selected : {false, true}) {
+            list.selectionModel()->clearSelection();
+            list.selectionModel()->setCurrentIndex(list.model()->index(1, 2),
+                                                   selected ? QItemSelectionModel::Select | QItemSelectionModel::Rows
+                                                            : QItemSelectionModel::NoUpdate);
+            const QRect cell = list.visualRect(list.model()->index(1, 2));
+            const QImage rows = list.viewport()->grab().toImage();
+            const QColor inside(rows.pixel(cell.right() - 3, cell.top() + 3));
+            // The frame's top edge, left of the text.
+            const QColor frame(rows.pixel(cell.right() - 3, cell.top()));
+            EXPECT_GE(ContrastRatio(frame, inside), 3.0) << "selected " << selected;
+        }
+        m_pDialog.reset();
     }
 }
 

@@ -73,11 +73,11 @@ TEST_F(QuillonDlgTest, EveryControlHasItsStateAfterInitialisation)
     EXPECT_FALSE(Dlg().windowIcon().isNull());
     EXPECT_EQ(Dlg().focusWidget(), Item(IDC_EDIT_FOLDER));
 
-    // Tab goes through the controls in template order, the bound lists in their places.
-    const std::vector<int> expected = {IDC_EDIT_FOLDER,          IDC_LIST_FOLDERS,      IDC_BUTTON_ADD,      IDC_BUTTON_BROWSE,
-                                       IDC_BUTTON_DELETE_FOLDER, IDC_LIST_RESULTS,      IDC_BUTTON_SEARCH,   IDC_BUTTON_SELECT,
-                                       IDC_BUTTON_FOLDERS,       IDC_BUTTON_DELETE,     IDC_BUTTON_DESELECT, IDC_BUTTON_STOP,
-                                       IDC_BUTTON_WILDCARDS,     IDC_BUTTON_DELETE_ALL, IDC_EDIT_SIZE_FROM,  IDC_EDIT_SIZE_TO};
+    // Tab goes through the controls as they are laid out: top to bottom, left to right.
+    const std::vector<int> expected = {IDC_EDIT_FOLDER,          IDC_BUTTON_BROWSE,     IDC_BUTTON_ADD,      IDC_LIST_FOLDERS,
+                                       IDC_BUTTON_DELETE_FOLDER, IDC_BUTTON_DELETE_ALL, IDC_BUTTON_SEARCH,   IDC_BUTTON_STOP,
+                                       IDC_EDIT_SIZE_FROM,       IDC_EDIT_SIZE_TO,      IDC_LIST_RESULTS,    IDC_BUTTON_SELECT,
+                                       IDC_BUTTON_FOLDERS,       IDC_BUTTON_WILDCARDS,  IDC_BUTTON_DESELECT, IDC_BUTTON_DELETE};
     std::vector<int> chain;
     QWidget* widget = Item(IDC_EDIT_FOLDER);
     do {
@@ -214,7 +214,7 @@ TEST_F(QuillonDlgTest, StatusBarHasFiveEmptyPanesThatShowTheirLongestTextsWhole)
     // Pane 0 takes the rest and lies left of the others.
     EXPECT_LT(Dlg().StatusPane(0)->geometry().right(), Dlg().StatusPane(1)->geometry().left());
     EXPECT_GT(Dlg().StatusPane(0)->width(), Dlg().StatusPane(4)->width());
-    EXPECT_EQ(Dlg().StatusPane(5), nullptr);
+    EXPECT_EQ(Dlg().StatusPane(6), nullptr);
 
     // A search that found 25,000 rows among 4,000,000 files: every number shows whole, in the
     // default font and in a larger one.
@@ -294,9 +294,10 @@ TEST_F(QuillonDlgTest, ResultsListHasItsThreeColumnsAndPaintsPlainWhileDisabled)
         for (int x = 0; x < painted.width(); x += 3)
             ASSERT_EQ(painted.pixel(x, y), face) << x << ", " << y;
     }
-    // The widths of the columns do not follow the window.
+    // The path columns share the window's growth; the size column keeps its width.
     ResizeBy(100, 0);
-    EXPECT_EQ(results.GetColumnWidth(0), firstWidth);
+    EXPECT_EQ(results.GetColumnWidth(0), firstWidth + 50);
+    EXPECT_EQ(results.GetColumnWidth(2), 120);
 }
 
 TEST_F(QuillonDlgTest, CaptionsAreBoldWithTheirLines)
