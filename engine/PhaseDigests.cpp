@@ -70,6 +70,7 @@ void CPhaseDigests::Clear()
     window.entries.clear();
     window.jobs.clear();
     window.jobEntries.clear();
+    window.sameFile.clear();
     window.bytes = 0;
     m_started = false;
 }
@@ -181,9 +182,10 @@ void CPhaseDigests::AskStore(Window& window, std::vector<size_t>& open)
 }
 
 // 5. The files themselves, up to eight at once on each digest thread, while the phase takes the
-// window before this one.
+// window before this one; each file once, whatever number of records name it.
 void CPhaseDigests::BeginComputing(Window& window, std::vector<size_t>& open)
 {
+    ShareSameFiles(window, open);
     window.jobs.resize(open.size());
     for (size_t k = 0; k < open.size(); ++k) {
         const CFileRecord& record = *window.entries[open[k]].record;
@@ -192,6 +194,36 @@ void CPhaseDigests::BeginComputing(Window& window, std::vector<size_t>& open)
     }
     window.jobEntries = std::move(open);
     window.batch = std::make_unique<CDigestBatch>(window.jobs, m_limit, m_skipAfterStop);
+}
+
+// A record whose file was read before in this phase takes that outcome, and of the records of one
+// file in `open` only the first is left in it: the others take its outcome when the window ends.
+void CPhaseDigests::ShareSameFiles(Window& window, std::vector<size_t>& open)
+{
+    window.sameFile.clear();
+    if (open.empty())
+        return;
+    m_sameFile.BeginWindow();
+    // What the scan's companion read and what the caches held answer for the other records of
+    // their files too.
+    for (const Entry& entry : window.entries)
+        if (entry.computed || entry.cached)
+            m_sameFile.Learn(*entry.record, {entry.digest, entry.cached || entry.succeeded, false});
+    size_t kept = 0;
+    for (const size_t i : open) {
+        Entry& entry = window.entries[i];
+        if (const CSameFileDigests::Outcome* known = m_sameFile.Find(*entry.record)) {
+            entry.computed = true;
+            entry.succeeded = known->succeeded;
+            entry.multiStep = known->multiStep;
+            entry.digest = known->digest;
+        } else if (const size_t lead = m_sameFile.Lead(*entry.record, i); lead != i) {
+            window.sameFile.emplace_back(i, lead);
+        } else {
+            open[kept++] = i;
+        }
+    }
+    open.resize(kept);
 }
 
 // Stages 1 to 4 for one record, then the file read on this thread, whatever was requested.
@@ -204,9 +236,15 @@ void CPhaseDigests::AnswerOnTheSpot(Entry& entry)
     entry = alone.entries.front();
     if (entry.cached || entry.computed)
         return;
-    uint64_t bytes = 0;
     entry.computed = true;
+    if (const CSameFileDigests::Outcome* known = m_sameFile.Find(*entry.record)) {
+        entry.succeeded = known->succeeded;
+        entry.digest = known->digest;
+        return;
+    }
+    uint64_t bytes = 0;
     entry.succeeded = ComputeDigest(entry.record->path, m_limit, entry.digest, bytes);
+    m_sameFile.Learn(*entry.record, {entry.digest, entry.succeeded, false});
 }
 
 void CPhaseDigests::Advance()
@@ -222,6 +260,16 @@ void CPhaseDigests::Advance()
         entry.succeeded = job.succeeded;
         entry.multiStep = job.bytes > kDigestStep;
         entry.digest = job.digest;
+        if (job.computed)
+            m_sameFile.Learn(*entry.record, {entry.digest, entry.succeeded, entry.multiStep});
+    }
+    for (const auto& [place, lead] : window.sameFile) {
+        Entry& entry = window.entries[place];
+        const Entry& read = window.entries[lead];
+        entry.computed = read.computed;
+        entry.succeeded = read.succeeded;
+        entry.multiStep = read.multiStep;
+        entry.digest = read.digest;
     }
     std::swap(m_preparing, m_current);
     m_taking = 0;
