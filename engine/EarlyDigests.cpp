@@ -17,7 +17,7 @@ constexpr size_t kBatchRecords = 1024;
 void CEarlyDigests::Listed(size_t index)
 {
     const CFileRecord& record = g_fileList[index];
-    const bool firstOfItsFile = m_files.Lead(record, index) == index;
+    const bool firstOfItsFile = m_files.Insert(record.identity);
     if (!SeenBefore(record.size) || !firstOfItsFile)
         return;
     m_waiting.push_back(static_cast<uint32_t>(index));
@@ -58,7 +58,7 @@ void CEarlyDigests::EndScan()
     m_batchJobs = decltype(m_batchJobs)();
     m_sizes = decltype(m_sizes)();
     m_sizesUsed = 0;
-    m_files = CSameFileDigests();
+    m_files = CListedFiles();
     m_list = g_fileList.data();
     m_listed = g_fileList.size();
 }

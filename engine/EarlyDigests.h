@@ -43,7 +43,7 @@ private:
 
     std::vector<uint64_t> m_sizes;  // the sizes listed so far: open addressing, size + 1 in each used slot
     size_t m_sizesUsed = 0;
-    CSameFileDigests m_files;              // the files listed so far: the record that listed each first
+    CListedFiles m_files;                  // the files listed so far
     std::vector<uint32_t> m_waiting;       // records to digest, not begun yet
     std::vector<uint32_t> m_batchRecords;  // the records of the batch under way
     std::vector<DigestJob> m_batchJobs;

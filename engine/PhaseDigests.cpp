@@ -196,34 +196,41 @@ void CPhaseDigests::BeginComputing(Window& window, std::vector<size_t>& open)
     window.batch = std::make_unique<CDigestBatch>(window.jobs, m_limit, m_skipAfterStop);
 }
 
-// A record whose file was read before in this phase takes that outcome, and of the records of one
-// file in `open` only the first is left in it: the others take its outcome when the window ends.
+// Of the records of one file in the window, only one is read, or none when the digest of one of them
+// is known already: the others take its outcome, at once or when the window ends.
 void CPhaseDigests::ShareSameFiles(Window& window, std::vector<size_t>& open)
 {
     window.sameFile.clear();
     if (open.empty())
         return;
     m_sameFile.BeginWindow();
-    // What the scan's companion read and what the caches held answer for the other records of
-    // their files too.
-    for (const Entry& entry : window.entries)
-        if (entry.computed || entry.cached)
-            m_sameFile.Learn(*entry.record, {entry.digest, entry.cached || entry.succeeded, false});
-    size_t kept = 0;
-    for (const size_t i : open) {
-        Entry& entry = window.entries[i];
-        if (const CSameFileDigests::Outcome* known = m_sameFile.Find(*entry.record)) {
-            entry.computed = true;
-            entry.succeeded = known->succeeded;
-            entry.multiStep = known->multiStep;
-            entry.digest = known->digest;
-        } else if (const size_t lead = m_sameFile.Lead(*entry.record, i); lead != i) {
-            window.sameFile.emplace_back(i, lead);
-        } else {
-            open[kept++] = i;
-        }
+    for (size_t i = 0; i < window.entries.size(); ++i) {
+        const Entry& entry = window.entries[i];
+        m_sameFile.Add(*entry.record, i, entry.computed || entry.cached);
     }
-    open.resize(kept);
+    std::vector<std::pair<size_t, size_t>> followers;
+    m_sameFile.Followers(followers);
+    if (followers.empty())
+        return;
+    std::vector<bool> follows(window.entries.size());
+    for (const auto& [place, lead] : followers) {
+        follows[place] = true;
+        const Entry& known = window.entries[lead];
+        if (known.cached || known.computed)
+            CopyOutcome(known, window.entries[place]);
+        else
+            window.sameFile.emplace_back(place, lead);
+    }
+    open.erase(std::remove_if(open.begin(), open.end(), [&](size_t i) { return follows[i]; }), open.end());
+}
+
+void CPhaseDigests::CopyOutcome(const Entry& from, Entry& to)
+{
+    to.cached = from.cached;
+    to.computed = from.computed;
+    to.succeeded = from.succeeded;
+    to.multiStep = from.multiStep;
+    to.digest = from.digest;
 }
 
 // Stages 1 to 4 for one record, then the file read on this thread, whatever was requested.
@@ -260,16 +267,12 @@ void CPhaseDigests::Advance()
         entry.succeeded = job.succeeded;
         entry.multiStep = job.bytes > kDigestStep;
         entry.digest = job.digest;
-        if (job.computed)
-            m_sameFile.Learn(*entry.record, {entry.digest, entry.succeeded, entry.multiStep});
     }
     for (const auto& [place, lead] : window.sameFile) {
-        Entry& entry = window.entries[place];
         const Entry& read = window.entries[lead];
-        entry.computed = read.computed;
-        entry.succeeded = read.succeeded;
-        entry.multiStep = read.multiStep;
-        entry.digest = read.digest;
+        CopyOutcome(read, window.entries[place]);
+        if (read.computed)  // for a record of the file asked for outside the window
+            m_sameFile.Learn(*read.record, {read.digest, read.succeeded, read.multiStep});
     }
     std::swap(m_preparing, m_current);
     m_taking = 0;

@@ -108,6 +108,7 @@ private:
     void AskStore(Window& window, std::vector<size_t>& open);
     void BeginComputing(Window& window, std::vector<size_t>& open);
     void ShareSameFiles(Window& window, std::vector<size_t>& open);
+    static void CopyOutcome(const Entry& from, Entry& to);
     void AnswerOnTheSpot(Entry& entry);
     // Loads the stored entries of the records into the cache.
     void LoadFromStore(const std::vector<const CFileRecord*>& records);
@@ -125,5 +126,5 @@ private:
     bool m_started = false;               // the preparing window was started
     size_t m_taking = 0;                  // the current window's entry Take found last
     bool m_askStore = true;               // c. did not read the store for the phase
-    CSameFileDigests m_sameFile;          // the files read in this phase
+    CSameFileDigests m_sameFile;          // the records of one file in a window
 };

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "engine/FileRecord.h"
 
@@ -26,7 +28,7 @@ bool AllOneFile(Iterator first, Iterator end, RecordOf recordOf)
     return true;
 }
 
-// The digests of one kind read so far in a phase, by file, and the files of the window being begun.
+// The records of a window that name one file, and the outcomes of the files read for several records.
 class CSameFileDigests {
 public:
     // What reading a file gave.
@@ -36,18 +38,22 @@ public:
         bool multiStep = false;  // read in more than one step
     };
 
-    // The outcome of the file `record` names, when a record of that file was read before in this
-    // phase; nullptr otherwise (also for a record of unknown identity).
-    const Outcome* Find(const CFileRecord& record) const;
-    // Notes what reading the file `record` names gave. A record of unknown identity is not noted.
-    void Learn(const CFileRecord& record, const Outcome& outcome);
+    // Begins a window.
+    void BeginWindow() { m_items.clear(); }
+    // A record of the window at `place`; `answered`: its digest is known without reading the file
+    // (from a cache, or read while the folders were scanned). Records of unknown identity are left out.
+    void Add(const CFileRecord& record, size_t place, bool answered);
+    // For every record added whose file a record added before it, or an answered one, names too:
+    // (its place, the place of that record), the lead being an answered record where the file has
+    // one. The leads themselves are not listed. Each file is then read at most once in the window.
+    // Writes into `followers` (emptied first).
+    void Followers(std::vector<std::pair<size_t, size_t>>& followers);
 
-    // Begins a window: forgets which record leads each file in it.
-    void BeginWindow() { m_leads.clear(); }
-    // The place of the record that is read for the file `record` names in this window: the first
-    // place asked for with that file, which is `place` itself the first time (and always for a
-    // record of unknown identity).
-    size_t Lead(const CFileRecord& record, size_t place);
+    // The outcome of the file `record` names, when it was read for several records in this phase;
+    // nullptr otherwise.
+    const Outcome* Find(const CFileRecord& record) const;
+    // Notes what reading the file `record` names gave, for records asked for later (outside a window).
+    void Learn(const CFileRecord& record, const Outcome& outcome);
 
 private:
     struct Key {
@@ -64,7 +70,23 @@ private:
         }
     };
     static Key KeyOf(const CFileRecord& record) { return Key{record.identity, record.size, record.lastWrite, record.changeTime}; }
+    struct Item {
+        Key key;
+        size_t place = 0;
+        bool answered = false;
+    };
 
-    std::unordered_map<Key, Outcome, KeyHash> m_read;  // every file read in this phase
-    std::unordered_map<Key, size_t, KeyHash> m_leads;  // the files of the window being begun
+    std::vector<Item> m_items;                           // the window's records of known identity
+    std::unordered_map<Key, Outcome, KeyHash> m_shared;  // the files read for several records
+};
+
+// The files (identities) listed so far: an open-addressed set, without an allocation per file.
+class CListedFiles {
+public:
+    // Notes the identity; false when it was noted before (and for an unknown identity, true).
+    bool Insert(const FileIdentity& identity);
+
+private:
+    std::vector<FileIdentity> m_slots;  // {0, 0}: free
+    size_t m_used = 0;
 };
