@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 #include "tests/engine/EngineFixture.h"
 
@@ -87,6 +88,13 @@ protected:
         return reads;
     }
 
+    // Writes each file (a path below the test's folder) as `size` bytes of `fill`.
+    void WriteFiles(const std::vector<std::tuple<std::string, size_t, char>>& files)
+    {
+        for (const auto& [path, size, fill] : files)
+            WriteFile(dir / path, Bytes(size, fill));
+    }
+
     LinksFirstFileSystem linksFirst{fs};
 };
 
@@ -97,13 +105,13 @@ constexpr size_t kDigestKinds = 2;
 
 TEST_F(SameFileTest, FilesReachedThroughALinkMetBeforeTheirFolderAreReadOnceAndListedUnderTheirOwnPaths)
 {
-    WriteFile(dir / "tree/z/unique-1", Bytes(300000, 'u'));
-    WriteFile(dir / "tree/z/unique-2", Bytes(300001, 'v'));
-    WriteFile(dir / "tree/z/copy-1", Bytes(200000, 'c'));
-    WriteFile(dir / "tree/z/copy-2", Bytes(200000, 'c'));
-    WriteFile(dir / "tree/z/deep/copy-3", Bytes(200000, 'c'));
-    WriteFile(dir / "tree/z/deep/other", Bytes(200000, 'o'));
-    WriteFile(dir / "tree/y/copy-4", Bytes(200000, 'c'));
+    WriteFiles({{"tree/z/unique-1", 300000, 'u'},
+                {"tree/z/unique-2", 300001, 'v'},
+                {"tree/z/copy-1", 200000, 'c'},
+                {"tree/z/copy-2", 200000, 'c'},
+                {"tree/z/deep/copy-3", 200000, 'c'},
+                {"tree/z/deep/other", 200000, 'o'},
+                {"tree/y/copy-4", 200000, 'c'}});
     const Reads plain = SearchCounting({dir / "tree"});
     ASSERT_EQ(plain.rows.size(), 3u);
 
@@ -134,13 +142,13 @@ TEST_F(SameFileTest, AHardLinkedPairOfAHundredMegabytesIsNeverRead)
 
 TEST_F(SameFileTest, OverlappingSearchFoldersReadEachFileOnce)
 {
-    WriteFile(dir / "top/a", Bytes(100000, 's'));
-    WriteFile(dir / "top/b", Bytes(100000, 's'));
-    WriteFile(dir / "top/different", Bytes(100000, 'd'));
-    WriteFile(dir / "top/sub/c", Bytes(100000, 's'));
-    WriteFile(dir / "top/sub/unique", Bytes(100001, 's'));
-    WriteFile(dir / "top/sub/small-1", "tiny");
-    WriteFile(dir / "top/sub/small-2", "tiny");
+    WriteFiles({{"top/a", 100000, 's'},
+                {"top/b", 100000, 's'},
+                {"top/different", 100000, 'd'},
+                {"top/sub/c", 100000, 's'},
+                {"top/sub/unique", 100001, 's'},
+                {"top/sub/small-1", 40, 't'},
+                {"top/sub/small-2", 40, 't'}});
     const Reads once = SearchCounting({dir / "top"});
     const Reads overlapping = SearchCounting({dir / "top/sub", dir / "top", dir / "top/sub", dir / "top"});
     EXPECT_EQ(overlapping.bytes, once.bytes);
