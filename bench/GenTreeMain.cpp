@@ -1,5 +1,5 @@
 // quillon-gentree: writes a seeded benchmark tree and a manifest of the expected duplicates.
-//   quillon-gentree --preset small|large|mixed --out DIR [--seed N] [--scale F] [--total-mib N]
+//   quillon-gentree --preset small|large|mixed|real --out DIR [--seed N] [--scale F] [--total-mib N]
 // The tree goes to DIR/tree and the manifest to DIR/manifest.txt, written last, so a folder with a
 // manifest holds a complete tree.
 #include <cerrno>
@@ -19,12 +19,14 @@ namespace {
 // Bump whenever a seed would plan a different tree, so cached trees are made again.
 constexpr int kGeneratorVersion = 1;
 
-const char kUsage[] = "Usage: quillon-gentree --preset small|large|mixed --out DIR [--seed N] [--scale F]\n"
+const char kUsage[] = "Usage: quillon-gentree --preset small|large|mixed|real --out DIR [--seed N] [--scale F]\n"
                       "                       [--total-mib N] [--plan-only]\n"
                       "Writes a deterministic tree to DIR/tree and the expected duplicates to DIR/manifest.txt.\n"
                       "  --preset NAME   small: ~100,000 files of 1-64 KiB in ~10,000 deep folders;\n"
                       "                  large: a few hundred files of 5-64 MiB (~3 GiB);\n"
                       "                  mixed: tiny to large files, several thousand folders, empty files\n"
+                      "                  real: small files, large files of unique sizes, links to sibling\n"
+                      "                  folders and hard links, as a system's own folders hold them\n"
                       "  --seed N        seed of the tree (default 1); the same seed gives the same tree\n"
                       "  --scale F       fraction of the preset's counts and sizes (default 1)\n"
                       "  --total-mib N   total size of the large preset before scaling (default 3072)\n"

@@ -32,7 +32,7 @@ const T& Pick(CBenchRandom& random, const T (&items)[N])
 
 bool CTreeGenerator::ParsePreset(std::string_view name, EPreset& preset)
 {
-    for (EPreset p : {EPreset::Small, EPreset::Large, EPreset::Mixed}) {
+    for (EPreset p : {EPreset::Small, EPreset::Large, EPreset::Mixed, EPreset::Real}) {
         if (name == PresetName(p)) {
             preset = p;
             return true;
@@ -50,6 +50,8 @@ const char* CTreeGenerator::PresetName(EPreset preset)
         return "large";
     case EPreset::Mixed:
         return "mixed";
+    case EPreset::Real:
+        return "real";
     }
     return "";
 }
@@ -70,6 +72,9 @@ CTreePlan CTreeGenerator::Build()
         break;
     case EPreset::Mixed:
         PlanMixed();
+        break;
+    case EPreset::Real:
+        PlanReal();
         break;
     }
     return std::move(m_plan);
@@ -125,6 +130,57 @@ void CTreeGenerator::PlanMixed()
     recipe.sizes = {
         {kMinRandomSize, 64 * kKiB, 0.9652, false}, {64 * kKiB + 1, 2 * kMiB, 0.034, false}, {5 * kMiB, 64 * kMiB, 0.0008, true}};
     FillFiles(recipe);
+}
+
+void CTreeGenerator::PlanReal()
+{
+    MakeFolders(Scaled(3000, 2), 7);
+    SRecipe recipe;
+    recipe.files = Scaled(40000, 8);
+    recipe.duplicateShare = 0.15;
+    recipe.sizes = {{kMinRandomSize, 64 * kKiB, 0.97, false}, {64 * kKiB + 1, 4 * kMiB, 0.03, false}};
+    FillFiles(recipe);
+    // Large files of sizes no other file has, each in a folder that a link beside it leads to.
+    std::vector<uint64_t> sizes;
+    for (const CTreePlan::SContent& content : m_plan.contents)
+        sizes.push_back(content.size);
+    std::sort(sizes.begin(), sizes.end());
+    for (uint64_t i = 0, count = Scaled(24, 2); i < count; ++i) {
+        uint64_t size = m_random.Between(Scaled(8.0 * kMiB, 256 * kKiB), Scaled(40.0 * kMiB, 1 * kMiB));
+        while (std::binary_search(sizes.begin(), sizes.end(), size))
+            ++size;
+        sizes.insert(std::upper_bound(sizes.begin(), sizes.end(), size), size);
+        const uint32_t folder = 1 + static_cast<uint32_t>(m_random.Below(m_plan.folders.size() - 1));
+        AddFile(AddContent(size, 0, CTreePlan::kNoFlip), folder);
+        AddFolderLink(folder);
+    }
+    // More links to folders anywhere but the root.
+    for (uint64_t i = 0, count = Scaled(150, 2); i < count; ++i)
+        AddFolderLink(1 + static_cast<uint32_t>(m_random.Below(m_plan.folders.size() - 1)));
+    // Second names of files no other file duplicates, in other folders.
+    const uint64_t files = m_plan.files.size();
+    for (uint64_t i = 0, count = Scaled(800, 2); i < count; ++i) {
+        const auto file = static_cast<uint32_t>(m_random.Below(files));
+        const CTreePlan::SContent& content = m_plan.contents[m_plan.files[file].content];
+        if (content.files.size() != 1 || content.size == 0)
+            continue;
+        m_plan.hardLinks.push_back(
+            CTreePlan::SHardLink{file, RandomFolder(), "also-" + std::to_string(i) + "-" + m_plan.files[file].name});
+    }
+}
+
+// A link to `target` in one of its sibling folders (or its parent's, when it has none), named so that
+// it is listed before or after the folder it leads to.
+void CTreeGenerator::AddFolderLink(uint32_t target)
+{
+    const uint32_t parent = m_plan.folders[target].parent;
+    std::vector<uint32_t> siblings;
+    for (uint32_t f = 1; f < m_plan.folders.size(); ++f)
+        if (f != target && m_plan.folders[f].parent == parent)
+            siblings.push_back(f);
+    const uint32_t home = siblings.empty() ? parent : siblings[m_random.Below(siblings.size())];
+    const std::string name = (m_random.Chance(0.5) ? "a-link-" : "z-link-") + std::to_string(m_plan.folderLinks.size());
+    m_plan.folderLinks.push_back(CTreePlan::SFolderLink{home, target, name});
 }
 
 void CTreeGenerator::MakeFolders(uint64_t count, uint32_t maxDepth)

@@ -4,7 +4,11 @@
 //  - small: about 100,000 files of 1-64 KiB in about 10,000 folders up to 8 deep, a quarter of
 //    the files duplicates (groups of 2-4 copies in different folders);
 //  - large: a few hundred files of 5-64 MiB, about 3 GiB in all, some duplicated;
-//  - mixed: tiny to large files in a few thousand folders, duplicates of every kind, empty files.
+//  - mixed: tiny to large files in a few thousand folders, duplicates of every kind, empty files;
+//  - real: the shape of a system's own folders: small files in a few thousand folders, large files
+//    of sizes no other file has, symbolic links to sibling folders (met before or after the folder
+//    itself, those folders holding the large files among them) and second names (hard links) of
+//    files no other file duplicates.
 // Every preset also holds distractors: files of an equal size with other content, sets of files
 // of one size whose first KiB is equal and whose tails differ in one byte, and duplicate groups
 // whose first KiB a file of their size with another tail shares, planned before them (sometimes
@@ -21,7 +25,7 @@
 
 class CTreeGenerator {
 public:
-    enum class EPreset { Small, Large, Mixed };
+    enum class EPreset { Small, Large, Mixed, Real };
 
     struct SOptions {
         EPreset preset = EPreset::Small;
@@ -30,7 +34,7 @@ public:
         uint64_t largeTotalMiB = 0;  // total size of the large preset before scaling; 0: 3072
     };
 
-    // Maps "small", "large", "mixed" to the preset; false for any other name.
+    // Maps "small", "large", "mixed", "real" to the preset; false for any other name.
     static bool ParsePreset(std::string_view name, EPreset& preset);
     static const char* PresetName(EPreset preset);
 
@@ -63,6 +67,8 @@ private:
     void PlanSmall();
     void PlanLarge();
     void PlanMixed();
+    void PlanReal();
+    void AddFolderLink(uint32_t target);
 
     void MakeFolders(uint64_t count, uint32_t maxDepth);
     void FillFiles(const SRecipe& recipe);

@@ -47,9 +47,27 @@ public:
         uint64_t sharedSizeBytes = 0;
     };
 
+    // A symbolic link to a folder, in folder `folder`, named `name`, leading to folder `target`
+    // (written as a relative path). A search that follows it finds nothing new.
+    struct SFolderLink {
+        uint32_t folder = 0;
+        uint32_t target = 0;
+        std::string name;
+    };
+
+    // A second name (hard link) of file `file`, in folder `folder`. Only files whose content no other
+    // file holds get one, so the expected answer stays that of the files alone.
+    struct SHardLink {
+        uint32_t file = 0;
+        uint32_t folder = 0;
+        std::string name;
+    };
+
     std::vector<SFolder> folders;
     std::vector<SContent> contents;
     std::vector<SFile> files;
+    std::vector<SFolderLink> folderLinks;
+    std::vector<SHardLink> hardLinks;
 
     // The folder's path relative to the root ("" for the root, else "a/b/c").
     std::string FolderPath(uint32_t folder) const;

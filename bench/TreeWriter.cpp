@@ -99,6 +99,24 @@ bool CTreeWriter::WriteTree(const CTreePlan& plan, const std::string& root, std:
         if (!WriteContent(plan, content, root, buffer, error))
             return false;
     }
+    for (const CTreePlan::SHardLink& name : plan.hardLinks) {
+        const std::string path = root + "/" + plan.FolderPath(name.folder) + (name.folder != 0 ? "/" : "") + name.name;
+        if (::link((root + "/" + plan.FilePath(name.file)).c_str(), path.c_str()) != 0) {
+            error = Failure("cannot link", path);
+            return false;
+        }
+    }
+    for (const CTreePlan::SFolderLink& link : plan.folderLinks) {
+        std::string target;
+        for (uint32_t depth = plan.folders[link.folder].depth; depth > 0; --depth)
+            target += "../";
+        target += plan.FolderPath(link.target);
+        const std::string path = root + "/" + plan.FolderPath(link.folder) + (link.folder != 0 ? "/" : "") + link.name;
+        if (::symlink(target.c_str(), path.c_str()) != 0) {
+            error = Failure("cannot link", path);
+            return false;
+        }
+    }
     return true;
 }
 

@@ -4,6 +4,9 @@
 # duplicates the tree's manifest expects, then times all tools side by side with the page cache
 # warm (one warm-up run each, then rounds that run every tool once), and records peak memory.
 # For the large preset it also times md5sum over exactly the files whose size another file shares.
+# With --tree PATH it also times the tools on an existing folder (its answer is counted, not checked).
+# For every tree it reports the bytes quillon-find read in one run (rchar of /proc/PID/io) beside the
+# bytes of the distinct files (device, inode) whose size another such file shares.
 # With --page-cache cold (or both) the page cache is dropped before every timed run, so that every
 # tool reads the tree from the disk (this needs root: it writes /proc/sys/vm/drop_caches).
 # quillon-find runs with --no-cache, so that it digests the files as the other tools do, unless
@@ -21,7 +24,8 @@ quillon_find=${QUILLON_FIND:-}
 gentree=${QUILLON_GENTREE:-}
 build_dir=${QUILLON_BENCH_BUILD:-$root/build-bench}
 trees_dir=$here/trees
-presets=small,mixed,large
+presets=small,mixed,large,real
+extra_trees=()
 tools=quillon-find,fdupes,jdupes,rmlint,rdfind
 runs=5
 seed=1
@@ -43,7 +47,8 @@ Usage: bench/compare.sh [options]
   --gentree PATH       tree generator (or $QUILLON_GENTREE); default: build it
   --build-dir DIR      where to build them (default: build-bench in the source tree)
   --trees DIR          cache of generated trees (default: bench/trees)
-  --presets LIST       comma-separated: small,mixed,large (default: all three)
+  --presets LIST       comma-separated: small,mixed,large,real (default: all four); "none" for none
+  --tree PATH          also an existing folder (may be given more than once); its answer is not checked
   --tools LIST         comma-separated: quillon-find,fdupes,jdupes,rmlint,rdfind (default: all)
   --runs N             timed runs per tool and preset, after one warm-up (default: 5)
   --seed N             seed of the trees (default: 1)
@@ -75,6 +80,7 @@ while [[ $# -gt 0 ]]; do
     --build-dir) build_dir=${2:?}; shift ;;
     --trees) trees_dir=${2:?}; shift ;;
     --presets) presets=${2:?}; shift ;;
+    --tree) extra_trees+=("${2:?}"); shift ;;
     --tools) tools=${2:?}; shift ;;
     --runs) runs=${2:?}; shift ;;
     --seed) seed=${2:?}; shift ;;
@@ -109,8 +115,10 @@ drop_page_cache() {
     echo 3 >/proc/sys/vm/drop_caches
 }
 IFS=, read -r -a preset_list <<<"$presets"
+[[ $presets != none ]] || preset_list=()
 IFS=, read -r -a tool_list <<<"$tools"
-for p in "${preset_list[@]}"; do [[ $p =~ ^(small|mixed|large)$ ]] || die "unknown preset $p"; done
+for p in "${preset_list[@]}"; do [[ $p =~ ^(small|mixed|large|real)$ ]] || die "unknown preset $p"; done
+for t in "${extra_trees[@]}"; do [[ -d $t ]] || die "no folder $t"; done
 for t in "${tool_list[@]}"; do [[ $t =~ ^(quillon-find|fdupes|jdupes|rmlint|rdfind)$ ]] || die "unknown tool $t"; done
 has_tool() { [[ ",$tools," == *",$1,"* ]]; }
 
@@ -247,6 +255,19 @@ list_shared_size_files() {
     return 0
 }
 
+# Prints the bytes of the distinct files (device, inode) under $1 whose size another one shares: what a
+# search that reads each such file once reads at the most.
+shared_size_bytes() {
+    find "$1" -type f -size +0 -printf '%D %i %s\n' 2>/dev/null | sort -u |
+        awk '{ n[$3]++ } END { for (s in n) if (n[s] > 1) b += s * n[s]; printf "%.0f\n", b }'
+}
+
+# Prints the bytes quillon-find read (read and pread calls) in one run over tree $1.
+quillon_bytes_read() {
+    make_command quillon-find "$1" /dev/null
+    bash -c '"$@" >/dev/null 2>&1; sed -n "s/^rchar: //p" /proc/$$/io' quillon-find "${cmd[@]}"
+}
+
 # Runs tool $1 on tree $2 once; appends "seconds kib" to $3 when given. Returns the tool's status.
 run_once() {
     local tool=$1 tree=$2 record=${3:-}
@@ -338,17 +359,25 @@ failures=0
 table_rows=()
 expected_lines=()
 load_at_start=()
+read_lines=()
 declare -A median=() peak=()
 
-for preset in "${preset_list[@]}"; do
-    dir=$(ensure_tree "$preset")
-    tree=$dir/tree
-    want_rows=$(manifest_value "$dir" duplicate_rows)
-    want_groups=$(manifest_value "$dir" duplicate_groups)
-    want_bytes=$(manifest_value "$dir" duplicate_bytes)
-    gib=$(awk -v b="$(manifest_value "$dir" bytes)" 'BEGIN { printf "%.2f", b / 1073741824 }')
-    expected_lines+=("| $preset | $(manifest_value "$dir" files) | $(manifest_value "$dir" folders) | $gib |\
+for preset in "${preset_list[@]}" "${extra_trees[@]/#/tree:}"; do
+    if [[ $preset == tree:* ]]; then
+        # An existing folder: nothing tells the answer beforehand.
+        tree=${preset#tree:}
+        preset=$tree
+        want_rows=
+    else
+        dir=$(ensure_tree "$preset")
+        tree=$dir/tree
+        want_rows=$(manifest_value "$dir" duplicate_rows)
+        want_groups=$(manifest_value "$dir" duplicate_groups)
+        want_bytes=$(manifest_value "$dir" duplicate_bytes)
+        gib=$(awk -v b="$(manifest_value "$dir" bytes)" 'BEGIN { printf "%.2f", b / 1073741824 }')
+        expected_lines+=("| $preset | $(manifest_value "$dir" files) | $(manifest_value "$dir" folders) | $gib |\
  $(manifest_value "$dir" empty_files) | $want_groups | $want_rows | $want_bytes |")
+    fi
     run_tools=("${tool_list[@]}")
     if [[ $preset == large ]]; then
         list_shared_size_files "$tree" "$tree.shared"
@@ -371,6 +400,9 @@ for preset in "${preset_list[@]}"; do
         read -r groups rows bytes < <(count_answer "$tool" "$work/answer.$tool")
         if [[ $status -ne 0 ]]; then
             verdict[$tool]="✗ exit status $status"
+        elif [[ -z $want_rows ]]; then
+            verdict[$tool]="$rows rows (not checked)"
+            continue
         elif [[ $rows != "$want_rows" || $groups != "$want_groups" || ($bytes != - && $bytes != "$want_bytes") ]]; then
             verdict[$tool]="✗ $rows rows in $groups groups ($bytes bytes)"
         else
@@ -383,6 +415,9 @@ for preset in "${preset_list[@]}"; do
         fi
     done
     [[ $check_only -eq 1 ]] && continue
+    if has_tool quillon-find; then
+        read_lines+=("| $preset | $(quillon_bytes_read "$tree") | $(shared_size_bytes "$tree") |")
+    fi
 
     for mode in "${modes[@]}"; do
         pkey=$preset
@@ -392,13 +427,13 @@ for preset in "${preset_list[@]}"; do
             note "$pkey: round $r of $runs (load $(cut -d ' ' -f 1 /proc/loadavg))"
             for tool in "${run_tools[@]}"; do
                 [[ $mode == warm ]] || drop_page_cache
-                run_once "$tool" "$tree" "$work/record.$preset.$mode.$tool" || true
+                run_once "$tool" "$tree" "$work/record.${preset//\//_}.$mode.$tool" || true
             done
         done
         for tool in "${run_tools[@]}"; do
-            read -r med lo hi < <(time_stats "$work/record.$preset.$mode.$tool")
+            read -r med lo hi < <(time_stats "$work/record.${preset//\//_}.$mode.$tool")
             median[$pkey.$tool]=$med
-            peak[$pkey.$tool]=$(peak_mib "$work/record.$preset.$mode.$tool")
+            peak[$pkey.$tool]=$(peak_mib "$work/record.${preset//\//_}.$mode.$tool")
         done
         md5sum_verdict=${verdict[md5sum]:-}
         if [[ $preset == large ]]; then
@@ -406,7 +441,7 @@ for preset in "${preset_list[@]}"; do
                 'BEGIN { printf "%.0f MB/s", (t > 0 ? b / t / 1e6 : 0) }')"
         fi
         for tool in "${run_tools[@]}"; do
-            read -r med lo hi < <(time_stats "$work/record.$preset.$mode.$tool")
+            read -r med lo hi < <(time_stats "$work/record.${preset//\//_}.$mode.$tool")
             answer=${verdict[$tool]}
             [[ $tool != md5sum ]] || answer=$md5sum_verdict
             table_rows+=("| $tool | $pkey | \`$(tool_flags "$tool")\` | $med | $lo | $hi |\
@@ -445,12 +480,21 @@ targets=$(
     target_line "large: time ÷ jdupes" "$(qf_ratio large jdupes)" 1.0
     target_line "large: time ÷ fdupes" "$(qf_ratio large fdupes)" 0.8
     target_line "large: time ÷ md5sum of the shared-size files" "$(qf_ratio large md5sum)" 1.1
+    target_line "real: time ÷ jdupes" "$(qf_ratio real jdupes)" 0.7
+    for t in "${extra_trees[@]}"; do target_line "$t: time ÷ jdupes" "$(qf_ratio "$t" jdupes)" 0.7; done
     target_line "small, cold: time ÷ jdupes" "$(qf_ratio "small, cold" jdupes)" 0.8
     target_line "mixed, cold: time ÷ jdupes" "$(qf_ratio "mixed, cold" jdupes)" 0.8
+)
+reads=$(
+    echo "| tree | bytes quillon-find read | bytes of distinct files whose size another shares |"
+    echo "|---|---:|---:|"
+    printf '%s\n' "${read_lines[@]}"
 )
 echo "$report"
 echo
 echo "$targets"
+echo
+echo "$reads"
 
 if [[ $results != - ]]; then
     {
@@ -496,6 +540,14 @@ if [[ $results != - ]]; then
         echo
         echo "$targets"
         echo
+        echo "## Bytes read"
+        echo
+        echo "What quillon-find read in one run (\`rchar\` of /proc/PID/io: every read and pread), beside"
+        echo "the bytes of the distinct files (device, inode) whose size another such file shares: a search"
+        echo "that reads each file at most once, and only files that may have a copy, reads no more."
+        echo
+        echo "$reads"
+        echo
         echo "## Commands"
         echo
         echo "Each tool ran as below, TREE standing for the tree folder and OUT for a file in a temporary folder;"
@@ -523,7 +575,8 @@ if [[ $results != - ]]; then
         echo "To repeat: \`QUILLON_FIND=path/to/quillon-find bench/compare.sh --runs $runs --page-cache $page_cache\`" \
             "(add \`--scale 0.1\` for a quick run)."
         echo "jdupes, rmlint and rdfind use other hashes than MD5; fdupes and quillon-find use MD5."
-        echo "No tree holds hard links or symbolic links."
+        echo "Only the real preset holds hard links and symbolic links (to folders, beside the folders they"
+        echo "lead to); folders given with --tree are searched as they are."
     } >"$results"
     note "wrote $results"
 fi

@@ -12,6 +12,7 @@
 #include "engine/RecordSort.h"
 #include "engine/RunDuplicates.h"
 #include "engine/RunSets.h"
+#include "engine/SameFileDigests.h"
 #include "engine/ScanCompanion.h"
 
 namespace {
@@ -81,6 +82,25 @@ void ReadStoreForPhase(CPhaseDigests& digests, const Records& records, KeyOf key
     digests.ReadStoreForPhase(shared);
 }
 
+// The end of the size run that starts at bySize[first].
+size_t SizeRunEnd(const KeyedRecords<uint64_t>& bySize, size_t first)
+{
+    size_t next = first + 1;
+    while (next < bySize.size() && bySize[next].first == bySize[first].first)
+        ++next;
+    return next;
+}
+
+// Whether the size run [first, next) needs its quick digests: it holds two records or more, and not
+// only records of one file (which can form no row).
+bool NeedsDigests(const KeyedRecords<uint64_t>& bySize, size_t first, size_t next)
+{
+    const auto begin = bySize.begin();
+    return next - first > 1 &&
+        !AllOneFile(begin + static_cast<std::ptrdiff_t>(first), begin + static_cast<std::ptrdiff_t>(next),
+                    [](const auto& keyed) -> const CFileRecord& { return *keyed.second; });
+}
+
 // Prepares the quick digests of the size runs from bySize[first] on: every record of each run of
 // at least two records, until the window is full, and starts them. Returns the first run the
 // window does not cover.
@@ -88,11 +108,12 @@ size_t PrepareSizeRuns(CPhaseDigests& digests, const KeyedRecords<uint64_t>& byS
 {
     digests.Clear();
     while (first < bySize.size() && digests.Records() < kWindowRecords) {
-        size_t next = first + 1;
-        while (next < bySize.size() && bySize[next].first == bySize[first].first)
-            digests.Add(*bySize[next++].second, kQuickDigestBytes);
-        if (next != first + 1)
+        const size_t next = SizeRunEnd(bySize, first);
+        if (NeedsDigests(bySize, first, next)) {
+            for (size_t record = first + 1; record < next; ++record)
+                digests.Add(*bySize[record].second, kQuickDigestBytes);
             digests.Add(*bySize[first].second, kQuickDigestBytes);
+        }
         first = next;
     }
     digests.Start();
@@ -106,6 +127,11 @@ size_t PrepareSizeRuns(CPhaseDigests& digests, const KeyedRecords<uint64_t>& byS
 size_t GroupSizeRun(const KeyedRecords<uint64_t>& bySize, size_t first, KeyedRecords<DigestKey>& candidates, IEngineSink* sink,
                     CPhaseDigests& digests, bool& stopped)
 {
+    if (const size_t end = SizeRunEnd(bySize, first); !NeedsDigests(bySize, first, end)) {
+        // One file listed under several paths: examined without reading it.
+        g_progressCount += static_cast<uint32_t>(end - first);
+        return end;
+    }
     ++g_progressCount;
     bool anyAppended = false;
     size_t next = first + 1;
@@ -225,7 +251,8 @@ void PairRuns(CPhaseDigests& digests, CFolderCounts& tally)
         RecordIterator end = std::next(first);
         while (end != g_fileList.end() && end->digest == first->digest)
             ++end;
-        if (std::next(first) != end)
+        if (std::next(first) != end &&
+            !AllOneFile(first, end, [](const CFileRecord& record) -> const CFileRecord& { return record; }))
             PairRun(first, end, digests, tally, sets, madeInRun);
         first = end;
     }

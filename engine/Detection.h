@@ -4,8 +4,9 @@ class IEngineSink;
 class IScanCompanion;
 
 // The grouping phase. Sorts g_fileList by size (stable), keeps only records whose size another
-// record shares and whose quick digest succeeds (the first record of a size run is digested last
-// and follows the others of its run), sorts them by quick digest (stable, byte-wise order) and
+// record shares, but not where all records of that size name one file (one identity: they can form
+// no row), and whose quick digest succeeds (the first record of a size run is digested last and
+// follows the others of its run; the records of one file share one reading of it), sorts them by quick digest (stable, byte-wise order) and
 // makes them the new g_fileList. Counts examined records in g_progressCount and, when a
 // successful quick digest leaves it at a multiple of 100, sets g_currentPath and sends
 // WMU_COMPAREPROGRESS. Returns at the first stop request it sees, before the next same-size
@@ -21,6 +22,7 @@ void GroupCandidates(IEngineSink* sink, IScanCompanion* companion);
 // run holds one set and its first record can be read, that is exactly "every later record equal to
 // the run's first record". Two records of the same file (equal identity) never form a row, and a
 // path that is already the duplicate of a row of the run (a folder walked twice) forms no second
-// one. Does not poll the stop flag; full digests larger than one step fail once a stop was
+// one; a run whose records all name one file is not read at all, and the records of one file share
+// one reading of it. Does not poll the stop flag; full digests larger than one step fail once a stop was
 // requested, so the rows made stand.
 void PairDuplicates();

@@ -5,13 +5,17 @@
 
 #include "engine/Catalogue.h"
 #include "engine/DigestPool.h"
+#include "platform/StorageReads.h"
 
 namespace {
 
 // The disk counts as cold when one first read in sixteen (and at least four) waited for it
-// (CDigestLanes counts them); a busy machine makes a few reads slow without any disk.
+// (CDigestLanes counts them); a busy machine makes a few reads slow without any disk. A machine busy
+// enough makes many slow, so the system must also have fetched this much from storage for the
+// process meanwhile (where it tells): the page cache held the files otherwise.
 constexpr size_t kColdReadShare = 16;
 constexpr size_t kColdReadsAtLeast = 4;
+constexpr uint64_t kColdStorageBytes = 256 << 10;
 // While the disk is cold, threads that only ask the system to read the next files keep this many
 // more reads in flight beside the digest threads' own; of each file they ask for what a plain read
 // would have brought in (the system's usual read-ahead), so that a small file comes from the disk
@@ -56,6 +60,7 @@ CDigestBatch::CDigestBatch(std::vector<DigestJob>& jobs, uint64_t limit, bool sk
         m_order.push_back(&job);
     std::stable_sort(m_order.begin(), m_order.end(),
                      [](const DigestJob* a, const DigestJob* b) { return a->expected > b->expected; });
+    m_storageBefore = StorageBytesRead();
     if (s_coldDisk.load()) {
         try {
             for (size_t k = 0; k < kReadAheadThreads; ++k)
@@ -81,7 +86,10 @@ void CDigestBatch::Finish()
     m_done.store(true);
     for (std::thread& thread : m_readAhead)
         thread.join();
-    s_coldDisk.store(m_waited.load() >= std::max(kColdReadsAtLeast, m_order.size() / kColdReadShare));
+    const bool slowReads = m_waited.load() >= std::max(kColdReadsAtLeast, m_order.size() / kColdReadShare);
+    const std::optional<uint64_t> storageAfter = slowReads ? StorageBytesRead() : std::nullopt;
+    const bool fromStorage = !m_storageBefore || !storageAfter || *storageAfter >= *m_storageBefore + kColdStorageBytes;
+    s_coldDisk.store(slowReads && fromStorage);
 }
 
 bool CDigestBatch::Done() const

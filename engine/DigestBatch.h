@@ -7,6 +7,7 @@
 // hint, never open files).
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -37,6 +38,7 @@ private:
     std::atomic<size_t> m_waited{0};  // first reads that waited for the disk
     std::atomic<size_t> m_readAheadCursor{0};
     std::atomic<bool> m_done{false};
+    std::optional<uint64_t> m_storageBefore;  // the process's bytes read from storage when it began
     std::vector<std::thread> m_readAhead;
     bool m_finished = false;
 };

@@ -16,7 +16,9 @@ constexpr size_t kBatchRecords = 1024;
 
 void CEarlyDigests::Listed(size_t index)
 {
-    if (!SeenBefore(g_fileList[index].size))
+    const CFileRecord& record = g_fileList[index];
+    const bool firstOfItsFile = m_files.Insert(record.identity);
+    if (!SeenBefore(record.size) || !firstOfItsFile)
         return;
     m_waiting.push_back(static_cast<uint32_t>(index));
     if (m_waiting.size() >= kBatchRecords && (!m_batch || m_batch->Done()))
@@ -56,6 +58,7 @@ void CEarlyDigests::EndScan()
     m_batchJobs = decltype(m_batchJobs)();
     m_sizes = decltype(m_sizes)();
     m_sizesUsed = 0;
+    m_files = CListedFiles();
     m_list = g_fileList.data();
     m_listed = g_fileList.size();
 }

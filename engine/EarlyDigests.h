@@ -2,7 +2,9 @@
 // Quick digests taken while the folder scan still runs, on the digest threads that would otherwise
 // wait for it. A record is digested early when a record of its size was listed before it: the
 // grouping phase will ask for its quick digest whatever else the scan finds. The first record of
-// each size is left to the grouping phase, which reads it only when a later one could be read.
+// each size is left to the grouping phase, which reads it only when a later one could be read, and
+// so is a record of a file listed before under another path (the grouping phase reads a file once
+// for all its records).
 // A run takes early digests only when nothing could answer for its records (the caches in memory
 // and the store on disk hold none), so each is the digest the grouping phase would compute itself,
 // only sooner. Used on the search worker only.
@@ -12,6 +14,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/DigestBatch.h"
+#include "engine/SameFileDigests.h"
 #include "engine/ScanCompanion.h"
 
 class CEarlyDigests final : public IScanCompanion {
@@ -40,6 +43,7 @@ private:
 
     std::vector<uint64_t> m_sizes;  // the sizes listed so far: open addressing, size + 1 in each used slot
     size_t m_sizesUsed = 0;
+    CListedFiles m_files;                  // the files listed so far
     std::vector<uint32_t> m_waiting;       // records to digest, not begun yet
     std::vector<uint32_t> m_batchRecords;  // the records of the batch under way
     std::vector<DigestJob> m_batchJobs;

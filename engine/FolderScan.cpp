@@ -54,6 +54,25 @@ void CFolderScan::Walk(const std::u16string& folder)
     WalkFolder(folder, false);
 }
 
+void CFolderScan::WalkLinkedFolders()
+{
+    m_walkingLinks = true;
+    for (size_t next = 0; next < m_linked.size() && !StopRequested(); ++next)
+        WalkFolder(m_linked[next], true);
+    m_walkingLinks = false;
+    m_linked.clear();
+    m_aside.clear();
+}
+
+void CFolderScan::PutLinkAside(const DirEntry& link, const std::u16string& prefix)
+{
+    if (link.onPseudoFileSystem)
+        return;
+    if (link.identity != FileIdentity{} && (m_walked.count(link.identity) || !m_aside.insert(link.identity).second))
+        return;  // walked already, or put aside already through another link
+    m_linked.push_back(prefix + link.name);
+}
+
 void CFolderScan::AddRecord(const DirEntry& entry, const std::u16string& prefix, uint32_t folderNumber)
 {
     CFileRecord& record = g_fileList.emplace_back();
@@ -77,8 +96,8 @@ void CFolderScan::WalkFolder(const std::u16string& folder, bool throughLink)
     const FileIdentity self = listing->Identity();
     if (std::find(m_path.begin(), m_path.end(), self) != m_path.end())
         return;  // reached again through a link to one of its own parents
-    if (!m_walked.insert(self).second && throughLink)
-        return;  // walked already (a listing that could not tell the link's identity)
+    if (!m_walked.insert(self).second && (throughLink || m_walkingLinks))
+        return;  // walked already: reached through a link, it adds nothing
     m_path.push_back(self);
     const uint32_t folderNumber = NextFolderNumber();
 
@@ -102,18 +121,15 @@ void CFolderScan::WalkFolder(const std::u16string& folder, bool throughLink)
     while (!StopRequested() && next(entry)) {
         if (entry.isFile && InRange(entry.size)) {
             AddRecord(entry, prefix, folderNumber);
+        } else if (entry.isFolder && entry.isLink) {
+            PutLinkAside(entry, prefix);
         } else if (entry.isFolder) {
-            // A folder reached through a link is walked once per run, and never when it lies on a
-            // pseudo file system.
-            if (entry.isLink &&
-                (entry.onPseudoFileSystem || (entry.identity != FileIdentity{} && m_walked.count(entry.identity))))
-                continue;
             if (open && m_path.size() > kOpenLevels) {
                 for (DirEntry later; open->Next(later);)
                     rest.push_back(std::move(later));
                 open.reset();
             }
-            WalkFolder(prefix + entry.name, entry.isLink);
+            WalkFolder(prefix + entry.name, false);
             if (StopRequested())
                 break;
         }
@@ -128,6 +144,7 @@ void ScanSearchFolders(const std::vector<std::u16string>& folders, IEngineSink* 
         scan.Walk(folder);
         g_fileCount = static_cast<uint32_t>(g_fileList.size());
     }
+    scan.WalkLinkedFolders();
     if (companion)
         companion->EndScan();
     g_fileCount = static_cast<uint32_t>(g_fileList.size());

@@ -70,6 +70,7 @@ void CPhaseDigests::Clear()
     window.entries.clear();
     window.jobs.clear();
     window.jobEntries.clear();
+    window.sameFile.clear();
     window.bytes = 0;
     m_started = false;
 }
@@ -181,9 +182,10 @@ void CPhaseDigests::AskStore(Window& window, std::vector<size_t>& open)
 }
 
 // 5. The files themselves, up to eight at once on each digest thread, while the phase takes the
-// window before this one.
+// window before this one; each file once, whatever number of records name it.
 void CPhaseDigests::BeginComputing(Window& window, std::vector<size_t>& open)
 {
+    ShareSameFiles(window, open);
     window.jobs.resize(open.size());
     for (size_t k = 0; k < open.size(); ++k) {
         const CFileRecord& record = *window.entries[open[k]].record;
@@ -192,6 +194,43 @@ void CPhaseDigests::BeginComputing(Window& window, std::vector<size_t>& open)
     }
     window.jobEntries = std::move(open);
     window.batch = std::make_unique<CDigestBatch>(window.jobs, m_limit, m_skipAfterStop);
+}
+
+// Of the records of one file in the window, only one is read, or none when the digest of one of them
+// is known already: the others take its outcome, at once or when the window ends.
+void CPhaseDigests::ShareSameFiles(Window& window, std::vector<size_t>& open)
+{
+    window.sameFile.clear();
+    if (open.empty())
+        return;
+    m_sameFile.BeginWindow();
+    for (size_t i = 0; i < window.entries.size(); ++i) {
+        const Entry& entry = window.entries[i];
+        m_sameFile.Add(*entry.record, i, entry.computed || entry.cached);
+    }
+    std::vector<std::pair<size_t, size_t>> followers;
+    m_sameFile.Followers(followers);
+    if (followers.empty())
+        return;
+    std::vector<bool> follows(window.entries.size());
+    for (const auto& [place, lead] : followers) {
+        follows[place] = true;
+        const Entry& known = window.entries[lead];
+        if (known.cached || known.computed)
+            CopyOutcome(known, window.entries[place]);
+        else
+            window.sameFile.emplace_back(place, lead);
+    }
+    open.erase(std::remove_if(open.begin(), open.end(), [&](size_t i) { return follows[i]; }), open.end());
+}
+
+void CPhaseDigests::CopyOutcome(const Entry& from, Entry& to)
+{
+    to.cached = from.cached;
+    to.computed = from.computed;
+    to.succeeded = from.succeeded;
+    to.multiStep = from.multiStep;
+    to.digest = from.digest;
 }
 
 // Stages 1 to 4 for one record, then the file read on this thread, whatever was requested.
@@ -204,9 +243,15 @@ void CPhaseDigests::AnswerOnTheSpot(Entry& entry)
     entry = alone.entries.front();
     if (entry.cached || entry.computed)
         return;
-    uint64_t bytes = 0;
     entry.computed = true;
+    if (const CSameFileDigests::Outcome* known = m_sameFile.Find(*entry.record)) {
+        entry.succeeded = known->succeeded;
+        entry.digest = known->digest;
+        return;
+    }
+    uint64_t bytes = 0;
     entry.succeeded = ComputeDigest(entry.record->path, m_limit, entry.digest, bytes);
+    m_sameFile.Learn(*entry.record, {entry.digest, entry.succeeded, false});
 }
 
 void CPhaseDigests::Advance()
@@ -222,6 +267,12 @@ void CPhaseDigests::Advance()
         entry.succeeded = job.succeeded;
         entry.multiStep = job.bytes > kDigestStep;
         entry.digest = job.digest;
+    }
+    for (const auto& [place, lead] : window.sameFile) {
+        const Entry& read = window.entries[lead];
+        CopyOutcome(read, window.entries[place]);
+        if (read.computed)  // for a record of the file asked for outside the window
+            m_sameFile.Learn(*read.record, {read.digest, read.succeeded, read.multiStep});
     }
     std::swap(m_preparing, m_current);
     m_taking = 0;

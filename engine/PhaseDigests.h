@@ -25,11 +25,13 @@
 // Used on the search worker only.
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/DigestBatch.h"
 #include "engine/DigestKind.h"
 #include "engine/FileRecord.h"
+#include "engine/SameFileDigests.h"
 
 class CDigestCache;
 class IScanCompanion;
@@ -92,8 +94,9 @@ private:
     struct Window {
         std::vector<Entry> entries;  // in the order the phase added them
         uint64_t bytes = 0;
-        std::vector<DigestJob> jobs;     // the digests begun in the background
-        std::vector<size_t> jobEntries;  // the entry of each job
+        std::vector<DigestJob> jobs;                      // the digests begun in the background
+        std::vector<size_t> jobEntries;                   // the entry of each job
+        std::vector<std::pair<size_t, size_t>> sameFile;  // an entry, and the entry read for its file
         std::unique_ptr<CDigestBatch> batch;
     };
     // Stages 1 to 4, in order: each answers what it can of `open` (places in window.entries) and
@@ -104,6 +107,8 @@ private:
     void AskHashedEntries(Window& window, std::vector<size_t>& open);
     void AskStore(Window& window, std::vector<size_t>& open);
     void BeginComputing(Window& window, std::vector<size_t>& open);
+    void ShareSameFiles(Window& window, std::vector<size_t>& open);
+    static void CopyOutcome(const Entry& from, Entry& to);
     void AnswerOnTheSpot(Entry& entry);
     // Loads the stored entries of the records into the cache.
     void LoadFromStore(const std::vector<const CFileRecord*>& records);
@@ -121,4 +126,5 @@ private:
     bool m_started = false;               // the preparing window was started
     size_t m_taking = 0;                  // the current window's entry Take found last
     bool m_askStore = true;               // c. did not read the store for the phase
+    CSameFileDigests m_sameFile;          // the records of one file in a window
 };

@@ -1,6 +1,7 @@
 // The benchmark tree generator: the manifest must tell the truth about the tree on disk, since the
 // comparison script judges every duplicate finder against it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -29,12 +30,16 @@ struct SFileSeen {
     size_t prefix = 0;   // hash of the first KiB
 };
 
-// Every file below the root, sorted by path, with hashes of its bytes.
+// Every file below the root (once, under one of its names; links to folders not followed), sorted by
+// path, with hashes of its bytes.
 std::vector<SFileSeen> ReadTree(const std::string& root)
 {
     std::vector<SFileSeen> seen;
+    std::set<std::pair<dev_t, ino_t>> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file())
+        struct stat status {};
+        if (!entry.is_regular_file() || entry.is_symlink() || ::stat(entry.path().c_str(), &status) != 0 ||
+            !files.insert({status.st_dev, status.st_ino}).second)
             continue;
         const std::string bytes = quillon::test::ReadFile(entry.path().string());
         SFileSeen f;
@@ -135,6 +140,7 @@ TEST(TreeGenerator, ManifestAgreesWithTheFilesWrittenForEveryPreset)
         {CTreeGenerator::EPreset::Small, 0.01, 0},
         {CTreeGenerator::EPreset::Mixed, 0.03, 0},
         {CTreeGenerator::EPreset::Large, 1.0, 40},
+        {CTreeGenerator::EPreset::Real, 0.02, 0},
     };
     for (const auto& [preset, scale, totalMiB] : cases) {
         SCOPED_TRACE(CTreeGenerator::PresetName(preset));
@@ -147,6 +153,12 @@ TEST(TreeGenerator, ManifestAgreesWithTheFilesWrittenForEveryPreset)
                   Manifest(planned).substr(Manifest(planned).find("files=")));
         EXPECT_EQ(quillon::test::ReadFile(dir / "manifest.txt"), "preset=x\n" + Manifest(planned));
         EXPECT_GT(planned.duplicateRows, 0u);
+        if (preset == CTreeGenerator::EPreset::Real) {
+            EXPECT_FALSE(plan.folderLinks.empty());
+            EXPECT_FALSE(plan.hardLinks.empty());
+            EXPECT_TRUE(
+                fs::is_symlink(dir / ("tree/" + plan.FolderPath(plan.folderLinks[0].folder) + "/" + plan.folderLinks[0].name)));
+        }
         if (preset != CTreeGenerator::EPreset::Large) {
             // Groups that share their first KiB with other contents of their size.
             EXPECT_TRUE(counted.duplicateSharesPrefix);

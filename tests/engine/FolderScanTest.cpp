@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -207,13 +208,39 @@ TEST_F(FolderScanTest, LinkCyclesEndAndAFolderIsWalkedThroughALinkOnlyIfTheRunHa
     ASSERT_EQ(symlink(".", (dir / "x/self").c_str()), 0);  // to itself: a cycle
     MakeDirs(dir / "y");
     ASSERT_EQ(symlink("../x", (dir / "y/to-x").c_str()), 0);  // a second way into x
-    // Through the link first, then as a folder of its own: walked both times.
+    // Whichever search folder holds the link, the folder is walked as itself, and the link then
+    // finds it walked.
     ScanSearchFolders({U(dir / "y"), U(dir / "x")}, &sink);
-    EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "y/to-x/file"), U(dir / "x/file")}));
-    // Walked first: the link finds it walked.
+    EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "x/file")}));
     g_fileList.clear();
     ScanSearchFolders({U(dir / "x"), U(dir / "y")}, &sink);
     EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "x/file")}));
+    // Only reached through a link, it is walked once.
+    g_fileList.clear();
+    ScanSearchFolders({U(dir / "y")}, &sink);
+    EXPECT_EQ(ListedPaths(), (std::vector<std::u16string>{U(dir / "y/to-x/file")}));
+}
+
+TEST_F(FolderScanTest, FoldersReachedThroughLinksAreWalkedAfterTheSearchedTreeAndOnlyWhereItDidNotReach)
+{
+    // "a" holds a link to the folder beside it and a link out of the tree; the folder outside holds
+    // a folder of its own and a link back into the tree.
+    WriteFile(dir / "tree/a/1", "1");
+    WriteFile(dir / "tree/z/2", "2");
+    WriteFile(dir / "out/3", "3");
+    WriteFile(dir / "out/inner/4", "4");
+    ASSERT_EQ(symlink("../z", (dir / "tree/a/to-z").c_str()), 0);
+    ASSERT_EQ(symlink("../../out", (dir / "tree/a/to-out").c_str()), 0);
+    ASSERT_EQ(symlink("../tree/a", (dir / "out/inner/back").c_str()), 0);
+    ASSERT_EQ(symlink("inner", (dir / "out/also-inner").c_str()), 0);
+    ScanSearchFolders({U(dir / "tree")}, &sink);
+    std::vector<std::u16string> listed = ListedPaths();
+    ASSERT_EQ(listed.size(), 4u);
+    std::sort(listed.begin(), listed.begin() + 2);  // the tree's own folders, in listing order
+    std::sort(listed.begin() + 2, listed.end());
+    EXPECT_EQ(listed,
+              (std::vector<std::u16string>{U(dir / "tree/a/1"), U(dir / "tree/z/2"), U(dir / "tree/a/to-out/3"),
+                                           U(dir / "tree/a/to-out/inner/4")}));
 }
 
 TEST_F(FolderScanTest, AWebOfFolderLinksIsWalkedOncePerFolder)

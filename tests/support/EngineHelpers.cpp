@@ -9,7 +9,9 @@ namespace quillon::test {
 
 void ScanFolder(const std::u16string& folder, IEngineSink* sink)
 {
-    CFolderScan(sink, nullptr).Walk(folder);
+    CFolderScan scan(sink, nullptr);
+    scan.Walk(folder);
+    scan.WalkLinkedFolders();
 }
 
 bool GetQuickDigest(CFileRecord& record)

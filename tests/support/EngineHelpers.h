@@ -13,7 +13,8 @@ class IEngineSink;
 
 namespace quillon::test {
 
-// Walks one folder as a run's scan does (CFolderScan), appending to g_fileList.
+// Walks one folder as a run's scan does (CFolderScan), then the folders reached through its links,
+// appending to g_fileList.
 void ScanFolder(const std::u16string& folder, IEngineSink* sink);
 
 // The record's quick (first 1024 bytes) or full digest, asked through the door the phases use
