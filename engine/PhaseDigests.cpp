@@ -128,6 +128,7 @@ void CPhaseDigests::AskListingOrder(Window& window, std::vector<size_t>& open)
         if (const CFileRecord* hit = m_cache.Listed(*entry.record)) {
             entry.cached = true;
             entry.digest = hit->digest;
+            entry.strong = hit->strong;
         } else {
             open[kept++] = i;
         }
@@ -157,6 +158,7 @@ void CPhaseDigests::AskHashedEntries(Window& window, std::vector<size_t>& open)
         if (hits[k]) {
             entry.cached = true;
             entry.digest = hits[k]->digest;
+            entry.strong = hits[k]->strong;
             m_cache.NoteListed(*entry.record, *hits[k]);
         } else {
             open[kept++] = open[k];
@@ -206,7 +208,8 @@ void CPhaseDigests::AnswerOnTheSpot(Entry& entry)
         return;
     uint64_t bytes = 0;
     entry.computed = true;
-    entry.succeeded = ComputeDigest(entry.record->path, m_limit, entry.digest, bytes);
+    entry.succeeded =
+        ComputeDigest(entry.record->path, m_limit, entry.digest, bytes, m_kind == EDigestKind::Full ? &entry.strong : nullptr);
 }
 
 void CPhaseDigests::Advance()
@@ -222,6 +225,7 @@ void CPhaseDigests::Advance()
         entry.succeeded = job.succeeded;
         entry.multiStep = job.bytes > kDigestStep;
         entry.digest = job.digest;
+        entry.strong = job.strong;
     }
     std::swap(m_preparing, m_current);
     m_taking = 0;
@@ -253,16 +257,14 @@ bool CPhaseDigests::Take(const CFileRecord& listed, CFileRecord& into)
     Entry& entry = *found;
     if (!entry.cached && !entry.taken && !entry.computed)
         AnswerOnTheSpot(entry);  // outside the windows, or skipped after a stop request yet asked for
-    if (entry.cached) {
+    if (entry.cached || (entry.taken && entry.succeeded)) {
+        // Asked again (a run's original): the first answer stands.
         into.digest = entry.digest;
+        into.strong = entry.strong;
         return true;
     }
-    if (entry.taken) {
-        // Asked again (a run's original): the first answer stands.
-        if (entry.succeeded)
-            into.digest = entry.digest;
-        return entry.succeeded;
-    }
+    if (entry.taken)
+        return false;
     entry.taken = true;
     return TakeComputed(entry, listed, into);
 }
@@ -272,12 +274,14 @@ bool CPhaseDigests::TakeComputed(Entry& entry, const CFileRecord& listed, CFileR
 {
     if (entry.succeeded && entry.multiStep && StopRequested())
         entry.succeeded = false;  // it would have been read after the stop request
-    const CDigestCache::Kept kept = m_cache.KeepComputed(listed, entry.succeeded ? &entry.digest : nullptr);
+    const CDigestCache::Kept kept = m_cache.KeepComputed(listed, entry.succeeded ? &entry.digest : nullptr, entry.strong);
     if (!kept.entry)
         return entry.succeeded = false;
     entry.succeeded = true;
     entry.digest = kept.entry->digest;
+    entry.strong = kept.entry->strong;
     into.digest = kept.entry->digest;
+    into.strong = kept.entry->strong;
     m_cache.NoteListed(listed, *kept.entry);
     if (kept.computed && g_digestStore)
         m_cache.NoteLearned(listed, *kept.entry);

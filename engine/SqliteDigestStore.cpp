@@ -22,14 +22,15 @@
 namespace {
 
 constexpr int32_t kApplicationId = 0x51446967;  // "QDig": a file of ours
-constexpr int32_t kSchemaVersion = 3;
+constexpr int32_t kSchemaVersion = 4;
 constexpr int kBusyMilliseconds = 3000;
 // Rows passed in a row that hold no wanted folder before the walk seeks the next one.
 constexpr int kUnwantedRowsBeforeSeek = 4;
 
 // The table: a row per stretch of folders, its key, its last day of use and its sections (see
-// StoreCodec.h). Version 1 kept a row per path and kind, version 2 a row per folder; their tables
-// are replaced when this version first opens the file.
+// StoreCodec.h). Version 1 kept a row per path and kind, version 2 a row per folder, version 3
+// full digests without their SHA-256 (nothing then told two files of equal MD5 apart); their
+// tables are replaced when this version first opens the file.
 const std::string kCreate = "CREATE TABLE IF NOT EXISTS folder("
                             " path BLOB NOT NULL UNIQUE, used INTEGER NOT NULL, entries BLOB NOT NULL);"
                             "CREATE INDEX IF NOT EXISTS folder_used ON folder(used);"
@@ -38,7 +39,7 @@ const std::string kCreate = "CREATE TABLE IF NOT EXISTS folder("
     ";"
     "PRAGMA user_version=" +
     std::to_string(kSchemaVersion) + ";";
-constexpr int32_t kReplacedSchemaVersions[] = {1, 2};
+constexpr int32_t kReplacedSchemaVersions[] = {1, 2, 3};
 
 // Creates the folders of a file's path that are missing (readable by the user only).
 bool MakeParentFolders(const std::string& file, std::string& error)
@@ -367,6 +368,8 @@ void CSqliteDigestStore::LoadFolder(CFolderGroups<Wanted>& groups, size_t group,
                 CFileRecord& out = found.emplace_back(Found{member->index, kind, {}}).entry;
                 static_cast<FileState&>(out) = entry.state;
                 out.digest = entry.digest[static_cast<int>(kind)];
+                if (kind == EDigestKind::Full)
+                    out.strong = entry.strong;
             }
         }
     }

@@ -31,7 +31,7 @@ bool ParseEntries(std::string_view entries, std::vector<StoredEntry>& parsed)
         const size_t nameBytes = GetNumber(entries.data() + at + 1, 2);
         entry.has[0] = (kinds & 1) != 0;
         entry.has[1] = (kinds & 2) != 0;
-        const size_t bytes = kEntryFixedBytes + nameBytes + sizeof(Md5Digest) * (entry.has[0] + entry.has[1]);
+        const size_t bytes = kEntryFixedBytes + nameBytes + (entry.has[0] ? kQuickBytes : 0) + (entry.has[1] ? kFullBytes : 0);
         if (kinds == 0 || kinds > 3 || nameBytes == 0 || entries.size() - at < bytes)
             return false;
         entry.name = entries.substr(at + 3, nameBytes);
@@ -49,6 +49,8 @@ bool ParseEntries(std::string_view entries, std::vector<StoredEntry>& parsed)
                 number += sizeof(Md5Digest);
             }
         }
+        if (entry.has[1])
+            std::memcpy(entry.strong.data(), number, sizeof(StrongDigest));
         at += bytes;
     }
     return true;

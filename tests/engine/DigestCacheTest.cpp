@@ -269,7 +269,7 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
     const std::vector<Case> cases = {
         {"damaged", [&] { WriteFile(StoreFile(), RandomBytes(5000, 1)); }},
         {"a database of something else", [&] { makeWith("CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')"); }},
-        {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=4"); }},
+        {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=5"); }},
         {"a folder's entries cut short", cutAFolderShort},
         {"its folder's place taken by a file", [&] { WriteFile(dir / "cache", "a file"); }},
     };
