@@ -262,17 +262,24 @@ bool CSqliteDigestStore::WalkRows(const std::vector<std::string_view>& folders, 
     std::vector<StoredSection> sections;
     size_t next = 0;   // the first folder not placed yet
     int unwanted = 0;  // rows passed since the last wanted one
+    m_damagedRows.clear();
     bool ok = seek(folders.front());
     while (ok && next < folders.size()) {
         const int rc = sqlite3_step(m_select);
         if (rc == SQLITE_DONE)
             break;
-        if (rc != SQLITE_ROW ||
-            !ParseSections(CSqliteStatement::ColumnBlob(m_select, 0), CSqliteStatement::ColumnBlob(m_select, 1), sections)) {
+        if (rc != SQLITE_ROW) {
             ok = false;
             break;
         }
-        const Row row{CSqliteStatement::ColumnBlob(m_select, 0), CSqliteStatement::ColumnBlob(m_select, 1), sections};
+        const std::string_view key = CSqliteStatement::ColumnBlob(m_select, 0);
+        std::string_view blob;
+        if (!UnsealRow(key, CSqliteStatement::ColumnBlob(m_select, 1), blob) || !ParseSections(key, blob, sections)) {
+            // A damaged row holds nothing: its folders are those of no row, and a save replaces it.
+            m_damagedRows.emplace_back(key);
+            continue;
+        }
+        const Row row{key, blob, sections};
         size_t end = next;
         while (end < folders.size() && folders[end] < row.key)
             ++end;
@@ -316,6 +323,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);
     std::vector<StoredEntry> entries;
+    const size_t foundBefore = found.size();
     // The sections of the rows met, beside the folders wanted.
     const auto visit = [&](const Row* row, size_t first, size_t last) {
         if (!row)
@@ -336,6 +344,7 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
     };
     const bool ok = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK && WalkRows(folders, visit);
     if (!ok) {
+        found.resize(foundBefore);
         const std::string what = sqlite3_errmsg(m_db);
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         Fail("unreadable, left as it is (" + what + ")");
@@ -420,6 +429,9 @@ bool CSqliteDigestStore::WriteSave(CStoreSave& save, int64_t today)
          });
     CRowWriter rows(m_db);
     ok = ok && rows.Ok();
+    // Damaged rows go first: the rows written for their folders may take their keys.
+    for (const std::string& key : m_damagedRows)
+        rows.Remove(key);
     for (size_t p = 0; ok && p < places.size(); ++p)
         ok = save.WritePlace(places[p], rows);
     ok = rows.Finish() && ok;

@@ -74,8 +74,9 @@ private:
     // visit(row, first, last) for each place that holds some of them, folders[first, last), until
     // it returns false. The place is either a row whose folders, from its first to its last, span
     // these folders, or (row nullptr) a stretch between two rows (or before the first row, or after
-    // the last) that no row holds. The row's views are valid during the call only. False when the
-    // table cannot be read or is damaged, or when visit returned false.
+    // the last) that no row holds. The row's views are valid during the call only. A row whose
+    // checksum or sections are damaged is passed as if it were not there (m_damagedRows). False
+    // when the table cannot be read, or when visit returned false.
     using RowVisit = std::function<bool(const Row* row, size_t first, size_t last)>;
     bool WalkRows(const std::vector<std::string_view>& folders, const RowVisit& visit);
 
@@ -86,4 +87,6 @@ private:
 
     // Entries loaded with an older day of use, marked used by the next save.
     UsedEntries m_used;
+    // The keys of the rows the last WalkRows found damaged (read as absent).
+    std::vector<std::string> m_damagedRows;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/Crc32c.h"
 #include "platform/PathRules.h"
 
 std::u16string_view SectionFolderOf(std::u16string_view path)
@@ -80,6 +81,30 @@ bool ParseSections(std::string_view key, std::string_view blob, std::vector<Stor
         sections.push_back(section);
     }
     return !sections.empty();
+}
+
+namespace {
+
+uint32_t RowChecksum(std::string_view key, std::string_view sections)
+{
+    return Crc32c(sections.data(), sections.size(), Crc32c(key.data(), key.size()));
+}
+
+}  // namespace
+
+void SealRow(std::string_view key, std::string& blob)
+{
+    const uint32_t crc = RowChecksum(key, blob);
+    blob.resize(blob.size() + 4);
+    PutNumber<4>(blob.data() + blob.size() - 4, crc);
+}
+
+bool UnsealRow(std::string_view key, std::string_view stored, std::string_view& sections)
+{
+    if (stored.size() < 4)
+        return false;
+    sections = stored.substr(0, stored.size() - 4);
+    return GetNumber(stored.data() + sections.size(), 4) == RowChecksum(key, sections);
 }
 
 size_t BeginSection(std::string& blob, std::string_view folder)

@@ -15,6 +15,9 @@
 //            day of last use (4 bytes), then the digests it holds: the quick MD5 (16 bytes), then
 //            the full MD5 (16 bytes) with the SHA-256 of the same bytes (32 bytes)
 //
+// The blob ends with the CRC-32C of the key's bytes and the blob's before it (4 bytes): a row whose
+// checksum does not match is damaged, and read as if it were not there.
+//
 // Numbers are little-endian. An entry describes one file of its folder in one state: it holds the
 // quick digest, the full digest or both of that state; a file whose two digests were taken of
 // different states has two entries.
@@ -94,6 +97,11 @@ bool ParseEntries(std::string_view entries, std::vector<StoredEntry>& parsed);
 // The sections of the row `key`; false when the row is damaged: no section, a part cut short, a
 // section without entries, a first folder that is not the key, or folders out of order.
 bool ParseSections(std::string_view key, std::string_view blob, std::vector<StoredSection>& sections);
+
+// Appends the row's checksum to a blob of sections made for the row `key`.
+void SealRow(std::string_view key, std::string& blob);
+// The sections of a stored blob, without the checksum; false when the checksum does not match.
+bool UnsealRow(std::string_view key, std::string_view stored, std::string_view& sections);
 
 // Writing a section into a row: BeginSection writes the folder and returns where the section
 // starts; the entries are appended; EndSection writes their length, or takes the section out again

@@ -252,16 +252,6 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
         sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         sqlite3_close(db);
     };
-    const auto cutAFolderShort = [&] {
-        ForgetDigestsInMemory();
-        {
-            CSqliteDigestStore store(StoreFile());
-            g_digestStore = &store;
-            Search({dir / "tree"});
-        }
-        ForgetDigestsInMemory();
-        makeWith("UPDATE folder SET entries = substr(entries, 1, 70)");
-    };
     struct Case {
         const char* name;
         std::function<void()> prepare;
@@ -270,7 +260,6 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
         {"damaged", [&] { WriteFile(StoreFile(), RandomBytes(5000, 1)); }},
         {"a database of something else", [&] { makeWith("CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')"); }},
         {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=5"); }},
-        {"a folder's entries cut short", cutAFolderShort},
         {"its folder's place taken by a file", [&] { WriteFile(dir / "cache", "a file"); }},
     };
     for (const Case& c : cases) {
