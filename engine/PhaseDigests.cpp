@@ -8,6 +8,7 @@
 #include "engine/DigestCache.h"
 #include "engine/DigestPool.h"
 #include "engine/DigestStore.h"
+#include "engine/RacyEntries.h"
 #include "engine/ScanCompanion.h"
 
 namespace {
@@ -274,6 +275,12 @@ bool CPhaseDigests::TakeComputed(Entry& entry, const CFileRecord& listed, CFileR
 {
     if (entry.succeeded && entry.multiStep && StopRequested())
         entry.succeeded = false;  // it would have been read after the stop request
+    if (entry.succeeded && !SafelyOlder(listed.State(), g_digestMoment)) {
+        // Changed too recently for its state to tell a later change: this search's answer alone.
+        into.digest = entry.digest;
+        into.strong = entry.strong;
+        return true;
+    }
     const CDigestCache::Kept kept = m_cache.KeepComputed(listed, entry.succeeded ? &entry.digest : nullptr, entry.strong);
     if (!kept.entry)
         return entry.succeeded = false;

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "engine/Digest.h"
+#include "engine/RacyEntries.h"
 #include "engine/SqliteDigestStore.h"
 #include "tests/engine/EngineFixture.h"
 #include "tests/support/Unprivileged.h"
@@ -124,10 +125,12 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
                 WriteFile(tree / name, content);
                 SetMtime(tree / name, 1600000000);
             }
+            LetFilesAge();
             Search({tree.Path()});
             ASSERT_EQ(g_duplicates.size(), 1u);
             WaitForChangeTimeToPass(tree / "c", dir / "probe");
             c.change(tree);
+            LetFilesAge();
             fs.opened.clear();
             if (fromDisk)
                 ForgetDigestsInMemory();
@@ -482,5 +485,42 @@ TEST_F(DigestCacheTest, AStoreSavesExactlyTheFilesItIsGiven)
         for (const IDigestStore::Learned& one : saved)
             given.insert(static_cast<size_t>(std::find(std::begin(paths), std::end(paths), one.path) - std::begin(paths)));
         EXPECT_EQ(stored, given);
+    }
+}
+
+TEST_F(DigestCacheTest, AFileRewrittenInTheSecondItWasDigestedInIsReadAgainByLaterSearches)
+{
+    // On a file system with 1-second times, a file rewritten with its size in the second of its
+    // digest keeps every field of its state: only a digest taken safely after its last change may
+    // answer for it later, from memory or from the store.
+    fs.wholeSecondTimes = true;
+    for (const bool fromDisk : {false, true}) {
+        SCOPED_TRACE(fromDisk ? "from the store" : "from memory");
+        ResetEngine();
+        g_fileSystem = &fs;
+        TempDir tree;
+        CSqliteDigestStore store(tree / "cache/digests.sqlite");
+        if (fromDisk)
+            g_digestStore = &store;
+        // Everything happens within one second of the clock.
+        const auto second = [] { return WallClockNow() / 1000000000; };
+        for (const uint64_t start = second(); second() == start;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const uint64_t within = second();
+        WriteFile(tree / "a", std::string(3000, 'a'));
+        WriteFile(tree / "b", std::string(3000, 'a'));
+        Search({tree.Path()});
+        ASSERT_EQ(g_duplicates.size(), 1u);
+        WriteFile(tree / "b", std::string(3000, 'b'));
+        ASSERT_EQ(second(), within) << "the machine was too slow to show it";
+        if (fromDisk) {
+            ForgetDigestsInMemory();
+            CSqliteDigestStore again(tree / "cache/digests.sqlite");
+            g_digestStore = &again;
+            Search({tree.Path()});
+        } else {
+            Search({tree.Path()});
+        }
+        EXPECT_TRUE(g_duplicates.empty()) << "a digest of the old content answered";
     }
 }

@@ -71,6 +71,7 @@ protected:
             WriteFile(tree + "/y/b-copy", kBlockB + suffix);
             rows.insert(pair(U(tree + "/b"), U(tree + "/y/b-copy")));
         }
+        LetFilesAge();
         return rows;
     }
 };

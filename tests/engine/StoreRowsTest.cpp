@@ -31,6 +31,7 @@ protected:
             WriteFile(dir / Joined("tree/", folder, "/c"), std::string(5000, folder[1]));
             WriteFile(dir / Joined("tree/", folder, "/d"), std::string(5000, folder[1]));
         }
+        LetFilesAge();
         CSqliteDigestStore store(StoreFile());
         g_digestStore = &store;
         Search({dir / "tree"});
