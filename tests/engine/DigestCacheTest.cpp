@@ -524,3 +524,148 @@ TEST_F(DigestCacheTest, AFileRewrittenInTheSecondItWasDigestedInIsReadAgainByLat
         EXPECT_TRUE(g_duplicates.empty()) << "a digest of the old content answered";
     }
 }
+
+TEST_F(DigestCacheTest, AStoreIsUsedOnlyInAFolderOfTheUsersOwnThatNobodyElseCanWriteAndNeverThroughALink)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to make folders of another user";
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((dir / "tree").c_str(), 0755), 0);
+    MakeDirs(dir / "elsewhere");
+    ASSERT_EQ(chown((dir / "elsewhere").c_str(), 65534, 65534), 0);
+    struct Case {
+        const char* name;
+        mode_t mode;
+        uid_t owner;
+        bool link;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"a folder of another user", 0755, 0, false, "belongs to another user"},
+        {"a folder others can write", 0777, 65534, false, "can be written by other users"},
+        {"a folder its group can write", 0770, 65534, false, "can be written by other users"},
+        {"a link at the store's name", 0700, 65534, true, "it is a symbolic link, not followed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(dir / "cache");
+        MakeDirs(dir / "cache");
+        ASSERT_EQ(chown((dir / "cache").c_str(), c.owner, 65534), 0);
+        ASSERT_EQ(chmod((dir / "cache").c_str(), c.mode), 0);
+        if (c.link) {
+            ASSERT_EQ(symlink((dir / "elsewhere/target").c_str(), StoreFile().c_str()), 0);
+        }
+        const int status = RunUnprivileged([&] {
+            CSqliteDigestStore store(StoreFile());
+            g_digestStore = &store;
+            g_fileSystem = &CPosixFileSystem::Instance();
+            BeginSearchRun(0, 0);
+            SearchThreadProc(nullptr, {U(dir / "tree")});
+            const bool told = store.Problem().find(c.problem) != std::string::npos &&
+                store.Problem().find("; searching without it") != std::string::npos;
+            return (g_duplicates.size() == 1 ? 0 : 1) + (told ? 0 : 2);
+        });
+        EXPECT_EQ(status, 0) << "1: the rows were lost; 2: the reason was not told";
+        struct stat st;
+        EXPECT_EQ(lstat((dir / "elsewhere/target").c_str(), &st), -1) << "the link was followed";
+        EXPECT_EQ(access((dir / "cache/digests.sqlite-wal").c_str(), F_OK), -1);
+        if (!c.link) {
+            EXPECT_EQ(access(StoreFile().c_str(), F_OK), -1) << "the store was made there";
+        }
+    }
+}
+
+TEST_F(DigestCacheTest, AStoreThatCannotBeWrittenIsReadAndLeavesNothingThatBlocksALaterWrite)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to search as another user";
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((dir / "tree").c_str(), 0755), 0);
+    MakeDirs(dir / "cache");
+    ASSERT_EQ(chown((dir / "cache").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod((dir / "cache").c_str(), 0700), 0);
+    // Each search runs as "nobody" in a process of its own; 0 when it found the row, read no file
+    // content when `fromStore`, and told no problem.
+    const auto search = [&](bool fromStore) {
+        return RunUnprivileged([&] {
+            int failures = 0;
+            {
+                CSqliteDigestStore store(StoreFile());
+                g_digestStore = &store;
+                fs.bytesRead = 0;
+                BeginSearchRun(0, 0);
+                SearchThreadProc(nullptr, {U(dir / "tree")});
+                failures += g_duplicates.size() == 1 ? 0 : 1;
+                failures += store.Problem().empty() ? 0 : 2;
+                if (!store.Problem().empty())
+                    std::fprintf(stderr, "%s\n", store.Problem().c_str());
+                failures += !fromStore || fs.bytesRead == 0 ? 0 : 4;
+            }
+            return failures;
+        });
+    };
+    LetFilesAge();
+    ASSERT_EQ(search(false), 0);
+    ASSERT_EQ(access((dir / "cache/digests.sqlite-wal").c_str(), F_OK), -1) << "the store was not closed";
+    const std::set<std::string> files = {"digests.sqlite"};
+    const auto filesInCache = [&] {
+        std::set<std::string> names;
+        for (const std::string name : {"digests.sqlite", "digests.sqlite-wal", "digests.sqlite-shm", "digests.sqlite-journal"})
+            if (access((dir / "cache/" + name).c_str(), F_OK) == 0)
+                names.insert(name);
+        return names;
+    };
+    // A folder that cannot be written, then a store file that cannot be written.
+    ASSERT_EQ(chmod((dir / "cache").c_str(), 0500), 0);
+    EXPECT_EQ(search(true), 0) << "in a folder that cannot be written";
+    EXPECT_EQ(filesInCache(), files);
+    ASSERT_EQ(chmod((dir / "cache").c_str(), 0700), 0);
+    ASSERT_EQ(chmod(StoreFile().c_str(), 0444), 0);
+    EXPECT_EQ(search(true), 0) << "a store file that cannot be written";
+    EXPECT_EQ(filesInCache(), files) << "something was left behind";
+    // Writable again: a new file's digests are kept.
+    ASSERT_EQ(chmod(StoreFile().c_str(), 0644), 0);
+    WriteFile(dir / "tree/c", "more");
+    WriteFile(dir / "tree/d", "more");
+    ASSERT_EQ(chmod((dir / "tree/c").c_str(), 0644), 0);
+    ASSERT_EQ(chmod((dir / "tree/d").c_str(), 0644), 0);
+    LetFilesAge();
+    EXPECT_EQ(RunUnprivileged([&] {
+                  CSqliteDigestStore store(StoreFile());
+                  g_digestStore = &store;
+                  BeginSearchRun(0, 0);
+                  SearchThreadProc(nullptr, {U(dir / "tree")});
+                  return g_duplicates.size() == 2 && store.Problem().empty() ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(Query(StoreFile(), "SELECT instr(entries, CAST('d' AS BLOB)) > 0 FROM folder"), "1") << "not written";
+}
+
+TEST_F(DigestCacheTest, ALockedStoreSaysSoAndThatTheSearchsDigestsWereNotKept)
+{
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    {
+        CSqliteDigestStore store(StoreFile());
+        g_digestStore = &store;
+        Search({dir / "tree"});
+    }
+    WriteFile(dir / "tree/c", "more");
+    WriteFile(dir / "tree/d", "more");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(StoreFile().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    CSqliteDigestStore store(StoreFile());
+    g_digestStore = &store;
+    Search({dir / "tree"});
+    EXPECT_EQ(g_duplicates.size(), 2u);
+    EXPECT_EQ(store.Problem(),
+              "digest cache " + StoreFile() +
+                  ": cannot be written (database is locked); the digests of this search were not kept");
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+}
