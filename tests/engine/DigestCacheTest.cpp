@@ -46,6 +46,31 @@ protected:
         g_fullDigestCache.clear();
     }
     std::string StoreFile() const { return dir / "cache/digests.sqlite"; }
+    // Two equal files in dir/tree that the user "nobody" can search.
+    void WritePairForNobody()
+    {
+        WriteFile(dir / "tree/a", "same");
+        WriteFile(dir / "tree/b", "same");
+        ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+        ASSERT_EQ(chmod((dir / "tree").c_str(), 0755), 0);
+    }
+    // Searches dir/tree as "nobody" through the store at StoreFile(), in a process of its own, and
+    // returns what `verdict` says of the store after the search (0: as it should be).
+    int SearchAsNobody(const std::function<int(const CSqliteDigestStore&)>& verdict)
+    {
+        return RunUnprivileged([&] {
+            int result = 0;
+            {
+                CSqliteDigestStore store(StoreFile());
+                g_digestStore = &store;
+                fs.bytesRead = 0;
+                BeginSearchRun(0, 0);
+                SearchThreadProc(nullptr, {U(dir / "tree")});
+                result = verdict(store);
+            }  // closed, as at the end of a program
+            return result;
+        });
+    }
     // Runs an SQL query on the store's file and returns its first column of its first row.
     static std::string Query(const std::string& file, const std::string& sql)
     {
@@ -529,10 +554,7 @@ TEST_F(DigestCacheTest, AStoreIsUsedOnlyInAFolderOfTheUsersOwnThatNobodyElseCanW
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to make folders of another user";
-    WriteFile(dir / "tree/a", "same");
-    WriteFile(dir / "tree/b", "same");
-    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
-    ASSERT_EQ(chmod((dir / "tree").c_str(), 0755), 0);
+    WritePairForNobody();
     MakeDirs(dir / "elsewhere");
     ASSERT_EQ(chown((dir / "elsewhere").c_str(), 65534, 65534), 0);
     struct Case {
@@ -557,12 +579,7 @@ TEST_F(DigestCacheTest, AStoreIsUsedOnlyInAFolderOfTheUsersOwnThatNobodyElseCanW
         if (c.link) {
             ASSERT_EQ(symlink((dir / "elsewhere/target").c_str(), StoreFile().c_str()), 0);
         }
-        const int status = RunUnprivileged([&] {
-            CSqliteDigestStore store(StoreFile());
-            g_digestStore = &store;
-            g_fileSystem = &CPosixFileSystem::Instance();
-            BeginSearchRun(0, 0);
-            SearchThreadProc(nullptr, {U(dir / "tree")});
+        const int status = SearchAsNobody([&](const CSqliteDigestStore& store) {
             const bool told = store.Problem().find(c.problem) != std::string::npos &&
                 store.Problem().find("; searching without it") != std::string::npos;
             return (g_duplicates.size() == 1 ? 0 : 1) + (told ? 0 : 2);
@@ -581,31 +598,18 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeWrittenIsReadAndLeavesNothingThatBlock
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to search as another user";
-    WriteFile(dir / "tree/a", "same");
-    WriteFile(dir / "tree/b", "same");
-    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
-    ASSERT_EQ(chmod((dir / "tree").c_str(), 0755), 0);
+    WritePairForNobody();
     MakeDirs(dir / "cache");
     ASSERT_EQ(chown((dir / "cache").c_str(), 65534, 65534), 0);
     ASSERT_EQ(chmod((dir / "cache").c_str(), 0700), 0);
     // Each search runs as "nobody" in a process of its own; 0 when it found the row, read no file
     // content when `fromStore`, and told no problem.
     const auto search = [&](bool fromStore) {
-        return RunUnprivileged([&] {
-            int failures = 0;
-            {
-                CSqliteDigestStore store(StoreFile());
-                g_digestStore = &store;
-                fs.bytesRead = 0;
-                BeginSearchRun(0, 0);
-                SearchThreadProc(nullptr, {U(dir / "tree")});
-                failures += g_duplicates.size() == 1 ? 0 : 1;
-                failures += store.Problem().empty() ? 0 : 2;
-                if (!store.Problem().empty())
-                    std::fprintf(stderr, "%s\n", store.Problem().c_str());
-                failures += !fromStore || fs.bytesRead == 0 ? 0 : 4;
-            }
-            return failures;
+        return SearchAsNobody([&](const CSqliteDigestStore& store) {
+            if (!store.Problem().empty())
+                std::fprintf(stderr, "%s\n", store.Problem().c_str());
+            return (g_duplicates.size() == 1 ? 0 : 1) + (store.Problem().empty() ? 0 : 2) +
+                (!fromStore || fs.bytesRead == 0 ? 0 : 4);
         });
     };
     LetFilesAge();
@@ -634,13 +638,8 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeWrittenIsReadAndLeavesNothingThatBlock
     ASSERT_EQ(chmod((dir / "tree/c").c_str(), 0644), 0);
     ASSERT_EQ(chmod((dir / "tree/d").c_str(), 0644), 0);
     LetFilesAge();
-    EXPECT_EQ(RunUnprivileged([&] {
-                  CSqliteDigestStore store(StoreFile());
-                  g_digestStore = &store;
-                  BeginSearchRun(0, 0);
-                  SearchThreadProc(nullptr, {U(dir / "tree")});
-                  return g_duplicates.size() == 2 && store.Problem().empty() ? 0 : 1;
-              }),
+    EXPECT_EQ(SearchAsNobody(
+                  [](const CSqliteDigestStore& store) { return g_duplicates.size() == 2 && store.Problem().empty() ? 0 : 1; }),
               0);
     EXPECT_EQ(Query(StoreFile(), "SELECT instr(entries, CAST('d' AS BLOB)) > 0 FROM folder"), "1") << "not written";
 }
