@@ -377,7 +377,7 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     progress.Finish();
     g_fileSystem = fileSystem;
     if (g_digestStore && !g_digestStore->Problem().empty())
-        std::fprintf(err, "quillon-find: %s; searching without it\n", g_digestStore->Problem().c_str());
+        std::fprintf(err, "quillon-find: %s\n", g_digestStore->Problem().c_str());
     g_digestStore = store;
 
     SortDuplicatesBySize();

@@ -225,7 +225,7 @@ void PairRun(RecordIterator first, RecordIterator end, CPhaseDigests& digests, C
         CFileRecord full = *record;
         if (!digests.Take(*record, full))
             continue;
-        if (const CFileRecord* original = sets.OriginalFor(full.digest, *record)) {
+        if (const CFileRecord* original = sets.OriginalFor(full, *record)) {
             MakeRow(*original, *record, tally);
             madeInRun.Add(record->path);
         }

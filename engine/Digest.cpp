@@ -27,7 +27,7 @@ bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count)
     return true;
 }
 
-bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes)
+bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes, StrongDigest* strong)
 {
     const auto reader = g_fileSystem->OpenFile(path);
     if (!reader)
@@ -41,6 +41,7 @@ bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, 
 
     uint8_t* const buffer = ReadBuffer();
     CMd5 md5;
+    std::unique_ptr<CSha256> sha = strong ? std::make_unique<CSha256>() : nullptr;
     for (bool first = true; remaining > 0; first = false) {
         if (!first && StopRequested())
             return false;
@@ -48,8 +49,12 @@ bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, 
         if (!ReadExactly(*reader, buffer, step))
             return false;
         md5.Update(buffer, step);
+        if (sha)
+            sha->Update(buffer, step);
         remaining -= step;
     }
     digest = md5.Final();
+    if (sha)
+        *strong = sha->Final();
     return true;
 }

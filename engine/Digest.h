@@ -6,6 +6,7 @@
 
 #include "engine/DigestKind.h"
 #include "engine/Md5.h"
+#include "engine/Sha256.h"
 #include "platform/FileSystem.h"
 
 // Largest amount digested between two looks at the stop flag.
@@ -20,5 +21,6 @@ bool ReadExactly(IFileReader& reader, uint8_t* buffer, size_t count);
 // bytes and looks at the stop flag before every step but the first, so a digest of at most one
 // step never stops. Returns false, leaving the digest unspecified, when the file cannot be opened,
 // is empty, ends before the selected bytes were read (it shrank), fails to read, or a stop was
-// requested. Safe to call on any thread as long as the file system in use is.
-bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes);
+// requested. With `strong`, also the SHA-256 of the same bytes, from the same read, into it.
+// Safe to call on any thread as long as the file system in use is.
+bool ComputeDigest(std::u16string_view path, uint64_t limit, Md5Digest& digest, uint64_t& bytes, StrongDigest* strong = nullptr);

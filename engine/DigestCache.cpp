@@ -149,7 +149,7 @@ bool CDigestCache::Hold(std::vector<std::vector<CFileRecord>>&& entries)
     return true;
 }
 
-CDigestCache::Kept CDigestCache::KeepComputed(const CFileRecord& listed, const Md5Digest* digest)
+CDigestCache::Kept CDigestCache::KeepComputed(const CFileRecord& listed, const Md5Digest* digest, const StrongDigest& strong)
 {
     auto slot = m_entries.end();
     bool made = false;
@@ -168,6 +168,7 @@ CDigestCache::Kept CDigestCache::KeepComputed(const CFileRecord& listed, const M
     }
     slot->second = listed;
     slot->second.digest = *digest;
+    slot->second.strong = strong;
     return {&slot->second, true};
 }
 

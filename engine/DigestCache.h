@@ -48,13 +48,13 @@ public:
     // that answers for the record from now on (nullptr for none), and whether it is the one just
     // computed. One hashed probe finds the path's entry or makes it. An entry of the path that fits
     // the record answers whatever was computed (the path was digested meanwhile: a folder walked
-    // twice); otherwise a computed digest becomes the path's entry (the record with `digest`), and a
-    // failure removes an entry that does not fit.
+    // twice); otherwise a computed digest becomes the path's entry (the record with `digest` and
+    // `strong`, zeros for a quick digest), and a failure removes an entry that does not fit.
     struct Kept {
         const CFileRecord* entry = nullptr;
         bool computed = false;
     };
-    Kept KeepComputed(const CFileRecord& listed, const Md5Digest* digest);
+    Kept KeepComputed(const CFileRecord& listed, const Md5Digest* digest, const StrongDigest& strong = {});
     // Removes the entry of the path, if any. The listing order keeps no entry that is gone: every
     // place it knew before is forgotten, and the held entries with it (the hashed entries and the
     // store still answer for their records).

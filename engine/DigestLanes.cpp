@@ -24,6 +24,9 @@ CDigestLanes::CDigestLanes(std::vector<DigestJob*>& jobs, std::atomic<size_t>& n
                            std::atomic<size_t>& waited)
     : m_jobs(jobs), m_next(next), m_limit(limit), m_skipAfterStop(skipAfterStop), m_waited(waited), m_buffers(LaneBuffers())
 {
+    if (m_limit == 0)
+        for (auto& strong : m_strong)
+            strong = std::make_unique<CSha256>();
 }
 
 void CDigestLanes::Work()
@@ -47,6 +50,8 @@ void CDigestLanes::Refill(size_t lane)
     if (slot.job) {
         if (slot.finished) {
             slot.job->digest = m_lanes.Digest(lane);
+            if (m_strong[lane])
+                slot.job->strong = m_strong[lane]->Final();
             End(lane, true);
         } else if (StopRequested()) {
             End(lane, false);  // the flag is read before every step but the first
@@ -88,6 +93,8 @@ bool CDigestLanes::Begin(size_t lane, DigestJob& job)
             slot.remaining = m_limit != 0 && m_limit < size ? m_limit : size;
             job.bytes = slot.remaining;
             m_lanes.Start(lane);
+            if (m_strong[lane])
+                m_strong[lane]->Reset();
             const auto start = std::chrono::steady_clock::now();
             const bool read = ReadStep(lane);
             if (std::chrono::steady_clock::now() - start > kColdRead)
@@ -111,6 +118,8 @@ bool CDigestLanes::ReadStep(size_t lane)
         return false;
     slot.remaining -= step;
     m_lanes.Update(lane, buffer, step);
+    if (m_strong[lane])
+        m_strong[lane]->Update(buffer, step);
     if (slot.remaining == 0) {
         m_lanes.Finish(lane);
         slot.finished = true;

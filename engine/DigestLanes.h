@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Md5Lanes.h"
+#include "engine/Sha256.h"
 #include "platform/FileSystem.h"
 
 // One file to digest and its outcome.
@@ -21,6 +22,7 @@ struct DigestJob {
     bool succeeded = false;  // and made: `digest` holds it
     uint64_t bytes = 0;      // bytes the digest covers
     Md5Digest digest{};
+    StrongDigest strong{};  // of a whole file (limit 0): its SHA-256, from the same read
 };
 
 // The work of one digest thread within a CDigestBatch, which runs one on every thread.
@@ -50,6 +52,8 @@ private:
     const bool m_skipAfterStop;
     CMd5Lanes m_lanes;
     Slot m_slots[CMd5Lanes::kLanes];
+    // Of whole files (limit 0), the SHA-256 of each lane's file, fed the same steps.
+    std::unique_ptr<CSha256> m_strong[CMd5Lanes::kLanes];
     std::atomic<size_t>& m_waited;  // first reads that waited for the disk
     uint8_t* m_buffers;             // one read step per lane, this thread's
 };

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "engine/Md5.h"
+#include "engine/Sha256.h"
 #include "platform/FileState.h"
 #include "platform/PathString.h"
 
@@ -12,6 +13,7 @@
 class CFileRecord : public FileState {
 public:
     Md5Digest digest{};         // quick digest in g_fileList; full digest only in temporary copies
+    StrongDigest strong{};      // with a full digest: the SHA-256 of the same bytes (zeros otherwise)
     CPathString path;           // the folder path, the separator, the entry name
     uint32_t listPosition = 0;  // place in the search's listing, numbered when the grouping phase starts
     uint32_t folder = 0;        // number of the listing of the folder the scan found it in; 0: none

@@ -8,6 +8,7 @@
 #include "engine/DigestCache.h"
 #include "engine/DigestPool.h"
 #include "engine/DigestStore.h"
+#include "engine/RacyEntries.h"
 #include "engine/ScanCompanion.h"
 
 namespace {
@@ -129,6 +130,7 @@ void CPhaseDigests::AskListingOrder(Window& window, std::vector<size_t>& open)
         if (const CFileRecord* hit = m_cache.Listed(*entry.record)) {
             entry.cached = true;
             entry.digest = hit->digest;
+            entry.strong = hit->strong;
         } else {
             open[kept++] = i;
         }
@@ -158,6 +160,7 @@ void CPhaseDigests::AskHashedEntries(Window& window, std::vector<size_t>& open)
         if (hits[k]) {
             entry.cached = true;
             entry.digest = hits[k]->digest;
+            entry.strong = hits[k]->strong;
             m_cache.NoteListed(*entry.record, *hits[k]);
         } else {
             open[kept++] = open[k];
@@ -231,6 +234,7 @@ void CPhaseDigests::CopyOutcome(const Entry& from, Entry& to)
     to.succeeded = from.succeeded;
     to.multiStep = from.multiStep;
     to.digest = from.digest;
+    to.strong = from.strong;
 }
 
 // Stages 1 to 4 for one record, then the file read on this thread, whatever was requested.
@@ -247,11 +251,13 @@ void CPhaseDigests::AnswerOnTheSpot(Entry& entry)
     if (const CSameFileDigests::Outcome* known = m_sameFile.Find(*entry.record)) {
         entry.succeeded = known->succeeded;
         entry.digest = known->digest;
+        entry.strong = known->strong;
         return;
     }
     uint64_t bytes = 0;
-    entry.succeeded = ComputeDigest(entry.record->path, m_limit, entry.digest, bytes);
-    m_sameFile.Learn(*entry.record, {entry.digest, entry.succeeded, false});
+    entry.succeeded =
+        ComputeDigest(entry.record->path, m_limit, entry.digest, bytes, m_kind == EDigestKind::Full ? &entry.strong : nullptr);
+    m_sameFile.Learn(*entry.record, {entry.digest, entry.strong, entry.succeeded, false});
 }
 
 void CPhaseDigests::Advance()
@@ -267,12 +273,13 @@ void CPhaseDigests::Advance()
         entry.succeeded = job.succeeded;
         entry.multiStep = job.bytes > kDigestStep;
         entry.digest = job.digest;
+        entry.strong = job.strong;
     }
     for (const auto& [place, lead] : window.sameFile) {
         const Entry& read = window.entries[lead];
         CopyOutcome(read, window.entries[place]);
         if (read.computed)  // for a record of the file asked for outside the window
-            m_sameFile.Learn(*read.record, {read.digest, read.succeeded, read.multiStep});
+            m_sameFile.Learn(*read.record, {read.digest, read.strong, read.succeeded, read.multiStep});
     }
     std::swap(m_preparing, m_current);
     m_taking = 0;
@@ -304,16 +311,14 @@ bool CPhaseDigests::Take(const CFileRecord& listed, CFileRecord& into)
     Entry& entry = *found;
     if (!entry.cached && !entry.taken && !entry.computed)
         AnswerOnTheSpot(entry);  // outside the windows, or skipped after a stop request yet asked for
-    if (entry.cached) {
+    if (entry.cached || (entry.taken && entry.succeeded)) {
+        // Asked again (a run's original): the first answer stands.
         into.digest = entry.digest;
+        into.strong = entry.strong;
         return true;
     }
-    if (entry.taken) {
-        // Asked again (a run's original): the first answer stands.
-        if (entry.succeeded)
-            into.digest = entry.digest;
-        return entry.succeeded;
-    }
+    if (entry.taken)
+        return false;
     entry.taken = true;
     return TakeComputed(entry, listed, into);
 }
@@ -323,12 +328,20 @@ bool CPhaseDigests::TakeComputed(Entry& entry, const CFileRecord& listed, CFileR
 {
     if (entry.succeeded && entry.multiStep && StopRequested())
         entry.succeeded = false;  // it would have been read after the stop request
-    const CDigestCache::Kept kept = m_cache.KeepComputed(listed, entry.succeeded ? &entry.digest : nullptr);
+    if (entry.succeeded && !SafelyOlder(listed.State(), g_digestMoment)) {
+        // Changed too recently for its state to tell a later change: this search's answer alone.
+        into.digest = entry.digest;
+        into.strong = entry.strong;
+        return true;
+    }
+    const CDigestCache::Kept kept = m_cache.KeepComputed(listed, entry.succeeded ? &entry.digest : nullptr, entry.strong);
     if (!kept.entry)
         return entry.succeeded = false;
     entry.succeeded = true;
     entry.digest = kept.entry->digest;
+    entry.strong = kept.entry->strong;
     into.digest = kept.entry->digest;
+    into.strong = kept.entry->strong;
     m_cache.NoteListed(listed, *kept.entry);
     if (kept.computed && g_digestStore)
         m_cache.NoteLearned(listed, *kept.entry);

@@ -85,6 +85,7 @@ private:
     struct Entry {
         const CFileRecord* record = nullptr;
         Md5Digest digest{};
+        StrongDigest strong{};  // of a full digest
         bool cached = false;    // the cache (or the store) held a digest that fits
         bool computed = false;  // the file was read (or tried)
         bool succeeded = false;

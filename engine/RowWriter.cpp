@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/DigestPool.h"
+#include "engine/StoreCodec.h"
 
 CRowWriter::CRowWriter(sqlite3* db)
     : m_write(db, "INSERT OR REPLACE INTO folder VALUES(?1, ?2, ?3)"), m_remove(db, "DELETE FROM folder WHERE path=?1")
@@ -43,8 +44,10 @@ void CRowWriter::Wait()
 
 void CRowWriter::Store()
 {
-    for (const Row& row : m_storing) {
+    for (Row& row : m_storing) {
         const bool remove = row.blob.empty();
+        if (!remove)
+            SealRow(row.key, row.blob);
         sqlite3_stmt* const stmt = remove ? *m_remove : *m_write;
         sqlite3_reset(stmt);
         CSqliteStatement::BindBlob(stmt, 1, row.key);

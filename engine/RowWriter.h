@@ -20,8 +20,8 @@ public:
     CRowWriter& operator=(const CRowWriter&) = delete;
 
     bool Ok() const { return m_write.Ok() && m_remove.Ok(); }
-    // Stores the row `key` (whose text must outlive Finish), replacing the one stored; `lastUse` is
-    // the last day any of its entries was used.
+    // Stores the row `key` (whose text must outlive Finish) with the sections `blob` and their
+    // checksum, replacing the one stored; `lastUse` is the last day any of its entries was used.
     void Add(std::string_view key, std::string&& blob, int64_t lastUse);
     // Deletes the row `key` (whose text must outlive Finish).
     void Remove(std::string_view key) { Add(key, std::string(), 0); }

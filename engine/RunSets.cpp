@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-const CFileRecord* CRunSets::OriginalFor(const Md5Digest& full, const CFileRecord& record)
+const CFileRecord* CRunSets::OriginalFor(const CFileRecord& full, const CFileRecord& record)
 {
     for (const Set& set : m_sets)
-        if (set.full == full)
+        if (set.full == full.digest && set.strong == full.strong)
             return set.original;
-    m_sets.push_back(Set{full, &record});
+    m_sets.push_back(Set{full.digest, full.strong, &record});
     return nullptr;
 }
 

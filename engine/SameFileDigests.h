@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/FileRecord.h"
+#include "engine/Sha256.h"
 
 // Whether every record of [first, end) names one file (known identities, all equal): such a run can
 // form no row, so none of its records needs a digest. `recordOf` gives the CFileRecord of an element.
@@ -34,6 +35,7 @@ public:
     // What reading a file gave.
     struct Outcome {
         Md5Digest digest{};
+        StrongDigest strong{};  // of a full digest
         bool succeeded = false;
         bool multiStep = false;  // read in more than one step
     };

@@ -9,6 +9,7 @@
 #include "engine/EarlyStoredDigests.h"
 #include "engine/EngineSink.h"
 #include "engine/FolderScan.h"
+#include "engine/RacyEntries.h"
 
 void BeginSearchRun(uint64_t sizeFromKB, uint64_t sizeToKB)
 {
@@ -51,6 +52,7 @@ int EndSearchRun(IEngineSink* sink)
 int SearchThreadProc(IEngineSink* sink, const std::vector<std::u16string>& folders)
 {
     g_searchState = ESearchState::Scanning;
+    g_digestMoment = WallClockNow();  // before any file is listed, so before any is read
     // What the last save left running on the store's files ends before they can be listed.
     if (g_digestStore)
         g_digestStore->Settle();

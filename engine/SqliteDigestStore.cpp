@@ -1,10 +1,12 @@
 #include "engine/SqliteDigestStore.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -22,14 +24,15 @@
 namespace {
 
 constexpr int32_t kApplicationId = 0x51446967;  // "QDig": a file of ours
-constexpr int32_t kSchemaVersion = 3;
+constexpr int32_t kSchemaVersion = 4;
 constexpr int kBusyMilliseconds = 3000;
 // Rows passed in a row that hold no wanted folder before the walk seeks the next one.
 constexpr int kUnwantedRowsBeforeSeek = 4;
 
 // The table: a row per stretch of folders, its key, its last day of use and its sections (see
-// StoreCodec.h). Version 1 kept a row per path and kind, version 2 a row per folder; their tables
-// are replaced when this version first opens the file.
+// StoreCodec.h). Version 1 kept a row per path and kind, version 2 a row per folder, version 3
+// full digests without their SHA-256 (nothing then told two files of equal MD5 apart); their
+// tables are replaced when this version first opens the file.
 const std::string kCreate = "CREATE TABLE IF NOT EXISTS folder("
                             " path BLOB NOT NULL UNIQUE, used INTEGER NOT NULL, entries BLOB NOT NULL);"
                             "CREATE INDEX IF NOT EXISTS folder_used ON folder(used);"
@@ -38,7 +41,7 @@ const std::string kCreate = "CREATE TABLE IF NOT EXISTS folder("
     ";"
     "PRAGMA user_version=" +
     std::to_string(kSchemaVersion) + ";";
-constexpr int32_t kReplacedSchemaVersions[] = {1, 2};
+constexpr int32_t kReplacedSchemaVersions[] = {1, 2, 3};
 
 // Creates the folders of a file's path that are missing (readable by the user only).
 bool MakeParentFolders(const std::string& file, std::string& error)
@@ -51,6 +54,22 @@ bool MakeParentFolders(const std::string& file, std::string& error)
         }
     }
     return true;
+}
+
+// The URI that opens a store that cannot be written, read-only and without locks (nobody writes it).
+std::string ImmutableUri(const std::string& file)
+{
+    std::string uri = "file:";
+    for (const char c : file) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
 }
 
 bool Busy(int rc)
@@ -148,17 +167,21 @@ bool CSqliteDigestStore::Open()
     if (m_perUser && m_file.empty())
         m_file = PerUserFile();
     if (m_file.empty()) {
-        m_problem = "digest cache: no home folder to keep it in";
+        m_problem = "digest cache: no home folder to keep it in; searching without it";
         return false;
     }
     std::string error;
-    if (!MakeParentFolders(m_file, error)) {
-        Fail(error);
+    if (!MakeParentFolders(m_file, error) || !SafePlace(error)) {
+        Fail(error + "; searching without it");
         return false;
     }
-    if (sqlite3_open_v2(m_file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
-        Fail(m_db ? sqlite3_errmsg(m_db) : "cannot open");
+    // A store that cannot be written is read as it is: without locks or a shared-memory file,
+    // which could not be made (a read-only folder or mount), or would be made as unwritable as
+    // the store and block every later write.
+    const int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW |
+        (m_readOnly ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (sqlite3_open_v2(m_readOnly ? ImmutableUri(m_file).c_str() : m_file.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
+        Fail(std::string("cannot be opened (") + (m_db ? sqlite3_errmsg(m_db) : "out of memory") + "); searching without it");
         return false;
     }
     sqlite3_busy_timeout(m_db, kBusyMilliseconds);
@@ -168,17 +191,51 @@ bool CSqliteDigestStore::Open()
             SQLITE_OK ||
         sqlite3_prepare_v2(m_db, "SELECT path FROM folder WHERE path<=?1 ORDER BY path DESC LIMIT 1", -1, &m_floor, nullptr) !=
             SQLITE_OK) {
-        Fail(sqlite3_errmsg(m_db));
+        Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + "); searching without it");
         return false;
     }
     // A store without entries answers no lookup: the first search of a new store asks none.
     CSqliteStatement any(m_db, "SELECT 1 FROM folder LIMIT 1");
     const int rc = any.Ok() ? sqlite3_step(*any) : SQLITE_ERROR;
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
+        Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + "); searching without it");
         return false;
     }
     m_empty = rc == SQLITE_DONE;
+    return true;
+}
+
+bool CSqliteDigestStore::SafePlace(std::string& error)
+{
+    const std::string folder = m_file.substr(0, m_file.rfind('/'));
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0) {
+        error = "cannot use the folder " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        error = "cannot use the folder " + folder + ": " + std::strerror(ENOTDIR);
+        return false;
+    }
+    if (info.st_uid != geteuid()) {
+        error = "its folder " + folder + " belongs to another user";
+        return false;
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        error = "its folder " + folder + " can be written by other users";
+        return false;
+    }
+    struct stat file;
+    const bool exists = lstat(m_file.c_str(), &file) == 0;
+    if (exists && !S_ISREG(file.st_mode)) {
+        error = S_ISLNK(file.st_mode) ? "it is a symbolic link, not followed" : "it is not a regular file";
+        return false;
+    }
+    m_readOnly = access(folder.c_str(), W_OK) != 0 || (exists && access(m_file.c_str(), W_OK) != 0);
+    if (m_readOnly && !exists) {
+        error = "cannot be made in " + folder + ", which cannot be written";
+        return false;
+    }
     return true;
 }
 
@@ -198,7 +255,7 @@ bool CSqliteDigestStore::Validate()
             rc = sqlite3_step(*read);
         }
         if (rc != SQLITE_ROW) {
-            Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + ")");
+            Fail(std::string("unreadable, left as it is (") + sqlite3_errmsg(m_db) + "); searching without it");
             return false;
         }
         application = sqlite3_column_int(*read, 0);
@@ -210,11 +267,17 @@ bool CSqliteDigestStore::Validate()
         std::find(std::begin(kReplacedSchemaVersions), std::end(kReplacedSchemaVersions), version) !=
             std::end(kReplacedSchemaVersions);
     if (application == kApplicationId && version != kSchemaVersion && !replace) {
-        Fail("made by another version of the program, left as it is");
+        Fail("made by another version of the program, left as it is; searching without it");
         return false;
     }
     if (application != kApplicationId && (application != 0 || tables != 0)) {
-        Fail("not a digest cache of this program, left as it is");
+        Fail("not a digest cache of this program, left as it is; searching without it");
+        return false;
+    }
+    if (m_readOnly) {
+        if (application == kApplicationId && !replace)
+            return true;
+        Fail(std::string(replace ? "made by an earlier version" : "empty") + " and cannot be written; searching without it");
         return false;
     }
     // A new file (or one another program created at the same moment) gets the table; WAL lets
@@ -230,7 +293,7 @@ bool CSqliteDigestStore::Validate()
         (replace &&
          ExecWaiting(m_db, "BEGIN IMMEDIATE; DROP TABLE IF EXISTS digest; DROP TABLE IF EXISTS folder;" + kCreate + "COMMIT;",
                      error) != SQLITE_OK)) {
-        Fail(error);
+        Fail("cannot be prepared (" + error + "); searching without it");
         return false;
     }
     return true;
@@ -261,17 +324,24 @@ bool CSqliteDigestStore::WalkRows(const std::vector<std::string_view>& folders, 
     std::vector<StoredSection> sections;
     size_t next = 0;   // the first folder not placed yet
     int unwanted = 0;  // rows passed since the last wanted one
+    m_damagedRows.clear();
     bool ok = seek(folders.front());
     while (ok && next < folders.size()) {
         const int rc = sqlite3_step(m_select);
         if (rc == SQLITE_DONE)
             break;
-        if (rc != SQLITE_ROW ||
-            !ParseSections(CSqliteStatement::ColumnBlob(m_select, 0), CSqliteStatement::ColumnBlob(m_select, 1), sections)) {
+        if (rc != SQLITE_ROW) {
             ok = false;
             break;
         }
-        const Row row{CSqliteStatement::ColumnBlob(m_select, 0), CSqliteStatement::ColumnBlob(m_select, 1), sections};
+        const std::string_view key = CSqliteStatement::ColumnBlob(m_select, 0);
+        std::string_view blob;
+        if (!UnsealRow(key, CSqliteStatement::ColumnBlob(m_select, 1), blob) || !ParseSections(key, blob, sections)) {
+            // A damaged row holds nothing: its folders are those of no row, and a save replaces it.
+            m_damagedRows.emplace_back(key);
+            continue;
+        }
+        const Row row{key, blob, sections};
         size_t end = next;
         while (end < folders.size() && folders[end] < row.key)
             ++end;
@@ -315,6 +385,8 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
     for (const auto& group : groups.Groups())
         folders.push_back(group.folder);
     std::vector<StoredEntry> entries;
+    const size_t foundBefore = found.size();
+    bool damaged = false;  // a row whose checksum matches holds entries that cannot be read
     // The sections of the rows met, beside the folders wanted.
     const auto visit = [&](const Row* row, size_t first, size_t last) {
         if (!row)
@@ -326,8 +398,10 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
             if (index == last)
                 break;
             if (folders[index] == section.folder) {
-                if (!ParseEntries(section.entries, entries))
+                if (!ParseEntries(section.entries, entries)) {
+                    damaged = true;
                     return false;
+                }
                 LoadFolder(groups, index++, entries, kinds, today, found);
             }
         }
@@ -335,9 +409,10 @@ void CSqliteDigestStore::Load(DigestKinds kinds, const std::vector<Wanted>& want
     };
     const bool ok = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK && WalkRows(folders, visit);
     if (!ok) {
-        const std::string what = sqlite3_errmsg(m_db);
+        found.resize(foundBefore);
+        const std::string what = damaged ? "a row's entries are damaged" : sqlite3_errmsg(m_db);
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        Fail("unreadable, left as it is (" + what + ")");
+        Fail("unreadable, left as it is (" + what + "); the rest of this search went without it");
         return;
     }
     sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
@@ -367,6 +442,8 @@ void CSqliteDigestStore::LoadFolder(CFolderGroups<Wanted>& groups, size_t group,
                 CFileRecord& out = found.emplace_back(Found{member->index, kind, {}}).entry;
                 static_cast<FileState&>(out) = entry.state;
                 out.digest = entry.digest[static_cast<int>(kind)];
+                if (kind == EDigestKind::Full)
+                    out.strong = entry.strong;
             }
         }
     }
@@ -376,7 +453,7 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
 {
     if (learned.empty() && m_used.empty() && m_expired)
         return;
-    if (!Open())
+    if (!Open() || m_readOnly)
         return;
     // What the rows need first: the files' names, read in their order, and the files grouped by
     // folder.
@@ -384,10 +461,9 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
     CFolderGroups<Learned> groups(learned, names);
     const int64_t today = Today();
     CStoreSave save(learned, groups, names, m_used, today, today - kKeepDays);
-    if (!WriteSave(save, today)) {
-        const std::string what = sqlite3_errmsg(m_db);
+    if (const std::string error = WriteSave(save, today); !error.empty()) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        Fail("cannot be written (" + what + ")");
+        Fail("cannot be written (" + error + "); the digests of this search were not kept");
         return;
     }
     m_used.clear();
@@ -405,24 +481,43 @@ void CSqliteDigestStore::Save(const std::vector<Learned>& learned)
 // The transaction of a save: the places of its folders as they are now, inside the transaction
 // (what another program wrote meanwhile stays), each written again, and the entries unused for too
 // long dropped (once per process). False on a failure, with the transaction still open.
-bool CSqliteDigestStore::WriteSave(CStoreSave& save, int64_t today)
+std::string CSqliteDigestStore::WriteSave(CStoreSave& save, int64_t today)
 {
+    // The reason of the first step that fails: a later call would replace SQLite's message.
+    std::string error;
+    const auto check = [&](bool ok) {
+        if (!ok && error.empty())
+            error = sqlite3_errmsg(m_db);
+        return ok;
+    };
     CSqliteStatement expire(m_db, "DELETE FROM folder WHERE used<?1");
-    bool ok = expire.Ok() && sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!check(expire.Ok()) || !check(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK))
+        return error;
     std::vector<CStoreSave::Place> places;
-    ok = ok && WalkRows(save.Folders(), [&](const Row* row, size_t first, size_t last) {
-             places.push_back(row ? CStoreSave::Place{true, std::string(row->key), std::string(row->blob), first, last}
-                                  : CStoreSave::Place{false, {}, {}, first, last});
-             return true;
-         });
+    if (!check(WalkRows(save.Folders(), [&](const Row* row, size_t first, size_t last) {
+            places.push_back(row ? CStoreSave::Place{true, std::string(row->key), std::string(row->blob), first, last}
+                                 : CStoreSave::Place{false, {}, {}, first, last});
+            return true;
+        })))
+        return error;
     CRowWriter rows(m_db);
-    ok = ok && rows.Ok();
+    if (!check(rows.Ok()))
+        return error;
+    // Damaged rows go first: the rows written for their folders may take their keys.
+    for (const std::string& key : m_damagedRows)
+        rows.Remove(key);
+    bool ok = true;
     for (size_t p = 0; ok && p < places.size(); ++p)
         ok = save.WritePlace(places[p], rows);
-    ok = rows.Finish() && ok;
-    if (ok && !m_expired) {
+    if (!ok)
+        error = "a stored row could not be read";
+    if (!check(rows.Finish()) || !ok)
+        return error;
+    if (!m_expired) {
         sqlite3_bind_int64(*expire, 1, today - kKeepDays);
-        ok = sqlite3_step(*expire) == SQLITE_DONE;
+        if (!check(sqlite3_step(*expire) == SQLITE_DONE))
+            return error;
     }
-    return ok && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    check(sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK);
+    return error;
 }

@@ -50,6 +50,9 @@ private:
     // Waits for the copy of the log into the file begun by the last Save, if any.
     void WaitForCheckpoint();
     bool Validate();
+    // Whether the store's folder is the user's own and writable by nobody else, and its name no
+    // link: the store is used only there (error says why not). Sets m_readOnly.
+    bool SafePlace(std::string& error);
     void Fail(const std::string& what);
     void Close();
     int64_t Today() const;
@@ -62,6 +65,7 @@ private:
     bool m_perUser = false;            // the file is PerUserFile, found when first opened
     bool m_expired = false;            // old entries were dropped by this process already
     bool m_empty = false;              // the store held no entry when opened, and none was saved since
+    bool m_readOnly = false;           // the store or its folder cannot be written: it is read alone
     int64_t m_today = -1;
     std::thread m_checkpoint;  // see Save
     // A row of the table as read: its key and blob, and the sections parsed from it.
@@ -74,16 +78,21 @@ private:
     // visit(row, first, last) for each place that holds some of them, folders[first, last), until
     // it returns false. The place is either a row whose folders, from its first to its last, span
     // these folders, or (row nullptr) a stretch between two rows (or before the first row, or after
-    // the last) that no row holds. The row's views are valid during the call only. False when the
-    // table cannot be read or is damaged, or when visit returned false.
+    // the last) that no row holds. The row's views are valid during the call only. A row whose
+    // checksum or sections are damaged is passed as if it were not there (m_damagedRows). False
+    // when the table cannot be read, or when visit returned false.
     using RowVisit = std::function<bool(const Row* row, size_t first, size_t last)>;
     bool WalkRows(const std::vector<std::string_view>& folders, const RowVisit& visit);
 
     // The found entries of a wanted folder's section (group of `groups`), appended to `found`.
     void LoadFolder(CFolderGroups<Wanted>& groups, size_t group, const std::vector<StoredEntry>& entries, DigestKinds kinds,
                     int64_t today, std::vector<Found>& found);
-    bool WriteSave(CStoreSave& save, int64_t today);
+    // The transaction of a save; the reason of its first failure (the transaction then still open),
+    // empty on success.
+    std::string WriteSave(CStoreSave& save, int64_t today);
 
     // Entries loaded with an older day of use, marked used by the next save.
     UsedEntries m_used;
+    // The keys of the rows the last WalkRows found damaged (read as absent).
+    std::vector<std::string> m_damagedRows;
 };

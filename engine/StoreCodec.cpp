@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/Crc32c.h"
 #include "platform/PathRules.h"
 
 std::u16string_view SectionFolderOf(std::u16string_view path)
@@ -31,7 +32,7 @@ bool ParseEntries(std::string_view entries, std::vector<StoredEntry>& parsed)
         const size_t nameBytes = GetNumber(entries.data() + at + 1, 2);
         entry.has[0] = (kinds & 1) != 0;
         entry.has[1] = (kinds & 2) != 0;
-        const size_t bytes = kEntryFixedBytes + nameBytes + sizeof(Md5Digest) * (entry.has[0] + entry.has[1]);
+        const size_t bytes = kEntryFixedBytes + nameBytes + (entry.has[0] ? kQuickBytes : 0) + (entry.has[1] ? kFullBytes : 0);
         if (kinds == 0 || kinds > 3 || nameBytes == 0 || entries.size() - at < bytes)
             return false;
         entry.name = entries.substr(at + 3, nameBytes);
@@ -49,6 +50,8 @@ bool ParseEntries(std::string_view entries, std::vector<StoredEntry>& parsed)
                 number += sizeof(Md5Digest);
             }
         }
+        if (entry.has[1])
+            std::memcpy(entry.strong.data(), number, sizeof(StrongDigest));
         at += bytes;
     }
     return true;
@@ -78,6 +81,30 @@ bool ParseSections(std::string_view key, std::string_view blob, std::vector<Stor
         sections.push_back(section);
     }
     return !sections.empty();
+}
+
+namespace {
+
+uint32_t RowChecksum(std::string_view key, std::string_view sections)
+{
+    return Crc32c(sections.data(), sections.size(), Crc32c(key.data(), key.size()));
+}
+
+}  // namespace
+
+void SealRow(std::string_view key, std::string& blob)
+{
+    const uint32_t crc = RowChecksum(key, blob);
+    blob.resize(blob.size() + 4);
+    PutNumber<4>(blob.data() + blob.size() - 4, crc);
+}
+
+bool UnsealRow(std::string_view key, std::string_view stored, std::string_view& sections)
+{
+    if (stored.size() < 4)
+        return false;
+    sections = stored.substr(0, stored.size() - 4);
+    return GetNumber(stored.data() + sections.size(), 4) == RowChecksum(key, sections);
 }
 
 size_t BeginSection(std::string& blob, std::string_view folder)

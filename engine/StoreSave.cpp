@@ -126,6 +126,7 @@ bool CStoreSave::MergeFolder(std::string_view folder, std::string_view storedEnt
         if (byKind[0].has[0] && byKind[1].has[1] && byKind[0].state == byKind[1].state) {
             byKind[0].has[1] = true;
             byKind[0].digest[1] = byKind[1].digest[1];
+            byKind[0].strong = byKind[1].strong;
             byKind[0].used = std::max(byKind[0].used, byKind[1].used);
             byKind[1].has[1] = false;
         }
@@ -185,6 +186,7 @@ CFolderGroups<CStoreSave::Learned>::MemberIterator CStoreSave::TakeLearned(CFold
             made.used = m_today;
             made.has[kind] = true;
             made.digest[kind] = learned->digest;
+            made.strong = learned->strong;
         }
     }
     return member;
@@ -200,11 +202,12 @@ void CStoreSave::WriteLearned(size_t group, std::string& blob) const
             continue;  // not the path of a file
         if (quick && full && !(quick->State() == full->State())) {
             // Digests of two states: an entry each.
-            AppendEntry(blob, name, quick->State(), m_today, &quick->digest, nullptr);
-            AppendEntry(blob, name, full->State(), m_today, nullptr, &full->digest);
+            AppendEntry(blob, name, quick->State(), m_today, &quick->digest, nullptr, nullptr);
+            AppendEntry(blob, name, full->State(), m_today, nullptr, &full->digest, &full->strong);
         } else {
             const CFileRecord& state = quick ? *quick : *full;
-            AppendEntry(blob, name, state.State(), m_today, quick ? &quick->digest : nullptr, full ? &full->digest : nullptr);
+            AppendEntry(blob, name, state.State(), m_today, quick ? &quick->digest : nullptr, full ? &full->digest : nullptr,
+                        full ? &full->strong : nullptr);
         }
     }
 }

@@ -1,5 +1,6 @@
 // Feeds any bytes to the digest store's row codec, as a row (the first byte says how many of the
-// next bytes are the row's key, the rest is its blob) and as the entries of one section. Besides
+// next bytes are the row's key, the rest is its blob, with or without its checksum) and as the
+// entries of one section. Besides
 // crashes and sanitizer reports it checks that whatever parses writes back to exactly the bytes it
 // was parsed from, section by section and entry by entry.
 #include <algorithm>
@@ -45,6 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t keyBytes = std::min<size_t>(static_cast<unsigned char>(bytes[0]), bytes.size() - 1);
     const std::string_view key = bytes.substr(1, keyBytes);
     const std::string_view blob = bytes.substr(1 + keyBytes);
+    // A row whose checksum matches seals again to the same bytes.
+    std::string_view unsealed;
+    if (UnsealRow(key, blob, unsealed)) {
+        std::string sealed(unsealed);
+        SealRow(key, sealed);
+        Require(sealed == blob);
+    }
     std::vector<StoredSection> sections;
     if (!ParseSections(key, blob, sections))
         return 0;

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "engine/Digest.h"
+#include "engine/RacyEntries.h"
 #include "engine/SqliteDigestStore.h"
 #include "tests/engine/EngineFixture.h"
 #include "tests/support/Unprivileged.h"
@@ -45,6 +46,31 @@ protected:
         g_fullDigestCache.clear();
     }
     std::string StoreFile() const { return dir / "cache/digests.sqlite"; }
+    // Two equal files in dir/tree that the user "nobody" can search.
+    void WritePairForNobody()
+    {
+        WriteFile(dir / "tree/a", "same");
+        WriteFile(dir / "tree/b", "same");
+        ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+        ASSERT_EQ(chmod((dir / "tree").c_str(), 0755), 0);
+    }
+    // Searches dir/tree as "nobody" through the store at StoreFile(), in a process of its own, and
+    // returns what `verdict` says of the store after the search (0: as it should be).
+    int SearchAsNobody(const std::function<int(const CSqliteDigestStore&)>& verdict)
+    {
+        return RunUnprivileged([&] {
+            int result = 0;
+            {
+                CSqliteDigestStore store(StoreFile());
+                g_digestStore = &store;
+                fs.bytesRead = 0;
+                BeginSearchRun(0, 0);
+                SearchThreadProc(nullptr, {U(dir / "tree")});
+                result = verdict(store);
+            }  // closed, as at the end of a program
+            return result;
+        });
+    }
     // Runs an SQL query on the store's file and returns its first column of its first row.
     static std::string Query(const std::string& file, const std::string& sql)
     {
@@ -124,10 +150,12 @@ TEST_F(DigestCacheTest, ASecondSearchReadsExactlyTheFilesThatAreNotProvablyTheOn
                 WriteFile(tree / name, content);
                 SetMtime(tree / name, 1600000000);
             }
+            LetFilesAge();
             Search({tree.Path()});
             ASSERT_EQ(g_duplicates.size(), 1u);
             WaitForChangeTimeToPass(tree / "c", dir / "probe");
             c.change(tree);
+            LetFilesAge();
             fs.opened.clear();
             if (fromDisk)
                 ForgetDigestsInMemory();
@@ -252,16 +280,6 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
         sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         sqlite3_close(db);
     };
-    const auto cutAFolderShort = [&] {
-        ForgetDigestsInMemory();
-        {
-            CSqliteDigestStore store(StoreFile());
-            g_digestStore = &store;
-            Search({dir / "tree"});
-        }
-        ForgetDigestsInMemory();
-        makeWith("UPDATE folder SET entries = substr(entries, 1, 70)");
-    };
     struct Case {
         const char* name;
         std::function<void()> prepare;
@@ -269,8 +287,7 @@ TEST_F(DigestCacheTest, AStoreThatCannotBeUsedIsLeftAsItIsAndTheSearchGoesOn)
     const std::vector<Case> cases = {
         {"damaged", [&] { WriteFile(StoreFile(), RandomBytes(5000, 1)); }},
         {"a database of something else", [&] { makeWith("CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')"); }},
-        {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=4"); }},
-        {"a folder's entries cut short", cutAFolderShort},
+        {"made by a later version", [&] { makeWith("PRAGMA application_id=1363437927; PRAGMA user_version=5"); }},
         {"its folder's place taken by a file", [&] { WriteFile(dir / "cache", "a file"); }},
     };
     for (const Case& c : cases) {
@@ -494,4 +511,160 @@ TEST_F(DigestCacheTest, AStoreSavesExactlyTheFilesItIsGiven)
             given.insert(static_cast<size_t>(std::find(std::begin(paths), std::end(paths), one.path) - std::begin(paths)));
         EXPECT_EQ(stored, given);
     }
+}
+
+TEST_F(DigestCacheTest, AFileRewrittenInTheSecondItWasDigestedInIsReadAgainByLaterSearches)
+{
+    // On a file system with 1-second times, a file rewritten with its size in the second of its
+    // digest keeps every field of its state: only a digest taken safely after its last change may
+    // answer for it later, from memory or from the store.
+    fs.wholeSecondTimes = true;
+    for (const bool fromDisk : {false, true}) {
+        SCOPED_TRACE(fromDisk ? "from the store" : "from memory");
+        ResetEngine();
+        g_fileSystem = &fs;
+        TempDir tree;
+        CSqliteDigestStore store(tree / "cache/digests.sqlite");
+        if (fromDisk)
+            g_digestStore = &store;
+        // Everything happens within one second of the clock.
+        const auto second = [] { return WallClockNow() / 1000000000; };
+        for (const uint64_t start = second(); second() == start;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const uint64_t within = second();
+        WriteFile(tree / "a", std::string(3000, 'a'));
+        WriteFile(tree / "b", std::string(3000, 'a'));
+        Search({tree.Path()});
+        ASSERT_EQ(g_duplicates.size(), 1u);
+        WriteFile(tree / "b", std::string(3000, 'b'));
+        ASSERT_EQ(second(), within) << "the machine was too slow to show it";
+        if (fromDisk) {
+            ForgetDigestsInMemory();
+            CSqliteDigestStore again(tree / "cache/digests.sqlite");
+            g_digestStore = &again;
+            Search({tree.Path()});
+        } else {
+            Search({tree.Path()});
+        }
+        EXPECT_TRUE(g_duplicates.empty()) << "a digest of the old content answered";
+    }
+}
+
+TEST_F(DigestCacheTest, AStoreIsUsedOnlyInAFolderOfTheUsersOwnThatNobodyElseCanWriteAndNeverThroughALink)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to make folders of another user";
+    WritePairForNobody();
+    MakeDirs(dir / "elsewhere");
+    ASSERT_EQ(chown((dir / "elsewhere").c_str(), 65534, 65534), 0);
+    struct Case {
+        const char* name;
+        mode_t mode;
+        uid_t owner;
+        bool link;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"a folder of another user", 0755, 0, false, "belongs to another user"},
+        {"a folder others can write", 0777, 65534, false, "can be written by other users"},
+        {"a folder its group can write", 0770, 65534, false, "can be written by other users"},
+        {"a link at the store's name", 0700, 65534, true, "it is a symbolic link, not followed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(dir / "cache");
+        MakeDirs(dir / "cache");
+        ASSERT_EQ(chown((dir / "cache").c_str(), c.owner, 65534), 0);
+        ASSERT_EQ(chmod((dir / "cache").c_str(), c.mode), 0);
+        if (c.link) {
+            ASSERT_EQ(symlink((dir / "elsewhere/target").c_str(), StoreFile().c_str()), 0);
+        }
+        const int status = SearchAsNobody([&](const CSqliteDigestStore& store) {
+            const bool told = store.Problem().find(c.problem) != std::string::npos &&
+                store.Problem().find("; searching without it") != std::string::npos;
+            return (g_duplicates.size() == 1 ? 0 : 1) + (told ? 0 : 2);
+        });
+        EXPECT_EQ(status, 0) << "1: the rows were lost; 2: the reason was not told";
+        struct stat st;
+        EXPECT_EQ(lstat((dir / "elsewhere/target").c_str(), &st), -1) << "the link was followed";
+        EXPECT_EQ(access((dir / "cache/digests.sqlite-wal").c_str(), F_OK), -1);
+        if (!c.link) {
+            EXPECT_EQ(access(StoreFile().c_str(), F_OK), -1) << "the store was made there";
+        }
+    }
+}
+
+TEST_F(DigestCacheTest, AStoreThatCannotBeWrittenIsReadAndLeavesNothingThatBlocksALaterWrite)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to search as another user";
+    WritePairForNobody();
+    MakeDirs(dir / "cache");
+    ASSERT_EQ(chown((dir / "cache").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod((dir / "cache").c_str(), 0700), 0);
+    // Each search runs as "nobody" in a process of its own; 0 when it found the row, read no file
+    // content when `fromStore`, and told no problem.
+    const auto search = [&](bool fromStore) {
+        return SearchAsNobody([&](const CSqliteDigestStore& store) {
+            if (!store.Problem().empty())
+                std::fprintf(stderr, "%s\n", store.Problem().c_str());
+            return (g_duplicates.size() == 1 ? 0 : 1) + (store.Problem().empty() ? 0 : 2) +
+                (!fromStore || fs.bytesRead == 0 ? 0 : 4);
+        });
+    };
+    LetFilesAge();
+    ASSERT_EQ(search(false), 0);
+    ASSERT_EQ(access((dir / "cache/digests.sqlite-wal").c_str(), F_OK), -1) << "the store was not closed";
+    const std::set<std::string> files = {"digests.sqlite"};
+    const auto filesInCache = [&] {
+        std::set<std::string> names;
+        for (const std::string name : {"digests.sqlite", "digests.sqlite-wal", "digests.sqlite-shm", "digests.sqlite-journal"})
+            if (access((dir / "cache/" + name).c_str(), F_OK) == 0)
+                names.insert(name);
+        return names;
+    };
+    // A folder that cannot be written, then a store file that cannot be written.
+    ASSERT_EQ(chmod((dir / "cache").c_str(), 0500), 0);
+    EXPECT_EQ(search(true), 0) << "in a folder that cannot be written";
+    EXPECT_EQ(filesInCache(), files);
+    ASSERT_EQ(chmod((dir / "cache").c_str(), 0700), 0);
+    ASSERT_EQ(chmod(StoreFile().c_str(), 0444), 0);
+    EXPECT_EQ(search(true), 0) << "a store file that cannot be written";
+    EXPECT_EQ(filesInCache(), files) << "something was left behind";
+    // Writable again: a new file's digests are kept.
+    ASSERT_EQ(chmod(StoreFile().c_str(), 0644), 0);
+    WriteFile(dir / "tree/c", "more");
+    WriteFile(dir / "tree/d", "more");
+    ASSERT_EQ(chmod((dir / "tree/c").c_str(), 0644), 0);
+    ASSERT_EQ(chmod((dir / "tree/d").c_str(), 0644), 0);
+    LetFilesAge();
+    EXPECT_EQ(SearchAsNobody(
+                  [](const CSqliteDigestStore& store) { return g_duplicates.size() == 2 && store.Problem().empty() ? 0 : 1; }),
+              0);
+    EXPECT_EQ(Query(StoreFile(), "SELECT instr(entries, CAST('d' AS BLOB)) > 0 FROM folder"), "1") << "not written";
+}
+
+TEST_F(DigestCacheTest, ALockedStoreSaysSoAndThatTheSearchsDigestsWereNotKept)
+{
+    WriteFile(dir / "tree/a", "same");
+    WriteFile(dir / "tree/b", "same");
+    {
+        CSqliteDigestStore store(StoreFile());
+        g_digestStore = &store;
+        Search({dir / "tree"});
+    }
+    WriteFile(dir / "tree/c", "more");
+    WriteFile(dir / "tree/d", "more");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(StoreFile().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    CSqliteDigestStore store(StoreFile());
+    g_digestStore = &store;
+    Search({dir / "tree"});
+    EXPECT_EQ(g_duplicates.size(), 2u);
+    EXPECT_EQ(store.Problem(),
+              "digest cache " + StoreFile() +
+                  ": cannot be written (database is locked); the digests of this search were not kept");
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
 }

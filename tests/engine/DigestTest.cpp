@@ -21,6 +21,7 @@ protected:
     {
         WriteFile(dir / name, content);
         SetMtime(dir / name, mtime);
+        LetFilesAge();
         return Scanned(name);
     }
     CFileRecord Scanned(const std::string& name)
@@ -100,6 +101,7 @@ TEST_F(DigestTest, RenamedFileIsDigestedAgainAndTheOldEntryStays)
     CFileRecord record = MakeFile("old", "content");
     ASSERT_TRUE(GetQuickDigest(record));
     ASSERT_EQ(std::rename((dir / "old").c_str(), (dir / "new").c_str()), 0);
+    LetFilesAge();
     const uint64_t readBefore = fs.bytesRead;
     CFileRecord renamed = Scanned("new");
     ASSERT_TRUE(GetQuickDigest(renamed));

@@ -4,6 +4,7 @@
 #include "engine/DigestBatch.h"
 #include "engine/FolderScan.h"
 #include "engine/PhaseDigests.h"
+#include "engine/RacyEntries.h"
 
 namespace quillon::test {
 
@@ -16,11 +17,13 @@ void ScanFolder(const std::u16string& folder, IEngineSink* sink)
 
 bool GetQuickDigest(CFileRecord& record)
 {
+    g_digestMoment = WallClockNow();
     return CPhaseDigests(EDigestKind::Quick, EAfterStop::GoesOnAsking).Take(record, record);
 }
 
 bool GetFullDigest(CFileRecord& record)
 {
+    g_digestMoment = WallClockNow();
     return CPhaseDigests(EDigestKind::Full, EAfterStop::GoesOnAsking).Take(record, record);
 }
 

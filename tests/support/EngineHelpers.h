@@ -18,8 +18,8 @@ namespace quillon::test {
 void ScanFolder(const std::u16string& folder, IEngineSink* sink);
 
 // The record's quick (first 1024 bytes) or full digest, asked through the door the phases use
-// (CPhaseDigests), outside any window: from the cache when its entry fits, else from the store,
-// else read and cached. False when the digest cannot be made.
+// (CPhaseDigests), outside any window, as if begun now: from the cache when its entry fits, else
+// from the store, else read and cached. False when the digest cannot be made.
 bool GetQuickDigest(CFileRecord& record);
 bool GetFullDigest(CFileRecord& record);
 
