@@ -424,21 +424,6 @@ struct ActionCounts {
     bool interrupted = false;
 };
 
-// Why a set with no file below an in=FOLDER stays as it is.
-std::string NoKeptFile(const DuplicateSet& set, const std::vector<CKeepRule>& rules)
-{
-    for (const CKeepRule& rule : rules) {
-        if (rule.kind() != CKeepRule::Kind::InFolder)
-            continue;
-        bool any = false;
-        for (const SetFile& file : set.files)
-            any = any || rule.Holds(file.path);
-        if (!any)
-            return "no copy under " + QuotedText(rule.Folder());
-    }
-    return "no copy under every in=FOLDER";
-}
-
 // Acts on every file of every set but the one the keep rules choose, one line per file as it
 // goes. An interrupt is taken between two files only: SIGINT is held while a file is checked and
 // touched and its line written, so even a second Ctrl-C leaves every file whole.
@@ -456,10 +441,12 @@ ActionCounts RunActions(const Options& options, CheckedOutput& output)
     sigemptyset(&interrupt);
     sigaddset(&interrupt, SIGINT);
     for (DuplicateSet& set : sets) {
-        const std::optional<size_t> keep = CKeepRule::Choose(set, rules);
+        const CKeepRule* emptied = nullptr;
+        const std::optional<size_t> keep = CKeepRule::Choose(set, rules, &emptied);
         if (!keep) {
             ++counts.leftAlone;
-            output.Write(ActionLine(options.jsonl, "left", set.files.front().path, {}, set.size, NoKeptFile(set, rules)));
+            output.Write(ActionLine(options.jsonl, "left", set.files.front().path, {}, set.size,
+                                    "no copy under " + QuotedText(emptied->Folder())));
             continue;
         }
         SetFile& kept = set.files[*keep];

@@ -41,7 +41,7 @@ bool CKeepRule::Holds(std::u16string_view path) const
     return path.size() > m_folder.size() && path[m_folder.size()] == u'/' && path.substr(0, m_folder.size()) == m_folder;
 }
 
-std::optional<size_t> CKeepRule::Choose(const DuplicateSet& set, const std::vector<CKeepRule>& rules)
+std::optional<size_t> CKeepRule::Choose(const DuplicateSet& set, const std::vector<CKeepRule>& rules, const CKeepRule** emptied)
 {
     std::vector<size_t> left(set.files.size());
     for (size_t i = 0; i < left.size(); ++i)
@@ -82,8 +82,11 @@ std::optional<size_t> CKeepRule::Choose(const DuplicateSet& set, const std::vect
                 if (rule.Holds(set.files[i].path))
                     kept.push_back(i);
             }
-            if (kept.empty())
+            if (kept.empty()) {
+                if (emptied)
+                    *emptied = &rule;
                 return std::nullopt;
+            }
             break;
         }
         left = std::move(kept);

@@ -28,9 +28,10 @@ public:
 
     // The place in `set` of the file that stays: each rule in turn keeps the best of the files the
     // rules before it kept (an InFolder rule those below its folder), and the first of the files
-    // left stays. Empty when an InFolder rule finds no file of the set below its folder: the set is
-    // then left alone. Any thread.
-    static std::optional<size_t> Choose(const DuplicateSet& set, const std::vector<CKeepRule>& rules);
+    // left stays. Empty when an InFolder rule finds none of those files below its folder: the set is
+    // then left alone, and `emptied` (when given) points to that rule. Any thread.
+    static std::optional<size_t> Choose(const DuplicateSet& set, const std::vector<CKeepRule>& rules,
+                                        const CKeepRule** emptied = nullptr);
 
     // Whether the path lies below the folder of an InFolder rule.
     bool Holds(std::u16string_view path) const;
