@@ -3,14 +3,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/CountingFileSystem.h"
@@ -116,7 +119,7 @@ const char kHelp[] =
     "they must not already be one file; else the file is skipped and stays as it is. The kept\n"
     "file is never touched, so no set loses its last copy. Standard error ends with the files\n"
     "acted on, those skipped and the bytes freed (a file with other hard links frees none).\n"
-    "Ctrl-C stops between two files, never inside one.\n"
+    "Ctrl-C (once or more) stops between two files, never inside one.\n"
     "\n"
     "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
     "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
@@ -424,54 +427,109 @@ struct ActionCounts {
     bool interrupted = false;
 };
 
-// Acts on every file of every set but the one the keep rules choose, one line per file as it
-// goes. An interrupt is taken between two files only: SIGINT is held while a file is checked and
-// touched and its line written, so even a second Ctrl-C leaves every file whole.
-ActionCounts RunActions(const Options& options, CheckedOutput& output)
+// What happened to the files of one set: its lines and counts.
+struct SetDone {
+    std::string lines;
+    ActionCounts counts;
+    bool finished = false;  // the set was worked on (wholly, or up to an interrupt)
+};
+
+// Works on the sets in turn, taking the next one not yet taken, until none is left or `stop`:
+// each file of a set but the kept one is checked and acted on, `stop` looked at between two files.
+void ActOnSets(const Options& options, std::vector<DuplicateSet>& sets, const std::vector<CKeepRule>& rules,
+               std::vector<SetDone>& done, std::atomic<size_t>& next, const std::atomic<bool>& stop, std::mutex& mutex)
 {
     static const char* const kVerbs[3][2] = {{"trashed", "would-trash"}, {"linked", "would-link"}, {"cloned", "would-clone"}};
     const char* const verb = kVerbs[static_cast<int>(*options.action)][options.dryRun ? 1 : 0];
-    std::vector<CKeepRule> rules = options.keep;
-    if (rules.empty())
-        rules.emplace_back();  // first
     CSetActions actions(*options.action, options.dryRun);
-    std::vector<DuplicateSet> sets = CollectDuplicateSets(g_duplicates, g_fileList);
-    ActionCounts counts;
-    sigset_t interrupt;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
-    for (DuplicateSet& set : sets) {
+    for (size_t number; !stop.load() && (number = next.fetch_add(1)) < sets.size();) {
+        DuplicateSet& set = sets[number];
+        SetDone result;
         const CKeepRule* emptied = nullptr;
         const std::optional<size_t> keep = CKeepRule::Choose(set, rules, &emptied);
         if (!keep) {
-            ++counts.leftAlone;
-            output.Write(ActionLine(options.jsonl, "left", set.files.front().path, {}, set.size,
-                                    "no copy under " + QuotedText(emptied->Folder())));
-            continue;
+            ++result.counts.leftAlone;
+            result.lines = ActionLine(options.jsonl, "left", set.files.front().path, {}, set.size,
+                                      "no copy under " + QuotedText(emptied->Folder()));
         }
-        SetFile& kept = set.files[*keep];
-        for (size_t i = 0; i < set.files.size() && output.error == 0; ++i) {
+        for (size_t i = 0; keep && i < set.files.size() && !stop.load(); ++i) {
             if (i == *keep)
                 continue;
-            if (g_interrupts.load() != 0) {
-                counts.interrupted = true;
-                return counts;
-            }
-            sigprocmask(SIG_BLOCK, &interrupt, nullptr);
+            SetFile& kept = set.files[*keep];
             const ActionOutcome outcome = actions.Act(set.files[i], kept);
-            output.Write(ActionLine(options.jsonl, outcome.done ? verb : "skipped", set.files[i].path, kept.path, set.size,
-                                    outcome.reason));
-            sigprocmask(SIG_UNBLOCK, &interrupt, nullptr);
-            if (outcome.done) {
-                ++counts.acted;
-                counts.freedBytes += outcome.freedBytes;
-            } else {
-                ++counts.skipped;
+            result.lines += ActionLine(options.jsonl, outcome.done ? verb : "skipped", set.files[i].path, kept.path, set.size,
+                                       outcome.reason);
+            ++(outcome.done ? result.counts.acted : result.counts.skipped);
+            result.counts.freedBytes += outcome.freedBytes;
+        }
+        result.finished = true;
+        std::lock_guard<std::mutex> lock(mutex);
+        done[number] = std::move(result);
+    }
+}
+
+// Acts on every file of every set but the one the keep rules choose. The sets are shared out
+// among a few threads (the files of one set are always taken in order by one thread, each checked
+// just before it is touched); the lines are written in the order of the sets as they are done.
+// SIGINT is held for the whole time and taken by this thread between its waits: it stops every
+// thread between two files, so however many times Ctrl-C comes every file stays whole.
+ActionCounts RunActions(const Options& options, CheckedOutput& output)
+{
+    std::vector<CKeepRule> rules = options.keep;
+    if (rules.empty())
+        rules.emplace_back();  // first
+    std::vector<DuplicateSet> sets = CollectDuplicateSets(g_duplicates, g_fileList);
+    std::vector<SetDone> done(sets.size());
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stop{g_interrupts.load() != 0};
+    std::mutex mutex;
+
+    sigset_t interrupt, previous;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::vector<std::thread> workers;
+    std::atomic<unsigned> running{threads};
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back([&] {
+            ActOnSets(options, sets, rules, done, next, stop, mutex);
+            running.fetch_sub(1);
+        });
+    }
+    ActionCounts counts;
+    size_t written = 0;
+    const auto writeDone = [&](bool all) {
+        std::string text;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            for (; written < done.size() && (done[written].finished || all); ++written) {
+                const ActionCounts& set = done[written].counts;
+                counts.acted += set.acted;
+                counts.skipped += set.skipped;
+                counts.leftAlone += set.leftAlone;
+                counts.freedBytes += set.freedBytes;
+                text += done[written].lines;
             }
         }
+        output.Write(text);
         if (output.error != 0)
-            break;
+            stop.store(true);
+    };
+    const struct timespec pause = {0, 10 * 1000 * 1000};
+    while (running.load() != 0) {
+        if (sigtimedwait(&interrupt, nullptr, &pause) == SIGINT) {
+            g_interrupts.fetch_add(1);
+            stop.store(true);
+        }
+        writeDone(false);
     }
+    for (std::thread& worker : workers)
+        worker.join();
+    writeDone(true);                                             // the sets not reached have no lines
+    while (sigtimedwait(&interrupt, nullptr, &pause) == SIGINT)  // taken just before the end
+        g_interrupts.fetch_add(1);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     counts.interrupted = g_interrupts.load() != 0;
     return counts;
 }
