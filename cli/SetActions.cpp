@@ -64,10 +64,12 @@ ActionOutcome CSetActions::Act(const SetFile& file, SetFile& kept)
         outcome.reason = Refusal(check);
         return outcome;
     }
-    // The bytes come free when this is the last name of the file's content.
+    // The bytes come free when this is the last name of the file's content (blocks shared by a
+    // reflink come free from every name of the file); a hard link tells itself.
+    bool lastName = m_action == SetAction::Reflink;
     struct stat status {};
-    // (Blocks shared by a reflink come free from every name of the file.)
-    const bool lastName = m_action == SetAction::Reflink || (::lstat(path.c_str(), &status) == 0 && status.st_nlink == 1);
+    if (m_action == SetAction::Trash || (m_dryRun && !lastName))
+        lastName = ::lstat(path.c_str(), &status) == 0 && status.st_nlink == 1;
     if (m_dryRun) {
         outcome.done = true;
         outcome.freedBytes = lastName ? file.seen.size : 0;
@@ -108,6 +110,7 @@ ActionOutcome CSetActions::Act(const SetFile& file, SetFile& kept)
         switch (linked.result) {
         case LinkResult::Done:
             outcome.done = true;
+            lastName = linked.lastName;
             kept.seen = linked.keptNow;
             break;
         case LinkResult::Changed:

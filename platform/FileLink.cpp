@@ -70,7 +70,8 @@ LinkOutcome CFileLink::HardLink(const std::string& path, const FileSeen& seen, c
     const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (unsigned attempt = 0;; ++attempt) {
         char name[64];
-        std::snprintf(name, sizeof name, ".quillon-link-%d-%llx-%u", static_cast<int>(::getpid()), stamp, attempt);
+        static const int process = static_cast<int>(::getpid());
+        std::snprintf(name, sizeof name, ".quillon-link-%d-%llx-%u", process, stamp, attempt);
         temporary = FolderOf(path) + name;
         if (::link(kept.c_str(), temporary.c_str()) == 0)
             break;
@@ -98,9 +99,11 @@ LinkOutcome CFileLink::HardLink(const std::string& path, const FileSeen& seen, c
         return removeTemporary(errno == ENOENT ? Outcome(LinkResult::Changed) : Outcome(LinkResult::Failed, errno));
     if (!Still(status, seen))
         return removeTemporary(Outcome(LinkResult::Changed));
+    const bool lastName = status.st_nlink == 1;
     if (::rename(temporary.c_str(), path.c_str()) != 0)
         return removeTemporary(Outcome(LinkResult::Failed, errno));
     LinkOutcome done = Outcome(LinkResult::Done);
+    done.lastName = lastName;
     done.keptNow = keptSeen;
     if (::lstat(path.c_str(), &status) == 0 && CFileCheck::SeenOf(status).identity == keptSeen.identity)
         done.keptNow = CFileCheck::SeenOf(status);
@@ -130,6 +133,7 @@ LinkOutcome CFileLink::Reflink(const std::string& path, const FileSeen& seen, co
     struct timespec times[2] = {before.st_atim, before.st_mtim};
     ::futimens(target.fd, times);
     LinkOutcome done = Outcome(LinkResult::Done);
+    done.lastName = true;  // the blocks are shared by every name of the file
     struct stat status {};
     done.keptNow = ::fstat(source.fd, &status) == 0 ? CFileCheck::SeenOf(status) : keptSeen;
     return done;

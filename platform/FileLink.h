@@ -24,6 +24,9 @@ struct LinkOutcome {
     int error = 0;  // errno behind Failed and Refused
     // When Done: what the kept file is now (a new hard link changes its change time).
     FileSeen keptNow;
+    // When Done: whether the file's content had no other name, so its bytes came free (always
+    // for a reflink).
+    bool lastName = false;
 };
 
 class CFileLink {
