@@ -8,6 +8,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Digest.h"
+#include "engine/ScanExclusions.h"
 #include "engine/SearchRun.h"
 #include "platform/PathRules.h"
 
@@ -44,7 +45,8 @@ public:
         if (!m_inner->Next(entry))
             return false;
         // The scan's own rule for the files it keeps; the bounds are set before the run starts.
-        if (m_owner.m_trackProgress && entry.isFile && g_minSize < entry.size && entry.size < g_maxSize) {
+        if (m_owner.m_trackProgress && entry.isFile && g_minSize < entry.size && entry.size < g_maxSize &&
+            !ScanExcludes(std::u16string_view(m_path).substr(0, m_prefix), entry)) {
             m_owner.m_listedFiles.fetch_add(1, std::memory_order_relaxed);
             m_path.resize(m_prefix);
             m_path += entry.name;

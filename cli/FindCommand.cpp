@@ -3,21 +3,29 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/CountingFileSystem.h"
+#include "cli/DuplicateSets.h"
+#include "cli/KeepRule.h"
 #include "cli/ProgressLine.h"
 #include "cli/RowText.h"
+#include "cli/SetActions.h"
 #include "engine/Catalogue.h"
 #include "engine/DigestStore.h"
 #include "engine/ResultOrder.h"
+#include "engine/ScanExclusions.h"
 #include "engine/SearchRun.h"
 #include "platform/ByteSize.h"
 #include "platform/NativeName.h"
@@ -29,6 +37,7 @@ namespace {
 
 constexpr int kExitFound = 0;
 constexpr int kExitBadFolder = 1;
+constexpr int kExitSkipped = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWriteFailed = 3;
 constexpr int kExitStopped = 130;
@@ -37,56 +46,90 @@ constexpr int kExitStopped = 130;
 constexpr uint64_t kMaxKilobytes = UINT64_MAX >> 10;
 
 const char kUsage[] = "Usage: quillon-find [--from KB] [--to KB] [--format text|jsonl] [--[no-]progress] [--verbose]\n"
-                      "                    [--no-cache] FOLDER...\n";
+                      "                    [--no-cache] [--exclude PATTERN]... [--exclude-hidden]\n"
+                      "                    [--trash|--hardlink|--reflink [--keep RULE]... [--dry-run]] FOLDER...\n";
 
-const char kHelp[] = "Finds files with equal content below the FOLDERs and prints each duplicate beside its original.\n"
-                     "\n"
-                     "Files are compared when their sizes are equal: first by the MD5 digest of their first 1024 bytes,\n"
-                     "then by the MD5 digest of the whole file. Of a group of equal files one is the original; every\n"
-                     "other one is printed as its duplicate, one row each, smallest files first.\n"
-                     "\n"
-                     "Each FOLDER is resolved once, the way the system resolves it (links and '..' followed, as by\n"
-                     "realpath), and exactly that folder is searched; the rows show the resolved paths. A relative\n"
-                     "FOLDER needs a current folder that still exists.\n"
-                     "\n"
-                     "Options:\n"
-                     "  --from KB          only files larger than KB kilobytes (1 KB = 1024 bytes)\n"
-                     "  --to KB            only files smaller than KB kilobytes (0 or absent: no upper bound)\n"
-                     "                     KB is a whole decimal number from 0 to 18014398509481983, nothing else;\n"
-                     "                     --from must be below a --to that is not 0\n"
-                     "  --format text      one row per line: size in bytes, original, duplicate (default); paths are\n"
-                     "                     in double quotes, with \\\" \\\\ \\t \\n \\r escaped, other control characters as\n"
-                     "                     \\xNN (below 0x20, and 0x7f) or \\uNNNN (U+0080 to U+009F, and the\n"
-                     "                     bidirectional controls U+202A to U+202E and U+2066 to U+2069), and bytes\n"
-                     "                     that are not UTF-8 as \\xNN (0x80 and above)\n"
-                     "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N};\n"
-                     "                     control characters are \\uNNNN escapes, bytes that are not UTF-8 \\udcNN\n"
-                     "  --progress         draw a progress line on standard error (default when it is a terminal):\n"
-                     "                     the folder being scanned and the files listed so far, then the files\n"
-                     "                     compared by their first bytes, then the files and bytes compared whole\n"
-                     "                     out of those to compare; control characters in names show as '?'\n"
-                     "  --no-progress      never draw the progress line\n"
-                     "  --verbose          name every folder and file that could not be read\n"
-                     "  --no-cache         neither read nor write the digest cache kept between runs\n"
-                     "  -h, --help         show this help and exit\n"
-                     "  --version          show the version and exit\n"
-                     "\n"
-                     "At the end, standard error says how many folders and files could not be read (when any could\n"
-                     "not), then shows the totals: \"Files\" is the number of files listed in the size range (a file\n"
-                     "reached by two paths, for example through overlapping FOLDERs or a hard link, counts twice),\n"
-                     "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
-                     "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
-                     "pairing are printed, each whole); once the search has ended, Ctrl-C stops nothing and every row\n"
-                     "is printed. A second Ctrl-C ends the program at once.\n"
-                     "\n"
-                     "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
-                     "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
-                     "ones it had when it was digested.\n"
-                     "\n"
-                     "Exit status: 0 after a search, with or without duplicates (folders and files below a FOLDER\n"
-                     "that cannot be read are counted, not fatal); 1 when a FOLDER does not exist, is not a folder or\n"
-                     "cannot be listed (the others are searched); 2 for a usage error; 3 when standard output could\n"
-                     "not be written (a full disk, a closed output; a closed pipe ends it by SIGPIPE); 130 after a stop.\n";
+const char kHelp[] =
+    "Finds files with equal content below the FOLDERs and prints each duplicate beside its original.\n"
+    "\n"
+    "Files are compared when their sizes are equal: first by the MD5 digest of their first 1024 bytes,\n"
+    "then by the MD5 digest of the whole file. Of a group of equal files one is the original; every\n"
+    "other one is printed as its duplicate, one row each, smallest files first.\n"
+    "\n"
+    "Each FOLDER is resolved once, the way the system resolves it (links and '..' followed, as by\n"
+    "realpath), and exactly that folder is searched; the rows show the resolved paths. A relative\n"
+    "FOLDER needs a current folder that still exists.\n"
+    "\n"
+    "Options:\n"
+    "  --from KB          only files larger than KB kilobytes (1 KB = 1024 bytes)\n"
+    "  --to KB            only files smaller than KB kilobytes (0 or absent: no upper bound)\n"
+    "                     KB is a whole decimal number from 0 to 18014398509481983, nothing else;\n"
+    "                     --from must be below a --to that is not 0\n"
+    "  --format text      one row per line: size in bytes, original, duplicate (default); paths are\n"
+    "                     in double quotes, with \\\" \\\\ \\t \\n \\r escaped, other control characters as\n"
+    "                     \\xNN (below 0x20, and 0x7f) or \\uNNNN (U+0080 to U+009F, and the\n"
+    "                     bidirectional controls U+202A to U+202E and U+2066 to U+2069), and bytes\n"
+    "                     that are not UTF-8 as \\xNN (0x80 and above)\n"
+    "  --format jsonl     one JSON object per row: {\"original\": ..., \"duplicate\": ..., \"size\": N};\n"
+    "                     control characters are \\uNNNN escapes, bytes that are not UTF-8 \\udcNN\n"
+    "  --progress         draw a progress line on standard error (default when it is a terminal):\n"
+    "                     the folder being scanned and the files listed so far, then the files\n"
+    "                     compared by their first bytes, then the files and bytes compared whole\n"
+    "                     out of those to compare; control characters in names show as '?'\n"
+    "  --no-progress      never draw the progress line\n"
+    "  --verbose          name every folder and file that could not be read\n"
+    "  --no-cache         neither read nor write the digest cache kept between runs\n"
+    "  --exclude PATTERN  leave out files and folders that match PATTERN (may be repeated): '*'\n"
+    "                     matches any characters, '?' one, letters A-Z match either case, ';'\n"
+    "                     separates patterns; a PATTERN with a '/' is matched against the whole\n"
+    "                     path, any other against the name alone; a PATTERN ending in '/'\n"
+    "                     matches folders only; an excluded folder is not listed at all\n"
+    "  --exclude-hidden   leave out files and folders whose name begins with a dot\n"
+    "\n"
+    "Actions (at most one; each file of a set of equal files but the one kept):\n"
+    "  --trash            move it to the desktop trash (the trash of its own file system)\n"
+    "  --hardlink         replace it by a hard link to the kept file (never across file\n"
+    "                     systems; a new link under a temporary name is renamed over it)\n"
+    "  --reflink          make it share the kept file's blocks (FICLONE, on Btrfs, XFS and the\n"
+    "                     like; where the file system cannot, the file is left and reported)\n"
+    "  --keep RULE        which file of a set stays: first (the original of its rows; the\n"
+    "                     default), newest, oldest (last-write time), shortest (path), in=FOLDER\n"
+    "                     (a file below FOLDER; a set with none there is left alone and\n"
+    "                     reported); several --keep options break ties in order, then the first\n"
+    "                     file of the set stays\n"
+    "  --dry-run          make every check and print what would be done, changing nothing\n"
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and exit\n"
+    "\n"
+    "At the end, standard error says how many folders and files could not be read (when any could\n"
+    "not), then shows the totals: \"Files\" is the number of files listed in the size range (a file\n"
+    "reached by two paths, for example through overlapping FOLDERs or a hard link, counts twice),\n"
+    "\"Dups\" the number of rows, \"Size of duplicates\" the sum of the rows' sizes, and the elapsed\n"
+    "time (hours:minutes:seconds.milliseconds). Ctrl-C stops the search (rows already found while\n"
+    "pairing are printed, each whole); once the search has ended, Ctrl-C stops nothing and every row\n"
+    "is printed. A second Ctrl-C ends the program at once.\n"
+    "\n"
+    "With an action, the rows are not printed; one line per file says what was done instead:\n"
+    "  trashed|linked|cloned  SIZE  \"FILE\"  \"KEPT\"       (would-trash... with --dry-run)\n"
+    "  skipped  SIZE  \"FILE\"  \"KEPT\"  REASON\n"
+    "  left  SIZE  \"ORIGINAL\"  no copy under \"FOLDER\"\n"
+    "or with --format jsonl {\"action\": ..., \"file\": ..., \"kept\": ..., \"size\": N[, \"reason\": ...]}.\n"
+    "Just before a file is touched it must still be the file the search saw (type, size, times,\n"
+    "device and inode), the kept file too, both must be equal byte for byte (both are read), and\n"
+    "they must not already be one file; else the file is skipped and stays as it is. The kept\n"
+    "file is never touched, so no set loses its last copy. Standard error ends with the files\n"
+    "acted on, those skipped and the bytes freed (a file with other hard links frees none).\n"
+    "Ctrl-C (once or more) stops between two files, never inside one.\n"
+    "\n"
+    "Digests are kept between runs in ${XDG_CACHE_HOME:-$HOME/.cache}/velvane/quillon/; a file's digest\n"
+    "is taken from there only while its path, device, inode, size, last-write and change time are the\n"
+    "ones it had when it was digested.\n"
+    "\n"
+    "Exit status: 0 after a search, with or without duplicates (folders and files below a FOLDER\n"
+    "that cannot be read are counted, not fatal), and with an action when every file planned was\n"
+    "acted on; 1 when a FOLDER does not exist, is not a folder or cannot be listed (the others are\n"
+    "searched), or when an action skipped or failed on a file; 2 for a usage error; 3 when standard output could\n"
+    "not be written (a full disk, a closed output; a closed pipe ends it by SIGPIPE); 130 after a stop.\n";
 
 std::atomic<int> g_interrupts{0};  // lock-free, so usable in the signal handler
 
@@ -109,6 +152,10 @@ struct Options {
     int progress = -1;  // -1: when standard error is a terminal
     bool noCache = false;
     std::vector<std::string> folders;
+    std::optional<SetAction> action;
+    bool dryRun = false;
+    std::vector<CKeepRule> keep;
+    CScanExclusions exclusions;
 };
 
 // Standard output with every write checked: the first failure is kept, later writes are skipped.
@@ -233,10 +280,36 @@ int ParseArguments(int argc, char** argv, Options& options, FILE* out, FILE* err
                 options.verbose = true;
             else
                 options.progress = arg == "--progress";
-        } else if (arg == "--no-cache") {
+        } else if (arg == "--no-cache" || arg == "--dry-run" || arg == "--exclude-hidden") {
             if (inlineValue)
                 return UsageError("option '" + arg + "' takes no value", err);
-            options.noCache = true;
+            if (arg == "--no-cache")
+                options.noCache = true;
+            else if (arg == "--dry-run")
+                options.dryRun = true;
+            else
+                options.exclusions.ExcludeHidden();
+        } else if (arg == "--trash" || arg == "--hardlink" || arg == "--reflink") {
+            if (inlineValue)
+                return UsageError("option '" + arg + "' takes no value", err);
+            const SetAction action = arg == "--trash" ? SetAction::Trash
+                : arg == "--hardlink"                 ? SetAction::HardLink
+                                                      : SetAction::Reflink;
+            if (options.action && *options.action != action)
+                return UsageError("only one of --trash, --hardlink and --reflink at a time", err);
+            options.action = action;
+        } else if (arg == "--keep") {
+            if (!takeValue())
+                return UsageError("option '--keep' needs a RULE", err);
+            std::string problem;
+            std::optional<CKeepRule> rule = CKeepRule::Parse(value, CurrentFolder(), problem);
+            if (!rule)
+                return UsageError("option '--keep' " + problem + ", not " + Quoted(value), err);
+            options.keep.push_back(std::move(*rule));
+        } else if (arg == "--exclude") {
+            if (!takeValue() || value.empty())
+                return UsageError("option '--exclude' needs a PATTERN", err);
+            options.exclusions.AddPattern(DecodeNativeName(value));
         } else {
             return UsageError("unknown option " + Quoted(arg), err);
         }
@@ -244,6 +317,10 @@ int ParseArguments(int argc, char** argv, Options& options, FILE* out, FILE* err
     if (options.toKB != 0 && options.fromKB >= options.toKB)
         return UsageError("the size range is empty: --from " + std::to_string(options.fromKB) + " is not below --to " +
                               std::to_string(options.toKB),
+                          err);
+    if (!options.action && (options.dryRun || !options.keep.empty()))
+        return UsageError(std::string("option '") + (options.dryRun ? "--dry-run" : "--keep") +
+                              "' goes with --trash, --hardlink or --reflink",
                           err);
     if (options.folders.empty())
         return UsageError("no FOLDER given", err);
@@ -341,6 +418,134 @@ void PrintSummary(const CStopWatch& stopWatch, bool stopped, FILE* err)
                  CProgressLine::FormatElapsed(stopWatch.ElapsedMs()).c_str());
 }
 
+// What the files of an action run came to.
+struct ActionCounts {
+    size_t acted = 0;
+    size_t skipped = 0;
+    size_t leftAlone = 0;
+    uint64_t freedBytes = 0;
+    bool interrupted = false;
+};
+
+// What happened to the files of one set: its lines and counts.
+struct SetDone {
+    std::string lines;
+    ActionCounts counts;
+    bool finished = false;  // the set was worked on (wholly, or up to an interrupt)
+};
+
+// Works on the sets in turn, taking the next one not yet taken, until none is left or `stop`:
+// each file of a set but the kept one is checked and acted on, `stop` looked at between two files.
+void ActOnSets(const Options& options, std::vector<DuplicateSet>& sets, const std::vector<CKeepRule>& rules,
+               std::vector<SetDone>& done, std::atomic<size_t>& next, const std::atomic<bool>& stop, std::mutex& mutex)
+{
+    static const char* const kVerbs[3][2] = {{"trashed", "would-trash"}, {"linked", "would-link"}, {"cloned", "would-clone"}};
+    const char* const verb = kVerbs[static_cast<int>(*options.action)][options.dryRun ? 1 : 0];
+    CSetActions actions(*options.action, options.dryRun);
+    for (size_t number; !stop.load() && (number = next.fetch_add(1)) < sets.size();) {
+        DuplicateSet& set = sets[number];
+        SetDone result;
+        const CKeepRule* emptied = nullptr;
+        const std::optional<size_t> keep = CKeepRule::Choose(set, rules, &emptied);
+        if (!keep) {
+            ++result.counts.leftAlone;
+            result.lines = ActionLine(options.jsonl, "left", set.files.front().path, {}, set.size,
+                                      "no copy under " + QuotedText(emptied->Folder()));
+        }
+        for (size_t i = 0; keep && i < set.files.size() && !stop.load(); ++i) {
+            if (i == *keep)
+                continue;
+            SetFile& kept = set.files[*keep];
+            const ActionOutcome outcome = actions.Act(set.files[i], kept);
+            result.lines += ActionLine(options.jsonl, outcome.done ? verb : "skipped", set.files[i].path, kept.path, set.size,
+                                       outcome.reason);
+            ++(outcome.done ? result.counts.acted : result.counts.skipped);
+            result.counts.freedBytes += outcome.freedBytes;
+        }
+        result.finished = true;
+        std::lock_guard<std::mutex> lock(mutex);
+        done[number] = std::move(result);
+    }
+}
+
+// Acts on every file of every set but the one the keep rules choose. The sets are shared out
+// among a few threads (the files of one set are always taken in order by one thread, each checked
+// just before it is touched); the lines are written in the order of the sets as they are done.
+// SIGINT is held for the whole time and taken by this thread between its waits: it stops every
+// thread between two files, so however many times Ctrl-C comes every file stays whole.
+ActionCounts RunActions(const Options& options, CheckedOutput& output)
+{
+    std::vector<CKeepRule> rules = options.keep;
+    if (rules.empty())
+        rules.emplace_back();  // first
+    std::vector<DuplicateSet> sets = CollectDuplicateSets(g_duplicates, g_fileList);
+    std::vector<SetDone> done(sets.size());
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stop{g_interrupts.load() != 0};
+    std::mutex mutex;
+
+    sigset_t interrupt, previous;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::vector<std::thread> workers;
+    std::atomic<unsigned> running{threads};
+    for (unsigned t = 0; t < threads; ++t) {
+        workers.emplace_back([&] {
+            ActOnSets(options, sets, rules, done, next, stop, mutex);
+            running.fetch_sub(1);
+        });
+    }
+    ActionCounts counts;
+    size_t written = 0;
+    const auto writeDone = [&](bool all) {
+        std::string text;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            for (; written < done.size() && (done[written].finished || all); ++written) {
+                const ActionCounts& set = done[written].counts;
+                counts.acted += set.acted;
+                counts.skipped += set.skipped;
+                counts.leftAlone += set.leftAlone;
+                counts.freedBytes += set.freedBytes;
+                text += done[written].lines;
+            }
+        }
+        output.Write(text);
+        if (output.error != 0)
+            stop.store(true);
+    };
+    const struct timespec pause = {0, 10 * 1000 * 1000};
+    while (running.load() != 0) {
+        if (sigtimedwait(&interrupt, nullptr, &pause) == SIGINT) {
+            g_interrupts.fetch_add(1);
+            stop.store(true);
+        }
+        writeDone(false);
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    writeDone(true);                                             // the sets not reached have no lines
+    while (sigtimedwait(&interrupt, nullptr, &pause) == SIGINT)  // taken just before the end
+        g_interrupts.fetch_add(1);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    counts.interrupted = g_interrupts.load() != 0;
+    return counts;
+}
+
+void PrintActionSummary(const ActionCounts& counts, bool dryRun, FILE* err)
+{
+    std::fprintf(err, "%s%s: %zu  Skipped: %zu  %s: %s", counts.interrupted ? "Stopped.  " : "",
+                 dryRun ? "Dry run, would act on" : "Acted on", counts.acted, counts.skipped,
+                 dryRun ? "Would free" : "Bytes freed", Utf8(FormatByteSize(counts.freedBytes)).c_str());
+    if (counts.freedBytes >= 1024)
+        std::fprintf(err, " (%llu bytes)", static_cast<unsigned long long>(counts.freedBytes));
+    if (counts.leftAlone != 0)
+        std::fprintf(err, "  Sets left alone: %zu", counts.leftAlone);
+    std::fprintf(err, "\n");
+}
+
 }  // namespace
 
 int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
@@ -371,7 +576,9 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
     IDigestStore* const store = g_digestStore;
     if (options.noCache)
         g_digestStore = nullptr;
+    g_scanExclusions = options.exclusions.Empty() ? nullptr : &options.exclusions;
     SearchThreadProc(&progress, folders);
+    g_scanExclusions = nullptr;
     // An interrupt from here on stops nothing: the rows made are all printed.
     const bool stopped = g_stopFlag.load() != 0;
     progress.Finish();
@@ -382,15 +589,26 @@ int RunFindCommand(int argc, char** argv, FILE* out, FILE* err)
 
     SortDuplicatesBySize();
     CheckedOutput output{out};
-    const bool written = PrintRows(options.jsonl, output);
+    ActionCounts counts;
+    bool written = true;
+    if (!options.action) {
+        written = PrintRows(options.jsonl, output);
+    } else if (!stopped) {
+        counts = RunActions(options, output);
+        written = output.Finish();
+    }
     if (!written)
         WriteFailed(output.error, err);
     PrintUnreadable(counting, options.verbose, err);
     PrintSummary(progress.StopWatch(), stopped, err);
+    if (options.action && !stopped)
+        PrintActionSummary(counts, options.dryRun, err);
     signal(SIGINT, SIG_DFL);
     if (!written)
         return kExitWriteFailed;
-    if (stopped)
+    if (stopped || counts.interrupted)
         return kExitStopped;
+    if (counts.skipped != 0)
+        return kExitSkipped;
     return allFound ? kExitFound : kExitBadFolder;
 }

@@ -90,3 +90,24 @@ std::string TextRow(const CDuplicatePair& row)
 {
     return std::to_string(row.size) + "  " + QuotedText(row.originalPath) + "  " + QuotedText(row.duplicatePath) + "\n";
 }
+
+std::string ActionLine(bool jsonl, std::string_view verb, std::u16string_view file, std::u16string_view kept, uint64_t size,
+                       std::string_view reason)
+{
+    std::string line;
+    if (jsonl) {
+        line = "{\"action\": " + JsonString(DecodeNativeName(verb)) + ", \"file\": " + JsonString(file);
+        if (!kept.empty())
+            line += ", \"kept\": " + JsonString(kept);
+        line += ", \"size\": " + std::to_string(size);
+        if (!reason.empty())
+            line += ", \"reason\": " + JsonString(DecodeNativeName(reason));
+        return line + "}\n";
+    }
+    line = std::string(verb) + "  " + std::to_string(size) + "  " + QuotedText(file);
+    if (!kept.empty())
+        line += "  " + QuotedText(kept);
+    if (!reason.empty())
+        line.append("  ").append(reason);
+    return line + "\n";
+}

@@ -1,5 +1,6 @@
 #pragma once
 // How quillon-find writes paths and rows. Text is UTF-16 inside the program; output is UTF-8.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,3 +34,12 @@ std::string JsonRow(const CDuplicatePair& row);
 
 // One row as a line of text: the size in bytes, the original and the duplicate, quoted.
 std::string TextRow(const CDuplicatePair& row);
+
+// One line about a file acted on (or not) beside the file of its set that stays. `verb` says what
+// was done ("trashed", "linked", "cloned", "would-trash"...; "skipped" with a `reason`). Text:
+// the verb, the size in bytes, the file and the kept file quoted, then the reason, two blanks
+// apart. JSON: {"action": ..., "file": ..., "kept": ..., "size": N} with "reason" when there is
+// one; `kept` is left out when empty (a set left alone). `reason` is this program's own text (any
+// name in it already quoted with QuotedText). A newline ends both.
+std::string ActionLine(bool jsonl, std::string_view verb, std::u16string_view file, std::u16string_view kept, uint64_t size,
+                       std::string_view reason);

@@ -8,6 +8,7 @@
 #include "engine/Catalogue.h"
 #include "engine/EngineSink.h"
 #include "engine/ScanCompanion.h"
+#include "engine/ScanExclusions.h"
 #include "platform/PathRules.h"
 
 namespace {
@@ -119,6 +120,8 @@ void CFolderScan::WalkFolder(const std::u16string& folder, bool throughLink)
     };
     DirEntry entry;
     while (!StopRequested() && next(entry)) {
+        if (ScanExcludes(prefix, entry))
+            continue;
         if (entry.isFile && InRange(entry.size)) {
             AddRecord(entry, prefix, folderNumber);
         } else if (entry.isFolder && entry.isLink) {
