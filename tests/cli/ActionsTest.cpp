@@ -303,44 +303,54 @@ TEST_F(ActionsTest, InterruptsDuringTwoThousandActionsLeaveEveryFileWhole)
     const std::string block = RandomBytes(16384, 7);
     for (int i = 0; i < kSets; ++i)
         WriteFile(dir / Joined("keep/", i), Joined(i, block));
+    // On a busy machine the interrupt may come only after the last action: such a run proves
+    // nothing about an interrupted one, so it is tried again (its files are checked all the same).
     for (const int interrupts : {1, 2}) {
         SCOPED_TRACE(interrupts);
-        RemoveTree(dir / "other");
-        for (int i = 0; i < kSets; ++i)
-            WriteFile(dir / Joined("other/", i), Joined(i, block));
-        const std::string outName = dir / "out";
-        const int outFd = open(outName.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-        std::string binary = Binary();
-        std::vector<std::string> args = {"--hardlink", "--no-cache", "--keep", "in=" + dir / "keep", dir / "keep", dir / "other"};
-        const pid_t child = fork();
-        if (child == 0) {
-            dup2(outFd, 1);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 2);
-            execv(binary.c_str(), Argv(binary, args).data());
-            _exit(127);
+        bool interrupted = false;
+        for (int attempt = 0; attempt < 8 && !interrupted; ++attempt) {
+            RemoveTree(dir / "other");
+            for (int i = 0; i < kSets; ++i)
+                WriteFile(dir / Joined("other/", i), Joined(i, block));
+            const std::string outName = dir / "out";
+            const int outFd = open(outName.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+            std::string binary = Binary();
+            std::vector<std::string> args = {"--hardlink",         "--no-cache", "--keep",
+                                             "in=" + dir / "keep", dir / "keep", dir / "other"};
+            const pid_t child = fork();
+            if (child == 0) {
+                dup2(outFd, 1);
+                const int null = open("/dev/null", O_WRONLY);
+                dup2(null, 2);
+                execv(binary.c_str(), Argv(binary, args).data());
+                _exit(127);
+            }
+            // Waits for the first lines of actions, then interrupts.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (Lstat(outName).st_size < 2000 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            for (int n = 0; n < interrupts; ++n)
+                kill(child, SIGINT);
+            int status = 0;
+            waitpid(child, &status, 0);
+            close(outFd);
+            const size_t done = Lines(ReadFile(outName)).size();
+            EXPECT_GT(done, 0u);
+            size_t linked = 0;
+            for (int i = 0; i < kSets; ++i) {
+                const std::string other = dir / Joined("other/", i);
+                ASSERT_EQ(ReadFile(other), Joined(i, block)) << other;
+                linked += Identity(other) == Identity(dir / Joined("keep/", i));
+            }
+            EXPECT_EQ(linked, done) << "each line is one link made";
+            EXPECT_EQ(Listing(dir / "other").size(), static_cast<size_t>(kSets) + 1) << "no temporary name is left";
+            interrupted = done < static_cast<size_t>(kSets);
+            if (interrupted)
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+            else
+                EXPECT_TRUE(WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 130)) << status;
         }
-        // Waits for the first lines of actions, then interrupts.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (Lstat(outName).st_size < 2000 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        for (int n = 0; n < interrupts; ++n)
-            kill(child, SIGINT);
-        int status = 0;
-        waitpid(child, &status, 0);
-        close(outFd);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
-        const size_t done = Lines(ReadFile(outName)).size();
-        EXPECT_GT(done, 0u);
-        EXPECT_LT(done, static_cast<size_t>(kSets)) << "the interrupt came after the last action";
-        size_t linked = 0;
-        for (int i = 0; i < kSets; ++i) {
-            const std::string other = dir / Joined("other/", i);
-            ASSERT_EQ(ReadFile(other), Joined(i, block)) << other;
-            linked += Identity(other) == Identity(dir / Joined("keep/", i));
-        }
-        EXPECT_EQ(linked, done) << "each line is one link made";
-        EXPECT_EQ(Listing(dir / "other").size(), static_cast<size_t>(kSets) + 1) << "no temporary name is left";
+        EXPECT_TRUE(interrupted) << "the interrupt came after the last action in every attempt";
     }
 }
 
