@@ -1,6 +1,6 @@
 #pragma once
-// Moving files to the desktop trash, as the freedesktop.org trash specification describes, by the
-// bytes of their paths: any file name, in any folder, whether or not it is UTF-8.
+// Moving files to the desktop trash, in the freedesktop.org layout that file managers and trash-cli
+// share, by the bytes of their paths: any file name, in any folder, whether or not it is UTF-8.
 //
 // A file goes to the trash of its own file system, so that it is only ever renamed: the home trash
 // ("Trash" in $XDG_DATA_HOME, default ~/.local/share) for a file on the file system of the home
