@@ -37,11 +37,6 @@ struct stat Lstat(const std::string& path)
     return status;
 }
 
-bool Exists(const std::string& path)
-{
-    return Lstat(path).st_ino != 0;
-}
-
 std::pair<dev_t, ino_t> Identity(const std::string& path)
 {
     const struct stat status = Lstat(path);

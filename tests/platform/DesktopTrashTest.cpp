@@ -17,33 +17,14 @@
 #include "platform/DesktopTrash.h"
 #include "tests/support/TempDir.h"
 
+using quillon::test::Entries;
+using quillon::test::Exists;
 using quillon::test::MakeDirs;
 using quillon::test::ReadFile;
 using quillon::test::TempDir;
 using quillon::test::WriteFile;
 
 namespace {
-
-bool Exists(const std::string& path)
-{
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0;
-}
-
-std::vector<std::string> Entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 FileIdentity IdentityOf(const std::string& path)
 {

@@ -13,6 +13,7 @@
 #include "platform/StoreFile.h"
 #include "tests/support/TempDir.h"
 
+using quillon::test::Exists;
 using quillon::test::Joined;
 using quillon::test::MakeDirs;
 using quillon::test::ReadFile;
@@ -25,12 +26,6 @@ bool IsLink(const std::string& path)
 {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
 }
 
 // Appends a line to the file in one change; 0 or the error.

@@ -28,31 +28,11 @@
 
 namespace {
 
+using quillon::test::Entries;
+using quillon::test::Exists;
 using quillon::test::ReadFile;
 using quillon::test::TempDir;
 using quillon::test::WriteFile;
-
-bool Exists(const std::string& path)
-{
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
-// The names in a folder, as bytes, sorted.
-std::vector<std::string> Entries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // What a search saw of the file now.
 TrashRequest Seen(const std::string& bytes)

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 namespace quillon::test {
 
@@ -33,6 +34,10 @@ void SetMtime(const std::string& path, int64_t seconds, long nanoseconds = 0);
 void RemoveTree(const std::string& path);
 // The bytes of a file; throws when it cannot be read.
 std::string ReadFile(const std::string& path);
+// Whether anything (a link included, not followed) is at the path.
+bool Exists(const std::string& path);
+// The names in a folder as bytes, sorted, without "." and ".."; empty when it cannot be read.
+std::vector<std::string> Entries(const std::string& folder);
 // `length` pseudo-random bytes, the same for the same seed.
 std::string RandomBytes(size_t length, unsigned seed);
 // One part of Joined.
